@@ -37,3 +37,5 @@ const char* QdLastReportText();
 #define QD_ASSERT(cond) QD_CHECK_TEXT(cond, #cond, __LINE__)
 // For checks whose reported text cannot be compiled as written.
 #define QD_ASSERT_TEXT(cond, text) QD_CHECK_TEXT(cond, text, __LINE__)
+// An unconditional failure, reported as the condition "FALSE".
+#define QD_REPORT_FALSE() QdAssertFailed("FALSE", QD_REPORT_FILE, __LINE__)

@@ -1,0 +1,2 @@
+#include "Kernel/SeqBase/CDecBase.h"
+bool CDecBase::PrintAllEvents(const char*, bool, bool) { return false; }
