@@ -3,6 +3,7 @@
 // test that leaked it.
 #include "Kernel/RTEvents/EvBuffer.h"
 #include "Kernel/RTEvents/EvPool.h"
+#include "Kernel/SeqBase/NoteInfoPool.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +13,12 @@ struct CPoolCounts
 {
     int m_iEvents;
     int m_iBuffers;
+    int m_iFreeNotes;
 };
 
 CPoolCounts ReadCounts()
 {
-    return {EventsPool().GetCount(), EvBuffersPool().GetBlocksAllocated()};
+    return {EventsPool().GetCount(), EvBuffersPool().GetBlocksAllocated(), NoteInfoPool().GetFreeCount()};
 }
 
 class CPoolDisciplineListener : public ::testing::EmptyTestEventListener
@@ -28,6 +30,7 @@ class CPoolDisciplineListener : public ::testing::EmptyTestEventListener
         const CPoolCounts oAtEnd = ReadCounts();
         EXPECT_EQ(oAtEnd.m_iEvents, m_oAtStart.m_iEvents) << "event records not returned to the events pool";
         EXPECT_EQ(oAtEnd.m_iBuffers, m_oAtStart.m_iBuffers) << "data buffers not returned to the buffers pool";
+        EXPECT_EQ(oAtEnd.m_iFreeNotes, m_oAtStart.m_iFreeNotes) << "note records not returned to the note-info pool";
     }
 
     CPoolCounts m_oAtStart{};

@@ -161,11 +161,15 @@ TDELTA CDecStream::OnExtractEvents(CLinkedEvent*& rpoList)
         if (!poEvent || !ExtractEvent(tDelta, *poEvent))
         {
             QdReport("CDecStream::ExtractEvent(...) - Extraction failed");
-            // An exhausted events pool ends the stream in order as well.
+            // The stream ends here (an exhausted events pool ends it in order
+            // as well). The events of this tick were read correctly, so the
+            // group is still handed out with -1: the caller keeps everything
+            // decoded before the damage, and tells the error from a normal
+            // end by IsEndOfStream().
             m_eStatus = DS_CORRUPTED;
             if (poEvent)
                 FreeEventsList(poEvent);
-            FreeEventsList(poList);
+            rpoList = poList;
             return NO_DELTA;
         }
         if (tDelta != 0 || poEvent->GetClass() != byClass)
