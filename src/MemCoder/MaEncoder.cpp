@@ -76,6 +76,16 @@ TTICK CMemEncoder::GetEndTick()
     return std::max(CEncoderProp::GetEndTick(), m_tLatestNoteOff);
 }
 
+// CMemEncoder::ShutNotes -- a note-off left in the queue would later find no
+// open note, and would keep the end of track at its tick.
+void CMemEncoder::ShutNotes(TTICK tAbsTick)
+{
+    FlushNotesOff(tAbsTick);
+    m_oWaitingNotesOff.Clear();
+    m_tLatestNoteOff = std::min(m_tLatestNoteOff, tAbsTick);
+    CEncoderProp::ShutNotes(tAbsTick);
+}
+
 // CMemEncoder::ShiftTicks -- the queued note-offs move with the open notes.
 void CMemEncoder::ShiftTicks(TTICK tShift)
 {

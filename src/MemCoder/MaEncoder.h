@@ -54,6 +54,10 @@ public:
     bool Close() override;
     TTICK GetEndTick() override;
     void ShiftTicks(TTICK tShift) override;
+    // CMemEncoder::ShutNotes -- the queued note-offs due by tAbsTick complete
+    // their notes; the others are dropped, and their notes end at tAbsTick
+    // with every other open note (CEncoderProp::ShutNotes).
+    void ShutNotes(TTICK tAbsTick) override;
 
     // CMemEncoder::SetEnd -- encodes the end-of-track event at tEndTick (or at
     // the end of the last note when that is later).

@@ -183,8 +183,9 @@ void CEncoderProp::ShutNotes(TTICK tAbsTick)
         }
         const TTICK tNoteOnAbsTick = poNote->m_tNoteOnTick;
         const DWORD dwDuration = QD_ASSERT(tAbsTick >= tNoteOnAbsTick) ? tAbsTick - tNoteOnAbsTick : 0;
-        QdReport("CEncoderProp::ShutNotes() - Shut key=%X start=%d  end = %d  duration = %d",
-                 unsigned(poNote->m_wKey >> 8), int(tNoteOnAbsTick), int(tAbsTick), int(dwDuration));
+        if (m_bReportShutNotes)
+            QdReport("CEncoderProp::ShutNotes() - Shut key=%X start=%d  end = %d  duration = %d",
+                     unsigned(poNote->m_wKey >> 8), int(tNoteOnAbsTick), int(tAbsTick), int(dwDuration));
         CompleteNote(*poNote, dwDuration, VELOFF_SHUT);
         m_tLastNoteEnd = std::max(m_tLastNoteEnd, TTICK(std::int64_t(tNoteOnAbsTick) + dwDuration + tTickOffset));
         NoteInfoPool().ReleaseNote(poNote);

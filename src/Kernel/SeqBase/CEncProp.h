@@ -49,6 +49,10 @@ public:
     // SetMaxNoteAbsTick -- latest tick at which a note may end; notes closed
     // later end there. No limit after Open.
     void SetMaxNoteAbsTick(TTICK tMaxNoteAbsTick) { m_tMaxNoteAbsTick = tMaxNoteAbsTick; }
+    // SetShutNotesReport -- whether ShutNotes reports each note it closes
+    // (on by default). An import that cuts a file at its length limit closes
+    // the notes still held there as a matter of course, and turns it off.
+    void SetShutNotesReport(bool bReport) { m_bReportShutNotes = bReport; }
 
     const BYTE* GetBufferStart() const { return m_pbyStartBuffer; }
     DWORD GetBytesWritten() const;
@@ -119,6 +123,7 @@ private:
     BYTE m_byTrack;
     bool m_bUseNoteDuration;
     bool m_bUseNoteEvent;
+    bool m_bReportShutNotes = true;
     // The last record written is an end of track.
     bool m_bEndOfTrackLast;
     // Open notes, newest first.

@@ -1,0 +1,182 @@
+// StyleBuilder.cpp -- assembling style chunk subtrees for tests.
+#include "StyleBuilder.h"
+
+#include "MemCoder/MaEncoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace StyleBuilder {
+
+Bytes MakeCompactStream(const std::vector<CEvRec>& raoEvents, TTICK tEnd)
+{
+    std::vector<CInputGroup> aoGroups;
+    for (const CEvRec& rkoEvent : raoEvents)
+    {
+        if (aoGroups.empty() || aoGroups.back().m_tTick != rkoEvent.m_tTick ||
+            aoGroups.back().m_aoEvents.front().m_byClass != rkoEvent.m_byClass)
+            aoGroups.push_back({rkoEvent.m_tTick, {}});
+        aoGroups.back().m_aoEvents.push_back(rkoEvent);
+    }
+    CMemEncoder oEncoder;
+    oEncoder.Open();
+    const bool bOk = EncodeGroups(oEncoder, aoGroups) && oEncoder.SetEnd(tEnd);
+    oEncoder.Close();
+    if (!bOk)
+        ADD_FAILURE() << "test stream could not be encoded";
+    return Bytes(oEncoder.GetBufferStart(), oEncoder.GetBufferStart() + oEncoder.GetBytesWritten());
+}
+
+TrackParamData DefaultTrackParams()
+{
+    static const BYTE s_abyMsb[8] = {120, 120, 121, 121, 121, 121, 121, 121};
+    static const BYTE s_abyProgram[8] = {0, 64, 32, 0, 0, 0, 0, 0};
+    TrackParamData oParams;
+    for (int i = 0; i < 8; ++i)
+    {
+        oParams.m_aabyParams[i][0] = 100;
+        oParams.m_aabyParams[i][1] = s_abyMsb[i];
+        oParams.m_aabyParams[i][2] = 0;
+        oParams.m_aabyParams[i][3] = s_abyProgram[i];
+        oParams.m_aabyParams[i][4] = 21;
+        oParams.m_aabyParams[i][5] = 108;
+    }
+    return oParams;
+}
+
+BYTE DefaultPatternType(BYTE byTrack)
+{
+    return byTrack < 2 ? 0 : byTrack == 2 ? 1 : 2;
+}
+
+Bytes Chunk(BYTE byId, bool bFinal, const Bytes& rkoData, BYTE byParam2)
+{
+    Bytes abyChunk = {byId, 0, byParam2, BYTE(bFinal ? 0x08 : 0x00), 0, 0, 0, 0};
+    QdWriteBE32(&abyChunk[4], DWORD(rkoData.size()));
+    abyChunk.insert(abyChunk.end(), rkoData.begin(), rkoData.end());
+    return abyChunk;
+}
+
+namespace {
+
+template <class TRecord> Bytes Written(const TRecord& rkoRecord)
+{
+    Bytes abyData(rkoRecord.Size());
+    rkoRecord.Write(abyData.data(), DWORD(abyData.size()));
+    return abyData;
+}
+
+void Append(Bytes& roTo, const Bytes& rkoFrom)
+{
+    roTo.insert(roTo.end(), rkoFrom.begin(), rkoFrom.end());
+}
+
+Bytes PatternRecord(const CTestPattern& rkoPattern)
+{
+    Bytes abyData(8);
+    QdWriteBE32(&abyData[0], rkoPattern.m_dwTicks);
+    QdWriteBE32(&abyData[4], DWORD(rkoPattern.m_abyEvents.size()));
+    Append(abyData, rkoPattern.m_abyEvents);
+    if (rkoPattern.m_byChunkId != 2)
+    {
+        abyData.push_back(rkoPattern.m_byAttr1);
+        abyData.push_back(rkoPattern.m_byAttr2);
+    }
+    return abyData;
+}
+
+} // namespace
+
+Bytes BuildStyleChunk(const CTestStyle& rkoStyle)
+{
+    StyleInfoData oInfo;
+    oInfo.m_strName = rkoStyle.m_strName;
+    oInfo.m_wTrackModes = rkoStyle.m_wTrackModes;
+    oInfo.m_byTrackFlags = rkoStyle.m_byTrackFlags;
+    WORD wMask = 0;
+    for (int i = 0; i < 10; ++i)
+        if (rkoStyle.m_aoElements[i])
+            wMask |= WORD(1u << i);
+    oInfo.m_wElementMask = rkoStyle.m_owElementMask.value_or(wMask);
+
+    PatInfoData oPatInfo;
+    oPatInfo.m_wTotalPatterns = rkoStyle.m_owTotalPatterns.value_or(WORD(rkoStyle.m_aoPatterns.size()));
+    oPatInfo.m_wTotalCvPatterns = WORD(rkoStyle.m_awRefs.size());
+    oPatInfo.m_awRefs = rkoStyle.m_awRefs;
+
+    Bytes abyPatterns = Chunk(1, true, Written(oPatInfo));
+    for (const CTestPattern& rkoPattern : rkoStyle.m_aoPatterns)
+        Append(abyPatterns, Chunk(rkoPattern.m_byChunkId, true, PatternRecord(rkoPattern), rkoPattern.m_byParam2));
+
+    Bytes abyStyle = Chunk(1, true, Written(oInfo));
+    Append(abyStyle, Chunk(2, false, abyPatterns));
+
+    for (const std::optional<CTestElement>& rkoElement : rkoStyle.m_aoElements)
+    {
+        if (!rkoElement)
+            continue;
+        StyleElementInfoData oElemInfo;
+        BYTE byCvMask = 0;
+        for (int i = 0; i < 6; ++i)
+            if (rkoElement->m_aoCvs[i])
+                byCvMask |= BYTE(1u << i);
+        oElemInfo.m_byCvMask = rkoElement->m_obyCvMask.value_or(byCvMask);
+        oElemInfo.m_byMode = rkoElement->m_byMode;
+        oElemInfo.m_bySignature = rkoElement->m_bySignature;
+        oElemInfo.m_byCVTabLength = BYTE(rkoElement->m_abyChordTable.size());
+        oElemInfo.m_abyChordTable = rkoElement->m_abyChordTable;
+
+        Bytes abyElement = Chunk(1, true, Written(oElemInfo));
+        Append(abyElement, Chunk(2, true, Written(rkoElement->m_oParams)));
+        for (const std::optional<CTestChordVar>& rkoCv : rkoElement->m_aoCvs)
+        {
+            if (!rkoCv)
+                continue;
+            ChordVarData oCvData;
+            oCvData.m_dwTotalTicks = rkoCv->m_dwTicks;
+            oCvData.m_dwEventsDim = DWORD(rkoCv->m_abyEvents.size());
+            oCvData.m_pbyEvents = rkoCv->m_abyEvents.data();
+            oCvData.m_byNrPatterns = BYTE(rkoCv->m_aoPatterns.size());
+            oCvData.m_poCvPatInfo = rkoCv->m_aoPatterns;
+            Append(abyElement, Chunk(3, true, Written(oCvData)));
+        }
+        Append(abyStyle, Chunk(3, false, abyElement));
+    }
+    return Chunk(1, false, abyStyle);
+}
+
+void AddFlatChordVar(CTestStyle& roStyle, int iSe, int iCv, DWORD dwTicks, const std::vector<CTestTrack>& raoTracks,
+                     const std::vector<CEvRec>& raoKeptMarkers)
+{
+    std::optional<CTestElement>& roElement = roStyle.m_aoElements.at(iSe);
+    if (!roElement)
+    {
+        roElement.emplace();
+        roElement->m_oParams = DefaultTrackParams();
+    }
+    CTestChordVar oCv;
+    oCv.m_dwTicks = dwTicks;
+    std::vector<CEvRec> aoMarkers;
+    for (std::size_t i = 0; i < raoTracks.size(); ++i)
+    {
+        const CTestTrack& rkoTrack = raoTracks[i];
+        const BYTE byType = rkoTrack.m_byType == 0xFF ? DefaultPatternType(rkoTrack.m_byTrack) : rkoTrack.m_byType;
+        const DWORD dwPatternTicks = rkoTrack.m_dwTicks ? rkoTrack.m_dwTicks : dwTicks;
+        CTestPattern oPattern;
+        oPattern.m_byChunkId = BYTE(byType + 2);
+        oPattern.m_dwTicks = dwPatternTicks;
+        oPattern.m_abyEvents = MakeCompactStream(rkoTrack.m_aoEvents, dwPatternTicks);
+        roStyle.m_aoPatterns.push_back(std::move(oPattern));
+        roStyle.m_awRefs.push_back(WORD(roStyle.m_aoPatterns.size()));
+        oCv.m_aoPatterns.push_back({byType, rkoTrack.m_byTrack});
+        aoMarkers.push_back(StartMarker(0, BYTE(i)));
+    }
+    aoMarkers.insert(aoMarkers.end(), raoKeptMarkers.begin(), raoKeptMarkers.end());
+    std::stable_sort(aoMarkers.begin(), aoMarkers.end(),
+                     [](const CEvRec& a, const CEvRec& b) { return a.m_tTick < b.m_tTick; });
+    oCv.m_abyEvents = MakeCompactStream(aoMarkers, dwTicks);
+    roElement->m_aoCvs.at(iCv) = std::move(oCv);
+}
+
+} // namespace StyleBuilder
