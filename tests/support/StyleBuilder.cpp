@@ -1,11 +1,13 @@
 // StyleBuilder.cpp -- assembling style chunk subtrees for tests.
 #include "StyleBuilder.h"
 
+#include "ChunkNav/ChunkNav.h"
 #include "MemCoder/MaEncoder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace StyleBuilder {
 
@@ -58,6 +60,30 @@ Bytes Chunk(BYTE byId, bool bFinal, const Bytes& rkoData, BYTE byParam2)
     return abyChunk;
 }
 
+Bytes ResizeChunk(const Bytes& rkoStyleChunk, const std::vector<int>& raiPath, DWORD dwNewLength)
+{
+    Bytes abyBlock(rkoStyleChunk);
+    abyBlock.resize(abyBlock.size() + dwNewLength + 8);
+    CChunkNav oNav(abyBlock.data(), DWORD(abyBlock.size()));
+    for (int iPosition : raiPath)
+    {
+        bool bFound = bool(oNav.m_ofnEnter());
+        for (int i = 0; bFound && i < iPosition; ++i)
+            bFound = bool(oNav.m_ofnNext());
+        if (!bFound)
+        {
+            ADD_FAILURE() << "no chunk at the path given";
+            return rkoStyleChunk;
+        }
+    }
+    const DWORD dwOldLength = oNav.m_dwfnDataLength();
+    oNav.m_fnSetDataLength(dwNewLength);
+    if (dwNewLength > dwOldLength)
+        std::fill_n(oNav.m_pbyfnData() + dwOldLength, dwNewLength - dwOldLength, BYTE(0));
+    abyBlock.resize(oNav.m_dwfnUsedSize());
+    return abyBlock;
+}
+
 namespace {
 
 template <class TRecord> Bytes Written(const TRecord& rkoRecord)
@@ -76,7 +102,7 @@ Bytes PatternRecord(const CTestPattern& rkoPattern)
 {
     Bytes abyData(8);
     QdWriteBE32(&abyData[0], rkoPattern.m_dwTicks);
-    QdWriteBE32(&abyData[4], DWORD(rkoPattern.m_abyEvents.size()));
+    QdWriteBE32(&abyData[4], rkoPattern.m_odwEventsDim.value_or(DWORD(rkoPattern.m_abyEvents.size())));
     Append(abyData, rkoPattern.m_abyEvents);
     if (rkoPattern.m_byChunkId != 2)
     {
@@ -139,7 +165,10 @@ Bytes BuildStyleChunk(const CTestStyle& rkoStyle)
             oCvData.m_pbyEvents = rkoCv->m_abyEvents.data();
             oCvData.m_byNrPatterns = BYTE(rkoCv->m_aoPatterns.size());
             oCvData.m_poCvPatInfo = rkoCv->m_aoPatterns;
-            Append(abyElement, Chunk(3, true, Written(oCvData)));
+            Bytes abyCvData = Written(oCvData);
+            if (rkoCv->m_odwEventsDim)
+                QdWriteBE32(&abyCvData[4], *rkoCv->m_odwEventsDim);
+            Append(abyElement, Chunk(3, true, abyCvData));
         }
         Append(abyStyle, Chunk(3, false, abyElement));
     }
@@ -177,6 +206,129 @@ void AddFlatChordVar(CTestStyle& roStyle, int iSe, int iCv, DWORD dwTicks, const
                      [](const CEvRec& a, const CEvRec& b) { return a.m_tTick < b.m_tTick; });
     oCv.m_abyEvents = MakeCompactStream(aoMarkers, dwTicks);
     roElement->m_aoCvs.at(iCv) = std::move(oCv);
+}
+
+WORD AddPattern(CTestStyle& roStyle, BYTE byChunkId, DWORD dwTicks, const std::vector<CEvRec>& raoEvents,
+                BYTE byAttr1, BYTE byAttr2)
+{
+    CTestPattern oPattern;
+    oPattern.m_byChunkId = byChunkId;
+    oPattern.m_dwTicks = dwTicks;
+    oPattern.m_abyEvents = MakeCompactStream(raoEvents, dwTicks);
+    oPattern.m_byAttr1 = byAttr1;
+    oPattern.m_byAttr2 = byAttr2;
+    roStyle.m_aoPatterns.push_back(std::move(oPattern));
+    return WORD(roStyle.m_aoPatterns.size());
+}
+
+void AddStoredChordVar(CTestStyle& roStyle, int iSe, int iCv, DWORD dwTicks, const std::vector<CvPatInfo>& raoInfo,
+                       const std::vector<WORD>& rawRefs, const std::vector<CEvRec>& raoMarkers)
+{
+    std::optional<CTestElement>& roElement = roStyle.m_aoElements.at(iSe);
+    if (!roElement)
+    {
+        roElement.emplace();
+        roElement->m_oParams = DefaultTrackParams();
+    }
+    CTestChordVar oCv;
+    oCv.m_dwTicks = dwTicks;
+    oCv.m_aoPatterns = raoInfo;
+    oCv.m_abyEvents = MakeCompactStream(raoMarkers, dwTicks);
+    roStyle.m_awRefs.insert(roStyle.m_awRefs.end(), rawRefs.begin(), rawRefs.end());
+    roElement->m_aoCvs.at(iCv) = std::move(oCv);
+}
+
+Bytes CTestBank::BankInfoData()
+{
+    Bytes abyInfo(16, 0);
+    const char szMark[] = "VLMF";
+    std::memcpy(&abyInfo[7], szMark, 5); // with its zero byte
+    return abyInfo;
+}
+
+Bytes BankChunk(BYTE byId, bool bFinal, const Bytes& rkoData)
+{
+    Bytes abyChunk = Chunk(byId, bFinal, rkoData);
+    abyChunk[3] |= CNCF_ATTR;
+    return abyChunk;
+}
+
+CTestSlot StyleSlot(const CTestStyle& rkoStyle, BYTE byVersion, BYTE byMethod)
+{
+    CTestSlot oSlot;
+    oSlot.m_abyContent = BuildStyleChunk(rkoStyle);
+    oSlot.m_byVersion = byVersion;
+    oSlot.m_byMethod = byMethod;
+    return oSlot;
+}
+
+CTestSlot EmptySlot()
+{
+    CTestSlot oSlot;
+    oSlot.m_byId = 7;
+    oSlot.m_abyContent = Chunk(1, true, Bytes{0xE0, 0xE1, 0xE2, 0xE3});
+    return oSlot;
+}
+
+Bytes BuildBankImage(const CTestBank& rkoBank)
+{
+    Bytes abyTree = Chunk(2, true, rkoBank.m_abyInfo);
+    abyTree[3] = 0x18;
+
+    if (rkoBank.m_bNameTable)
+    {
+        const int iRecords = rkoBank.m_oiNameRecords.value_or(int(rkoBank.m_aoSlots.size()));
+        Bytes abyTable;
+        for (int i = 0; i < iRecords; ++i)
+        {
+            Bytes abyRecord(24);
+            for (int j = 0; j < 24; ++j)
+                abyRecord[std::size_t(j)] = NameRecordFill(j);
+            const std::string strName =
+                std::size_t(i) < rkoBank.m_astrNames.size() ? rkoBank.m_astrNames[std::size_t(i)] : std::string();
+            const std::size_t uLength = std::min<std::size_t>(strName.size(), 24);
+            std::memcpy(abyRecord.data(), strName.data(), uLength);
+            if (uLength < 24)
+                abyRecord[uLength] = 0;
+            Append(abyTable, abyRecord);
+        }
+        Append(abyTree, BankChunk(5, true, abyTable));
+    }
+    for (const CTestSlot& rkoSlot : rkoBank.m_aoSlots)
+        Append(abyTree, BankChunk(rkoSlot.m_byId, false, rkoSlot.m_abyContent));
+    for (const Bytes& rkoChunk : rkoBank.m_aoMoreChunks)
+        Append(abyTree, rkoChunk);
+    if (rkoBank.m_bDirectory)
+    {
+        Bytes abyDirectory(rkoBank.m_dwDirectoryLength, BANK_DIRECTORY_FILL);
+        std::memcpy(abyDirectory.data(), BANK_DIRECTORY_HEAD, std::min<std::size_t>(4, abyDirectory.size()));
+        Append(abyTree, BankChunk(0xFE, true, abyDirectory));
+    }
+    Bytes abyImage = Chunk(1, false, abyTree);
+    abyImage[2] = 0x01;
+    abyImage[3] = 0x14;
+
+    // Compression in place, slot by slot, as the instrument stores them.
+    bool bAnyCompressed = false;
+    for (const CTestSlot& rkoSlot : rkoBank.m_aoSlots)
+        bAnyCompressed = bAnyCompressed || rkoSlot.m_byVersion != 0;
+    if (!bAnyCompressed)
+        return abyImage;
+    Bytes abyBlock(abyImage);
+    abyBlock.resize(abyImage.size() + 4096 + abyImage.size() / 4);
+    CChunkNavComp oNav(abyBlock.data(), DWORD(abyBlock.size()));
+    for (const CTestSlot& rkoSlot : rkoBank.m_aoSlots)
+    {
+        if (!oNav.m_ofnFind(CChunkId(), typeFinal, typeNotFinal, 0, 1))
+        {
+            ADD_FAILURE() << "bank image: slot not found";
+            break;
+        }
+        if (rkoSlot.m_byVersion != 0 && !oNav.m_bfnCompress(rkoSlot.m_byVersion, rkoSlot.m_byMethod))
+            ADD_FAILURE() << "bank image: slot does not compress";
+    }
+    abyBlock.resize(oNav.m_dwfnUsedSize());
+    return abyBlock;
 }
 
 } // namespace StyleBuilder

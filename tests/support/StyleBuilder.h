@@ -46,6 +46,9 @@ struct CTestPattern
     BYTE m_byAttr1 = 0;     // written only for chunk ids 3 and 4
     BYTE m_byAttr2 = 0;
     BYTE m_byParam2 = 0;    // chunk header parameter byte
+    // When set, replaces the event size written in the record (a record
+    // that lies about its events).
+    std::optional<DWORD> m_odwEventsDim;
 };
 
 struct CTestChordVar
@@ -53,6 +56,8 @@ struct CTestChordVar
     DWORD m_dwTicks = 1536;
     Bytes m_abyEvents;                // marker events, compact stream
     std::vector<CvPatInfo> m_aoPatterns;
+    // When set, replaces the event size written in the record.
+    std::optional<DWORD> m_odwEventsDim;
 };
 
 struct CTestElement
@@ -87,6 +92,12 @@ Bytes BuildStyleChunk(const CTestStyle& rkoStyle);
 // Chunk -- one chunk: header (attribute flag clear) and data.
 Bytes Chunk(BYTE byId, bool bFinal, const Bytes& rkoData, BYTE byParam2 = 0);
 
+// ResizeChunk -- the style chunk with one chunk of its subtree set to a new
+// data length (cut at its end, or grown by zero bytes), every enclosing
+// length corrected. raiPath gives the chunk by child positions from the
+// root: {1, 0} is the first child of the root's second child.
+Bytes ResizeChunk(const Bytes& rkoStyleChunk, const std::vector<int>& raiPath, DWORD dwNewLength);
+
 // A track's material for AddFlatChordVar: the events of its pattern.
 struct CTestTrack
 {
@@ -106,5 +117,65 @@ BYTE DefaultPatternType(BYTE byTrack);
 // pattern chunks are read in that order.
 void AddFlatChordVar(CTestStyle& roStyle, int iSe, int iCv, DWORD dwTicks, const std::vector<CTestTrack>& raoTracks,
                      const std::vector<CEvRec>& raoKeptMarkers = {});
+
+// AddPattern -- appends a pattern chunk holding the events (in tick order,
+// end of track at dwTicks) and returns its 1-based position, the value a
+// reference to it holds.
+WORD AddPattern(CTestStyle& roStyle, BYTE byChunkId, DWORD dwTicks, const std::vector<CEvRec>& raoEvents,
+                BYTE byAttr1 = 0, BYTE byAttr2 = 0);
+
+// AddStoredChordVar -- adds a chord variation in any form: its CV patterns,
+// the references they hold (appended to the table; call it in reading
+// order) and its marker events (in tick order). Creates the element (4/4)
+// when absent.
+void AddStoredChordVar(CTestStyle& roStyle, int iSe, int iCv, DWORD dwTicks, const std::vector<CvPatInfo>& raoInfo,
+                       const std::vector<WORD>& rawRefs, const std::vector<CEvRec>& raoMarkers);
+
+// --- Bank images -------------------------------------------------------------
+// A whole bank file as the instrument writes it: the root (01 00 01 14), the
+// bank info chunk (02 00 00 18, "VLMF" and a zero at data bytes 7-11), the
+// style-name table (id 5, one 24-byte record per slot), the style slots in
+// slot order (id 6 around a style container; empty slots another id), any
+// further bank chunks, and the chunk-offset directory (id 0xFE). Every
+// depth-1 chunk carries CNCF_ATTR.
+
+// One style slot; a slot with m_byVersion 2 or 3 is compressed with that
+// version and m_byMethod.
+struct CTestSlot
+{
+    BYTE m_byId = 6;    // 6 holds a style; any other id is an empty slot
+    Bytes m_abyContent; // the slot's children (for id 6 the style container chunk)
+    BYTE m_byVersion = 0;
+    BYTE m_byMethod = 2;
+};
+
+struct CTestBank
+{
+    Bytes m_abyInfo = BankInfoData();       // data of the bank info chunk
+    bool m_bNameTable = true;
+    std::vector<std::string> m_astrNames;   // one record text per slot; missing ones are empty
+    std::optional<int> m_oiNameRecords;     // records in the table; one per slot when not set
+    std::vector<CTestSlot> m_aoSlots;
+    std::vector<Bytes> m_aoMoreChunks;      // whole depth-1 chunks between the slots and the directory
+    bool m_bDirectory = true;
+    DWORD m_dwDirectoryLength = 4 + 4 * 100; // data bytes of the directory chunk
+
+    static Bytes BankInfoData();
+};
+
+// Fill bytes of the directory: its first four data bytes and the list room.
+inline constexpr BYTE BANK_DIRECTORY_HEAD[4] = {0x11, 0x22, 0x33, 0x44};
+inline constexpr BYTE BANK_DIRECTORY_FILL = 0xEE;
+// NameRecordFill -- byte i of a name record behind the name's zero.
+inline BYTE NameRecordFill(int i) { return BYTE(0xA0 + i); }
+
+// BankChunk -- a depth-1 chunk: CNCF_ATTR set, CNCF_FINAL as given.
+Bytes BankChunk(BYTE byId, bool bFinal, const Bytes& rkoData);
+// StyleSlot -- the slot of a style (the container built from the description).
+CTestSlot StyleSlot(const CTestStyle& rkoStyle, BYTE byVersion = 0, BYTE byMethod = 2);
+// EmptySlot -- an empty slot (id 7) holding a few bytes of its own.
+CTestSlot EmptySlot();
+// BuildBankImage -- the bank file's bytes.
+Bytes BuildBankImage(const CTestBank& rkoBank);
 
 } // namespace StyleBuilder
