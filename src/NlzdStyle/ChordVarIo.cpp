@@ -1,1 +1,487 @@
-// placeholder
+// ChordVarIo.cpp -- a chord variation to and from a stream of MIDI events:
+// ExportChordVar (with FitPatternMeasures) and ImportChordVar of the edit
+// interface, and the import's filter CStyleMsgFilter.
+//
+// Both sit on the pattern merge and un-merge (PatMerge.h): the export cleans
+// a copy of each pattern to its measures, merges the copies, each on its
+// track's channel, into the caller's encoder; the import splits the decoded
+// stream by channel into one memory encoder per track and cleans what each
+// received into the track's pattern.
+#include "NlzdStyle/NstEditIfc.h"
+
+#include "Base/Report.h"
+#include "Kernel/RTEvents/EvPool.h"
+#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/SeqBase/CDecProp.h"
+#include "Kernel/SeqBase/CEncBase.h"
+#include "MarkerAlg/MarkerAlg.h"
+#include "MemCoder/MaEncoder.h"
+#include "NlzdStyle/NstQdIfc.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr BYTE META_SET_TEMPO = 0x51;
+constexpr BYTE META_TIME_SIGNATURE = 0x58;
+constexpr BYTE CTRL_BANK_MSB = 0;
+constexpr BYTE CTRL_EXPRESSION = 11;
+constexpr BYTE CTRL_BANK_LSB = 32;
+// Microseconds per minute: Set Tempo holds microseconds per quarter note.
+constexpr DWORD MICROSECONDS_PER_MINUTE = 60000000;
+// Time signature event: MIDI clocks per metronome click for a whole note
+// (96, so 24 for quarter notes) and 32nd notes per quarter note.
+constexpr BYTE SMF_CLOCKS_PER_WHOLE = 96;
+constexpr BYTE SMF_32NDS_PER_QUARTER = 8;
+// Time signatures the bank can hold: numerator * 8 + exponent in one byte.
+constexpr BYTE QDI_MAX_NUMERATOR = 31;
+constexpr BYTE QDI_MAX_DENOM_EXP = 7;
+
+// CPoolEventList -- a list of events from the events pool, given back when
+// the holder goes. An exhausted pool has reported; the event is then left out.
+class CPoolEventList
+{
+public:
+    CPoolEventList() = default;
+    ~CPoolEventList()
+    {
+        if (m_poFirst)
+            FreeEventsList(m_poFirst);
+    }
+    CPoolEventList(const CPoolEventList&) = delete;
+    CPoolEventList& operator=(const CPoolEventList&) = delete;
+
+    // CPoolEventList::Add -- a new empty event at the end, or null.
+    CLinkedEvent* Add()
+    {
+        CLinkedEvent* poEvent = EventsPool().GetNewEvent();
+        if (!poEvent)
+            return nullptr;
+        m_poLast = m_poFirst ? m_poLast->SetNext(poEvent) : (m_poFirst = poEvent);
+        return poEvent;
+    }
+    void AddMeta(BYTE byType, const BYTE* pkbyData, int iLength)
+    {
+        CLinkedEvent* poEvent = Add();
+        if (!poEvent)
+            return;
+        BYTE* pbyData = poEvent->SetMetaEventBegin(byType, iLength);
+        for (int i = 0; pbyData && i < iLength; ++i)
+            pbyData[i] = pkbyData[i];
+        poEvent->SetMetaEventEnd();
+    }
+    void AddControl(BYTE byChannel, BYTE byController, BYTE byValue)
+    {
+        if (CLinkedEvent* poEvent = Add())
+            poEvent->SetChnMessage(EVSC_CTRL_CHANGE, byChannel, byController, byValue);
+    }
+    void AddProgram(BYTE byChannel, BYTE byProgram)
+    {
+        if (CLinkedEvent* poEvent = Add())
+            poEvent->SetChnMessage(EVSC_PRG_CHANGE, byChannel, byProgram);
+    }
+
+    const CLinkedEvent* Get() const { return m_poFirst; }
+
+private:
+    CLinkedEvent* m_poFirst = nullptr;
+    CLinkedEvent* m_poLast = nullptr;
+};
+
+// CeilDiv -- the smallest whole number of tDivisor that reaches tValue
+// (tDivisor above 0).
+std::uint64_t CeilDiv(std::uint64_t qwValue, std::uint64_t qwDivisor)
+{
+    return (qwValue + qwDivisor - 1) / qwDivisor;
+}
+
+// CCleanedPattern -- a pattern cleaned into a buffer of its own, and the
+// compact decoder that the merge reads it with.
+struct CCleanedPattern
+{
+    std::unique_ptr<BYTE[]> m_pbyBuffer;
+    std::unique_ptr<CDecProp> m_poDecoder;
+};
+
+} // namespace
+
+// ===========================================================================
+// Export
+// ===========================================================================
+#define QD_REPORT_FILE "NlzdStyle/NlzdStyle"
+
+// CNstEditIfc::FitPatternMeasures -- D, the chord variation's measures, is a
+// multiple of 1, so the rounding loops end at the latest at 1 (down) or at D
+// (up). A D of 0 (a chord variation shorter than a measure) is a multiple of
+// everything: the request stays or becomes 0.
+BYTE CNstEditIfc::FitPatternMeasures(BYTE bySeNr, BYTE byCvNr, BYTE byPNr, BYTE byTrLength)
+{
+    if (!m_poStyle->HasChordVar(bySeNr, byCvNr))
+        return 0;
+    CNstChordVar* poChordVar = m_poStyle->GetStyleElem(bySeNr)->GetChordVar(byCvNr);
+    if (!poChordVar->IsPatternInUse(byPNr))
+        return 0;
+    CNstPattern* poPattern = poChordVar->GetPattern(byPNr);
+    if (!QD_ASSERT_TEXT(byTrLength > 0, "*pkbyTrLength > 0"))
+        return poPattern->GetMeasures();
+
+    const BYTE byCvMeasures = poChordVar->GetMeasures();
+    BYTE byMeasures = byTrLength;
+    if (byTrLength >= byCvMeasures)
+        byMeasures = byCvMeasures;
+    else if (byTrLength < poPattern->GetMeasures())
+    {
+        while (byCvMeasures % byMeasures != 0)
+            --byMeasures;
+    }
+    else
+    {
+        while (byMeasures < byCvMeasures && byCvMeasures % byMeasures != 0)
+            ++byMeasures;
+    }
+    poPattern->SetMeasures(byMeasures);
+    return byMeasures;
+}
+
+// CNstEditIfc::ExportChordVar -- a copy of each pattern in use is made as
+// long as its measures (all tracks: the chord variation's measures), by
+// whole repetitions of the pattern, then cleaned to exactly that length
+// with no event at its last tick; so the merged stream ends at the longest
+// of them. A measure count of 0 (a chord variation shorter than one measure)
+// takes the chord variation's length instead, and a time signature without
+// ticks per measure the pattern's own length, so that nothing of the pattern
+// is cut away and nothing is repeated beyond what the measures allow.
+bool CNstEditIfc::ExportChordVar(CEncoderBase& roEncoder, bool bWithMeta, BYTE bySeNr, BYTE byCvNr, BYTE byPNr,
+                                 const BYTE (&rkabyChannels)[NST_NR_TRK], SDWORD sdwTempo)
+{
+    if (!QD_ASSERT(roEncoder.IsOpen()))
+        return false;
+    // The indices are checked before anything is created for them.
+    CNstStyleElem* poStyleElem = nullptr;
+    CNstChordVar* poChordVar = nullptr;
+    if (QD_ASSERT(bySeNr < NST_NR_STE) && QD_ASSERT(byCvNr < NST_NR_CV))
+    {
+        poStyleElem = m_poStyle->GetStyleElem(bySeNr);
+        poChordVar = poStyleElem->GetChordVar(byCvNr);
+    }
+    if (!poChordVar)
+    {
+        CPropPattMerge oEmpty(roEncoder);
+        oEmpty.Merge();
+        return false;
+    }
+
+    const bool bAllTracks = byPNr >= NST_NR_TRK;
+    const BYTE byFirstTrack = bAllTracks ? 0 : byPNr;
+    const BYTE byEndTrack = bAllTracks ? NST_NR_TRK : BYTE(byPNr + 1);
+    if (!bAllTracks)
+        poChordVar->GetPattern(byPNr);
+    else if (poChordVar->IsEmpty())
+        poChordVar->GetPattern(0);
+
+    {
+        CPoolEventList oMeta;
+        if (sdwTempo >= NST_MIN_EXPORT_TEMPO)
+        {
+            const DWORD dwMicroseconds = MICROSECONDS_PER_MINUTE / DWORD(sdwTempo);
+            const BYTE abyTempo[3] = {BYTE(dwMicroseconds >> 16), BYTE(dwMicroseconds >> 8), BYTE(dwMicroseconds)};
+            oMeta.AddMeta(META_SET_TEMPO, abyTempo, 3);
+        }
+        const CNstTimeSig& rkoTimeSig = poStyleElem->GetTimeSig();
+        const BYTE abyTimeSig[4] = {rkoTimeSig.m_byNumerator, rkoTimeSig.m_byDenomExp,
+                                    BYTE(SMF_CLOCKS_PER_WHOLE >> (rkoTimeSig.m_byDenomExp & 7)),
+                                    SMF_32NDS_PER_QUARTER};
+        oMeta.AddMeta(META_TIME_SIGNATURE, abyTimeSig, 4);
+        roEncoder.EncodeEventsAt(0, oMeta.Get());
+    }
+
+    CPropPattMerge oMerge(roEncoder);
+    std::vector<CCleanedPattern> aoCleaned;
+    aoCleaned.reserve(NST_NR_TRK + 1);
+    for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
+    {
+        if (!poChordVar->IsPatternInUse(byTrack))
+            continue;
+        const BYTE byChannel = rkabyChannels[byTrack];
+        if (!QD_ASSERT(byChannel < PM_NR_CHANNELS))
+            continue;
+
+        const CNstTrackParam* pkoParam = poStyleElem->GetTrackParam(byTrack);
+        CPoolEventList oParams;
+        oParams.AddControl(byChannel, CTRL_EXPRESSION, pkoParam->m_byExpression);
+        oParams.AddControl(byChannel, CTRL_BANK_MSB, pkoParam->m_byBankMsb);
+        oParams.AddControl(byChannel, CTRL_BANK_LSB, pkoParam->m_byBankLsb);
+        oParams.AddProgram(byChannel, pkoParam->m_byProgram);
+        roEncoder.EncodeEventsAt(0, oParams.Get());
+
+        CNstPattern* poPattern = poChordVar->GetPattern(byTrack);
+        FitPatternMeasures(bySeNr, byCvNr, byTrack, std::max<BYTE>(poPattern->GetMeasures(), 1));
+
+        CNstPattern oCopy(*poPattern);
+        if (bAllTracks)
+            oCopy.SetMeasures(poChordVar->GetMeasures());
+        const TTICK tTicksPerMeasure = oCopy.GetTicksPerMeasure();
+        TTICK tTarget = tTicksPerMeasure * oCopy.GetMeasures();
+        if (tTarget == 0)
+            tTarget = tTicksPerMeasure ? poChordVar->GetLength() : oCopy.GetNrTicks();
+        if (oCopy.GetNrTicks() < tTarget)
+        {
+            const std::uint64_t qwTicks = oCopy.GetNrTicks();
+            oCopy.SetLength(qwTicks ? TTICK(qwTicks * CeilDiv(tTarget, qwTicks)) : tTarget, false);
+        }
+
+        PatternData oSource(BYTE(oCopy.GetType() + 2));
+        oSource.m_dwTotalTicks = tTarget;
+        oSource.m_dwTotalEventsDim = oCopy.GetDataLength();
+        oSource.m_pbyEvents = oCopy.GetData();
+        const DWORD dwBufferSize = oCopy.GetDataLength() + QDI_CLEAN_SPARE;
+        CCleanedPattern oCleaned;
+        oCleaned.m_pbyBuffer = std::make_unique<BYTE[]>(dwBufferSize);
+        CChannelState oChannelState;
+        PatternData oDest;
+        // A pattern whose cleaned form does not fit has been reported; the
+        // track then gives its parameters only.
+        if (CleanPattern(oChannelState, oSource, oDest, oCleaned.m_pbyBuffer.get(), dwBufferSize, false) ==
+            MA_CLEAN_FAILED)
+            continue;
+        oCleaned.m_poDecoder = std::make_unique<CDecProp>(oCleaned.m_pbyBuffer.get(), oDest.m_dwTotalEventsDim);
+        oMerge.AddTrackInput(*oCleaned.m_poDecoder, byChannel);
+        aoCleaned.push_back(std::move(oCleaned));
+    }
+
+    std::unique_ptr<CDecProp> poMetaDecoder;
+    if (bWithMeta && poChordVar->GetMetaPatternLength() > 0)
+    {
+        poMetaDecoder =
+            std::make_unique<CDecProp>(poChordVar->GetMetaPatternData(), poChordVar->GetMetaPatternLength());
+        oMerge.AddMetaInput(*poMetaDecoder, poChordVar->GetLength());
+    }
+    oMerge.Merge();
+    return true;
+}
+
+#undef QD_REPORT_FILE
+
+// ===========================================================================
+// Import
+// ===========================================================================
+#define QD_REPORT_FILE "NlzdStyle/NstEditIfc"
+
+bool CStyleMsgFilter::IsFilteredOut(const CEvent& rkoEvent, TTICK tTick)
+{
+    if (rkoEvent.GetClass() != EC_CHMSG)
+        return false;
+    if (tTick >= m_tEndTick)
+        return true;
+    return tTick == 0 && rkoEvent.GetCode() == EVSC_CTRL_CHANGE && rkoEvent.GetData1() == CTRL_EXPRESSION;
+}
+
+namespace {
+
+// CImportTick0 -- what the events at tick 0 of a file say: tempo, time
+// signature, and the parameters of each track.
+struct CImportTick0
+{
+    SDWORD m_sdwTempo = -1;
+    CNstTimeSig m_oTimeSig;
+    CNstTrackParam m_aoParams[NST_NR_TRK];
+};
+
+// ReadTick0Event -- one event of a list at tick 0; several events of a kind
+// leave the last one's value. A Set Tempo of 0 microseconds and a time
+// signature that the bank cannot hold (numerator 1 to 31, exponent 0 to 7)
+// say nothing usable and are passed over.
+void ReadTick0Event(const CEvent& rkoEvent, const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS], CImportTick0& roTick0)
+{
+    if (rkoEvent.GetClass() == EC_META)
+    {
+        const BYTE* pkbyData = rkoEvent.GetMetaData();
+        const int iLength = rkoEvent.GetMetaLength();
+        if (rkoEvent.GetMetaType() == META_SET_TEMPO && iLength >= 3)
+        {
+            const DWORD dwMicroseconds = DWORD(pkbyData[0]) << 16 | DWORD(pkbyData[1]) << 8 | pkbyData[2];
+            if (dwMicroseconds > 0)
+                roTick0.m_sdwTempo = SDWORD(MICROSECONDS_PER_MINUTE / dwMicroseconds);
+        }
+        else if (rkoEvent.GetMetaType() == META_TIME_SIGNATURE && iLength >= 2)
+        {
+            if (pkbyData[0] >= 1 && pkbyData[0] <= QDI_MAX_NUMERATOR && pkbyData[1] <= QDI_MAX_DENOM_EXP)
+                roTick0.m_oTimeSig = CNstTimeSig{pkbyData[0], pkbyData[1]};
+        }
+        return;
+    }
+    if (rkoEvent.GetClass() != EC_CHMSG)
+        return;
+    const BYTE byChannel = rkoEvent.GetTrack();
+    if (byChannel >= PM_NR_CHANNELS || rkabyChannelMap[byChannel] >= NST_NR_TRK)
+        return;
+    CNstTrackParam& roParam = roTick0.m_aoParams[rkabyChannelMap[byChannel]];
+    if (rkoEvent.GetCode() == EVSC_PRG_CHANGE)
+        roParam.m_byProgram = rkoEvent.GetData1();
+    else if (rkoEvent.GetCode() == EVSC_CTRL_CHANGE)
+    {
+        if (rkoEvent.GetData1() == CTRL_EXPRESSION)
+            roParam.m_byExpression = rkoEvent.GetData2();
+        else if (rkoEvent.GetData1() == CTRL_BANK_MSB)
+            roParam.m_byBankMsb = rkoEvent.GetData2();
+        else if (rkoEvent.GetData1() == CTRL_BANK_LSB)
+            roParam.m_byBankLsb = rkoEvent.GetData2();
+    }
+}
+
+} // namespace
+
+// CNstEditIfc::ImportChordVar -- the element counts as fresh when none of
+// its chord variations holds events; only then does the file's tick 0 set its
+// time signature and track parameters (the tempo is read with them).
+//
+// The un-merge stops at the file's end of track, at 16 measures, or where
+// the decoder fails on damaged data; the imported length L is the tick it
+// stopped at, so after a decoder error it is the tick the file reached and
+// the events read up to there are kept. Every track's encoder is closed
+// there with its end of track; a note still sounding at that tick (held
+// across the 16-measure limit, or never released by the file) is closed at
+// it by the un-merge, without a report per note. The chord variation then
+// has at least one measure.
+SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE bySeNr, BYTE byCvNr, BYTE byPNr,
+                                   const BYTE (&rkabyChannels)[NST_NR_TRK], bool bFromAnyTrack, bool bFitLength)
+{
+    if (!QD_ASSERT(byPNr < 8 || !bFromAnyTrack) || !QD_ASSERT(byCvNr < NST_NR_CV))
+        return -1;
+    CNstStyleElem* poStyleElem = m_poStyle->GetStyleElem(bySeNr);
+    if (!poStyleElem)
+        return -1;
+    const bool bFresh = poStyleElem->IsEmpty();
+
+    BYTE abyChannelMap[PM_NR_CHANNELS];
+    for (BYTE byChannel = 0; byChannel < PM_NR_CHANNELS; ++byChannel)
+    {
+        abyChannelMap[byChannel] = NST_NR_TRK;
+        if (bFromAnyTrack)
+            abyChannelMap[byChannel] = byPNr;
+        else
+            for (BYTE byTrack = NST_NR_TRK; byTrack-- > 0;)
+                if (rkabyChannels[byTrack] == byChannel)
+                    abyChannelMap[byChannel] = byTrack;
+    }
+
+    CImportTick0 oTick0;
+    oTick0.m_oTimeSig = poStyleElem->GetTimeSig();
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        oTick0.m_aoParams[byTrack] = *poStyleElem->GetTrackParam(byTrack);
+    if (bFresh)
+    {
+        TDELTA sdwDelta = roDecoder.Rewind();
+        while (sdwDelta == 0)
+        {
+            if (!QD_ASSERT_TEXT(!roDecoder.IsEndOfStream(), "!roDecoder.IsFinished()"))
+                break;
+            CLinkedEvent* poList = nullptr;
+            sdwDelta = roDecoder.ExtractEvents(poList);
+            for (const CLinkedEvent* poEvent = poList; poEvent; poEvent = poEvent->Next())
+                ReadTick0Event(*poEvent, abyChannelMap, oTick0);
+            if (poList)
+                FreeEventsList(poList);
+        }
+    }
+    const TTICK tTicksPerMeasure = oTick0.m_oTimeSig.GetTicksPerMeasure();
+    if (!QD_ASSERT(tTicksPerMeasure > 0))
+        return -1;
+
+    const bool bAllTracks = byPNr >= NST_NR_TRK;
+    const BYTE byFirstTrack = bAllTracks ? 0 : byPNr;
+    const BYTE byEndTrack = bAllTracks ? NST_NR_TRK : BYTE(byPNr + 1);
+
+    // The encoders outlive the un-merge that writes to them.
+    std::unique_ptr<CMemEncoder> apoEncoders[NST_NR_TRK];
+    std::unique_ptr<CMemEncoder> poMetaEncoder;
+    const TTICK tMaxTick = tTicksPerMeasure * NST_IMPORT_MAX_MEASURES;
+    CStyleMsgFilter oFilter(tMaxTick);
+    CPropPattUnmerge oUnmerge(roDecoder, &oFilter);
+    for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
+    {
+        auto poEncoder = std::make_unique<CMemEncoder>();
+        poEncoder->SetShutNotesReport(false);
+        poEncoder->Open();
+        // A table that gives two tracks one channel, or a channel beyond 15,
+        // is refused by the un-merge (reported); that track takes nothing.
+        if (!oUnmerge.AddOutput(*poEncoder, bFromAnyTrack ? PM_ALL_CHANNELS : rkabyChannels[byTrack]))
+            continue;
+        apoEncoders[byTrack] = std::move(poEncoder);
+    }
+    if (bWithMeta)
+    {
+        poMetaEncoder = std::make_unique<CMemEncoder>();
+        poMetaEncoder->Open();
+        if (!oUnmerge.SetMetaOutput(*poMetaEncoder))
+            poMetaEncoder.reset();
+    }
+
+    const TTICK tLength = oUnmerge.Unmerge(0, tMaxTick);
+
+    if (bFresh)
+        poStyleElem->SetTimeSig(oTick0.m_oTimeSig);
+    CNstChordVar* poChordVar = poStyleElem->GetChordVar(byCvNr);
+    // A chord variation that was already there (empty, as the element is
+    // fresh) takes the new time signature as a new one would.
+    if (bFresh)
+        poChordVar->SetTimeSig(oTick0.m_oTimeSig);
+    if (poMetaEncoder)
+        poChordVar->SetMetaPattern(poMetaEncoder->GetBufferStart(), poMetaEncoder->GetBytesWritten());
+    const TTICK tCvTicksPerMeasure = poChordVar->GetTicksPerMeasure();
+    if ((poChordVar->IsEmpty() || bFitLength) && tCvTicksPerMeasure > 0)
+    {
+        const BYTE byMeasures = BYTE(std::clamp<std::uint64_t>(CeilDiv(tLength, tCvTicksPerMeasure), 1, 0xFF));
+        poChordVar->SetMeasures(byMeasures);
+        poChordVar->SetLength(tCvTicksPerMeasure * byMeasures);
+    }
+
+    for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
+    {
+        CMemEncoder* poEncoder = apoEncoders[byTrack].get();
+        if (!poEncoder)
+            continue;
+        CNstPattern* poPattern = poChordVar->GetPattern(byTrack);
+        // In a fresh element every pattern is empty; one already in use
+        // follows the element's new time signature like a new one.
+        if (bFresh)
+            poPattern->SetTimeSig(poChordVar->GetTimeSig());
+
+        PatternData oSource(BYTE(poPattern->GetType() + 2));
+        oSource.m_dwTotalTicks = poEncoder->GetEndTick();
+        oSource.m_dwTotalEventsDim = poEncoder->GetBytesWritten();
+        oSource.m_pbyEvents = poEncoder->GetBufferStart();
+        const DWORD dwBufferSize = oSource.m_dwTotalEventsDim + QDI_CLEAN_SPARE;
+        std::vector<BYTE> abyCleaned(dwBufferSize);
+        CChannelState oChannelState;
+        PatternData oDest;
+        // A cleaned pattern that does not fit has been reported; the track
+        // is then left without events.
+        if (CleanPattern(oChannelState, oSource, oDest, abyCleaned.data(), dwBufferSize, true) == MA_CLEAN_FAILED)
+        {
+            poChordVar->ClearPattern(byTrack);
+            continue;
+        }
+        poPattern->SetData(oDest.m_pbyEvents, oDest.m_dwTotalEventsDim, oDest.m_dwTotalTicks);
+        if (poPattern->IsEmpty())
+        {
+            poChordVar->ClearPattern(byTrack);
+            continue;
+        }
+        if (bFresh)
+            *poStyleElem->GetTrackParam(byTrack) = oTick0.m_aoParams[byTrack];
+        if (bFitLength && poPattern->GetNrTicks() < poChordVar->GetLength())
+            poPattern->SetLength(poChordVar->GetLength(), true);
+        const TTICK tPatternTicksPerMeasure = poPattern->GetTicksPerMeasure();
+        if (tPatternTicksPerMeasure > 0)
+        {
+            const std::uint64_t qwMeasures = CeilDiv(poPattern->GetNrTicks(), tPatternTicksPerMeasure);
+            poPattern->SetMeasures(BYTE(std::min<std::uint64_t>(qwMeasures, 0xFF)));
+        }
+    }
+    return oTick0.m_sdwTempo;
+}
+
+#undef QD_REPORT_FILE

@@ -70,6 +70,10 @@ constexpr int MARKER_START_LENGTH = 4;
 // Largest buffer the writer asks for: the navigator counts its reserve in a
 // signed 32-bit value.
 constexpr std::uint64_t QDI_MAX_BUFFER = 0x7FFFFFFF;
+// A whole bank lives in a block of this size, so a style that can be stored
+// never holds more pattern event bytes once its patterns are lengthened to
+// their chord variations.
+constexpr std::uint64_t QDI_MAX_STYLE_DATA = 0x300000;
 
 bool IsPatternChunkId(BYTE byId)
 {
@@ -500,6 +504,8 @@ private:
 
     CNstStyle& m_roStyle;
     CChunkNav& m_roNav;
+    // Event bytes of the lengthened patterns written so far.
+    std::uint64_t m_qwExpandedTotal = 0;
 };
 
 EQdWriteResult CNstQdWriter::NewChunk(bool bFirstChild, bool bFinal, BYTE byId, DWORD dwSize, BYTE*& rpbyData)
@@ -606,7 +612,17 @@ EQdWriteResult CNstQdWriter::WritePattern(const CNstChordVar& rkoChordVar, BYTE 
         // variation's length; a pattern of length 0 just takes that length.
         std::uint64_t qwTarget = tCvLength;
         if (tPatternLength)
-            qwTarget = ((std::uint64_t(tCvLength) + tPatternLength - 1) / tPatternLength) * tPatternLength;
+        {
+            const std::uint64_t qwRepeats = (std::uint64_t(tCvLength) + tPatternLength - 1) / tPatternLength;
+            qwTarget = qwRepeats * tPatternLength;
+            // A damaged length (billions of ticks over a short pattern) would
+            // repeat the events far beyond anything a bank can hold, and
+            // take as long to do it: such a style is refused instead.
+            if (!oWork.IsEmpty())
+                m_qwExpandedTotal += qwRepeats * oWork.GetDataLength();
+            if (!QD_ASSERT(m_qwExpandedTotal <= QDI_MAX_STYLE_DATA))
+                return qdWriteFailed;
+        }
         oWork.SetLength(TTICK(std::min<std::uint64_t>(qwTarget, 0xFFFFFFFF)), false);
     }
 

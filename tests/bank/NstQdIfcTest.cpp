@@ -411,6 +411,16 @@ TEST(NstQdIfcWriter, BufferSizeLimits)
     CReportCapture oReports;
     EXPECT_FALSE(CNstQdIfc::WriteStyle(oStyle));
     EXPECT_TRUE(oReports.HasAssert("iCleanResult != MA_CLEAN_FAILED", kSource));
+
+    // A damaged chord-variation length of billions of ticks over a short
+    // pattern with events is refused at once, not repeated into gigabytes.
+    CNstQdIfc oDamaged;
+    CNstChordVar* poLong = oDamaged.GetStyleElem(0)->GetChordVar(0);
+    poLong->SetLength(0xF0000000);
+    SetPattern(poLong, 2, {Note(0, 40, 100), Note(768, 43, 100)}, 1536);
+    oReports.Clear();
+    EXPECT_FALSE(CNstQdIfc::WriteStyle(oDamaged));
+    EXPECT_TRUE(oReports.HasAssert("m_qwExpandedTotal <= QDI_MAX_STYLE_DATA", kSource));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,262 @@
+// StyleBench.cpp -- the style edit interface on a large style: loading it
+// from bank data (prepare, flatten, read), building the bank data again
+// (writer, consistency check, merging and marker making) and exporting every
+// chord variation as a Standard MIDI File.
+//
+// The style is generated with a fixed seed, so that every run measures the
+// same data: all ten style elements with every chord variation the bank
+// keeps (six for the Variations, two for the others), all eight tracks, four
+// measures of 4/4 each; dense Drum and Acc. 1 parts that marker making
+// splits, measures repeated with small changes, and the Drum pattern shared
+// by the chord variations of an element. A report during a run (the style
+// should load and save without any) stops the benchmark with an error.
+#include "Base/Report.h"
+#include "Kernel/RTEvents/EvPool.h"
+#include "Kernel/RTEvents/LinkedEv.h"
+#include "MemCoder/MaEncoder.h"
+#include "NlzdStyle/NstEditIfc.h"
+#include "NlzdStyle/NstQdIfc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr BYTE BENCH_MEASURES = 4;
+constexpr TTICK BENCH_MEASURE_TICKS = 1536;
+
+// CBenchRng -- splitmix64: the same numbers on every platform.
+class CBenchRng
+{
+public:
+    explicit CBenchRng(std::uint64_t qwSeed) : m_qwState(qwSeed) {}
+
+    DWORD Next(DWORD dwBound)
+    {
+        m_qwState += 0x9E3779B97F4A7C15ull;
+        std::uint64_t qw = m_qwState;
+        qw = (qw ^ (qw >> 30)) * 0xBF58476D1CE4E5B9ull;
+        qw = (qw ^ (qw >> 27)) * 0x94D049BB133111EBull;
+        return DWORD((qw ^ (qw >> 31)) % dwBound);
+    }
+
+private:
+    std::uint64_t m_qwState;
+};
+
+struct CBenchNote
+{
+    TTICK m_tTick;
+    BYTE m_byKey;
+    BYTE m_byVelocity;
+    DWORD m_dwDuration;
+};
+
+// MakeMeasure -- iNotes notes on a grid of iNotes steps, each ending
+// inside its step (so inside the measure).
+std::vector<CBenchNote> MakeMeasure(CBenchRng& roRng, int iNotes, BYTE byLowKey)
+{
+    std::vector<CBenchNote> aoNotes;
+    const TTICK tStep = BENCH_MEASURE_TICKS / TTICK(iNotes);
+    for (int i = 0; i < iNotes; ++i)
+        aoNotes.push_back({TTICK(i) * tStep + roRng.Next(4), BYTE(byLowKey + roRng.Next(24)),
+                           BYTE(40 + roRng.Next(80)), 1 + roRng.Next(tStep - 8)});
+    return aoNotes;
+}
+
+// EncodePattern -- the measures (each repeated or changed) as a compact
+// stream of BENCH_MEASURES measures.
+std::vector<BYTE> EncodePattern(CBenchRng& roRng, int iNotesPerMeasure, BYTE byLowKey, DWORD& rdwEvents)
+{
+    CMemEncoder oEncoder;
+    oEncoder.Open();
+    std::vector<CBenchNote> aoMeasure = MakeMeasure(roRng, iNotesPerMeasure, byLowKey);
+    for (BYTE byMeasure = 0; byMeasure < BENCH_MEASURES; ++byMeasure)
+    {
+        if (byMeasure > 0 && roRng.Next(3) == 0)
+            aoMeasure = MakeMeasure(roRng, iNotesPerMeasure, byLowKey);
+        for (const CBenchNote& rkoNote : aoMeasure)
+        {
+            CLinkedEvent* poEvent = EventsPool().GetNewEvent();
+            poEvent->SetNoteEvent(0, rkoNote.m_byKey, rkoNote.m_byVelocity, 64, rkoNote.m_dwDuration);
+            oEncoder.EncodeEventsAt(byMeasure * BENCH_MEASURE_TICKS + rkoNote.m_tTick, poEvent);
+            FreeEventsList(poEvent);
+            ++rdwEvents;
+        }
+    }
+    oEncoder.SetEnd(BENCH_MEASURES * BENCH_MEASURE_TICKS);
+    oEncoder.Close();
+    return std::vector<BYTE>(oEncoder.GetBufferStart(), oEncoder.GetBufferStart() + oEncoder.GetBytesWritten());
+}
+
+// CBenchStyle -- the large style, in flat and in stored bank form.
+struct CBenchStyle
+{
+    std::vector<BYTE> m_abyFlat;
+    std::vector<BYTE> m_abyStored;
+    DWORD m_dwEvents = 0;
+    int m_iChordVars = 0;
+};
+
+const CBenchStyle& BenchStyle()
+{
+    static const CBenchStyle s_oStyle = [] {
+        static const int s_aiNotesPerMeasure[NST_NR_TRK] = {32, 8, 4, 32, 6, 4, 3, 2};
+        static const BYTE s_abyLowKey[NST_NR_TRK] = {35, 50, 28, 48, 52, 55, 60, 64};
+        CBenchStyle oStyle;
+        CBenchRng oRng(0x51A7E5);
+        CNstEditIfc oEdit(nullptr, 0);
+        oEdit.SetName("Bench Style");
+        for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
+        {
+            CNstStyleElem& roElem = *oEdit.GetStyle().GetStyleElem(bySe);
+            roElem.SetMeasures(BENCH_MEASURES);
+            std::vector<BYTE> abyDrum;
+            DWORD dwDrumEvents = 0;
+            for (BYTE byCv = 0; byCv < (bySe < 4 ? NST_NR_CV : 2); ++byCv)
+            {
+                CNstChordVar& roCv = *roElem.GetChordVar(byCv);
+                ++oStyle.m_iChordVars;
+                for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+                {
+                    DWORD dwEvents = 0;
+                    std::vector<BYTE> abyData;
+                    if (byTrack == 0 && !abyDrum.empty())
+                    {
+                        abyData = abyDrum;
+                        dwEvents = dwDrumEvents;
+                    }
+                    else
+                        abyData = EncodePattern(oRng, s_aiNotesPerMeasure[byTrack], s_abyLowKey[byTrack], dwEvents);
+                    if (byTrack == 0)
+                    {
+                        abyDrum = abyData;
+                        dwDrumEvents = dwEvents;
+                    }
+                    oStyle.m_dwEvents += dwEvents;
+                    roCv.GetPattern(byTrack)->SetData(abyData.data(), DWORD(abyData.size()), roCv.GetLength());
+                }
+            }
+        }
+        DWORD dwSize = 0;
+        std::unique_ptr<BYTE[]> pbyFlat = oEdit.BuildBankData(false, dwSize);
+        oStyle.m_abyFlat.assign(pbyFlat.get(), pbyFlat.get() + dwSize);
+        std::unique_ptr<BYTE[]> pbyStored = oEdit.BuildBankData(true, dwSize);
+        oStyle.m_abyStored.assign(pbyStored.get(), pbyStored.get() + dwSize);
+        return oStyle;
+    }();
+    return s_oStyle;
+}
+
+// CReportWatch -- counts the reports of a run instead of printing them.
+class CReportWatch
+{
+public:
+    CReportWatch() { m_fnPrevious = QdSetReportSink([this](const char*) { ++m_iReports; }); }
+    ~CReportWatch() { QdSetReportSink(std::move(m_fnPrevious)); }
+    CReportWatch(const CReportWatch&) = delete;
+    CReportWatch& operator=(const CReportWatch&) = delete;
+
+    void Check(benchmark::State& roState) const
+    {
+        if (m_iReports)
+            roState.SkipWithError("the style raised reports");
+    }
+
+private:
+    QdReportSink m_fnPrevious;
+    int m_iReports = 0;
+};
+
+void SetCounters(benchmark::State& roState, const std::vector<BYTE>& rkabyData)
+{
+    const CBenchStyle& rkoStyle = BenchStyle();
+    roState.counters["bytes"] = double(rkabyData.size());
+    roState.counters["events"] = double(rkoStyle.m_dwEvents);
+    roState.counters["events/s"] =
+        benchmark::Counter(double(rkoStyle.m_dwEvents) * double(roState.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Loading the stored form: prepare, flatten, read.
+void BM_LoadStoredStyle(benchmark::State& roState)
+{
+    const std::vector<BYTE>& rkabyData = BenchStyle().m_abyStored;
+    CReportWatch oWatch;
+    for (auto _ : roState)
+    {
+        CNstEditIfc oEdit(rkabyData.data(), DWORD(rkabyData.size()));
+        benchmark::DoNotOptimize(oEdit.GetStyleElemState(0));
+    }
+    oWatch.Check(roState);
+    SetCounters(roState, rkabyData);
+}
+BENCHMARK(BM_LoadStoredStyle)->Unit(benchmark::kMillisecond);
+
+// Loading the flat form: prepare finds it flat, read.
+void BM_LoadFlatStyle(benchmark::State& roState)
+{
+    const std::vector<BYTE>& rkabyData = BenchStyle().m_abyFlat;
+    CReportWatch oWatch;
+    for (auto _ : roState)
+    {
+        CNstEditIfc oEdit(rkabyData.data(), DWORD(rkabyData.size()));
+        benchmark::DoNotOptimize(oEdit.GetStyleElemState(0));
+    }
+    oWatch.Check(roState);
+    SetCounters(roState, rkabyData);
+}
+BENCHMARK(BM_LoadFlatStyle)->Unit(benchmark::kMillisecond);
+
+// Building the bank data: the writer, the consistency check and, with
+// markers, merging and marker making.
+void BM_BuildBankData(benchmark::State& roState)
+{
+    const bool bMakeMarkers = roState.range(0) != 0;
+    const std::vector<BYTE>& rkabyData = BenchStyle().m_abyStored;
+    CNstEditIfc oEdit(rkabyData.data(), DWORD(rkabyData.size()));
+    CReportWatch oWatch;
+    DWORD dwSize = 0;
+    for (auto _ : roState)
+    {
+        std::unique_ptr<BYTE[]> pbyData = oEdit.BuildBankData(bMakeMarkers, dwSize);
+        benchmark::DoNotOptimize(pbyData.get());
+    }
+    oWatch.Check(roState);
+    SetCounters(roState, rkabyData);
+    roState.counters["bytes"] = double(dwSize);
+}
+BENCHMARK(BM_BuildBankData)->Arg(0)->Arg(1)->ArgName("markers")->Unit(benchmark::kMillisecond);
+
+// Exporting every chord variation, all tracks.
+void BM_ExportAllChordVars(benchmark::State& roState)
+{
+    const std::vector<BYTE>& rkabyData = BenchStyle().m_abyStored;
+    CNstEditIfc oEdit(rkabyData.data(), DWORD(rkabyData.size()));
+    CReportWatch oWatch;
+    double dFileBytes = 0;
+    for (auto _ : roState)
+    {
+        dFileBytes = 0;
+        for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
+            for (BYTE byCv = 0; byCv < NST_NR_CV; ++byCv)
+            {
+                if (oEdit.GetChordVarState(bySe, byCv) == NST_STATE_ABSENT)
+                    continue;
+                DWORD dwSize = 0;
+                std::unique_ptr<BYTE[]> pbyFile = oEdit.ExportToSmf(bySe, byCv, NST_ALL_TRACKS, dwSize);
+                dFileBytes += dwSize;
+            }
+    }
+    oWatch.Check(roState);
+    SetCounters(roState, rkabyData);
+    roState.counters["bytes"] = dFileBytes;
+    roState.counters["chord vars"] = double(BenchStyle().m_iChordVars);
+}
+BENCHMARK(BM_ExportAllChordVars)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,192 @@
+// QdBankDoc.cpp -- the bank document's state and what the windows show of
+// it: the element tree of the open style, the info lines and the tool
+// buttons.
+#include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdDocText.h"
+
+#include "ChunkNav/ChunkNav.h"
+#include "NlzdStyle/NstEditIfc.h"
+
+// CQdBankDoc::CQdBankDoc -- no bank, no style, nothing modified.
+CQdBankDoc::CQdBankDoc(CQdDocPrompt& roPrompt, CQdFileIo& roFileIo) : m_roPrompt(roPrompt), m_roFileIo(roFileIo) {}
+
+// CQdBankDoc::~CQdBankDoc -- the edit interface, then the navigator, then the block.
+CQdBankDoc::~CQdBankDoc()
+{
+    ReleaseBank();
+}
+
+// CQdBankDoc::IsBankOpen -- a bank block with its navigator.
+bool CQdBankDoc::IsBankOpen() const
+{
+    return m_poNav != nullptr;
+}
+
+// CQdBankDoc::IsWrittenBack -- the style's changes lie in the block, unsaved.
+bool CQdBankDoc::IsWrittenBack(int iStyle) const
+{
+    return iStyle >= 0 && iStyle < int(m_abWrittenBack.size()) && m_abWrittenBack[std::size_t(iStyle)];
+}
+
+// CQdBankDoc::HasUnsavedChanges -- the open style is modified or some style
+// was written back since the bank was opened or saved.
+bool CQdBankDoc::HasUnsavedChanges() const
+{
+    if (!IsBankOpen())
+        return false;
+    if (m_bStyleModified)
+        return true;
+    for (bool bWrittenBack : m_abWrittenBack)
+        if (bWrittenBack)
+            return true;
+    return false;
+}
+
+// CQdBankDoc::GetUsedSize -- bytes of the bank's chunk tree; 0 without a bank.
+DWORD CQdBankDoc::GetUsedSize() const
+{
+    return m_poNav ? m_poNav->m_dwfnUsedSize() : 0;
+}
+
+// CQdBankDoc::GetListInfoText -- the size is unknown while the style differs
+// from its copy in the block.
+std::string CQdBankDoc::GetListInfoText() const
+{
+    if (m_bStyleModified && m_iSelectedStyle >= 0)
+        return QdDocText::SIZE_UNKNOWN;
+    return m_strListInfo;
+}
+
+// CQdBankDoc::CanClose -- true unless unsaved changes are kept by the user.
+bool CQdBankDoc::CanClose()
+{
+    if (!HasUnsavedChanges())
+        return true;
+    return m_roPrompt.Ask({QdDocText::SOME_STYLE_MODIFIED, QdDocText::IGNORE_CHANGES, "Yes", "", "No"}) ==
+           QD_ANSWER_YES;
+}
+
+// CQdBankDoc::BuildElementTree -- the style, its present elements, their
+// present chord variations and the tracks that hold events.
+std::vector<CQdTreeNode> CQdBankDoc::BuildElementTree() const
+{
+    std::vector<CQdTreeNode> aoNodes;
+    if (!m_poEditIfc)
+        return aoNodes;
+    const CNstEditIfc& rkoEdit = *m_poEditIfc;
+
+    char szName[NST_NAME_SIZE] = {};
+    rkoEdit.GetName(szName, NST_NAME_SIZE - 1);
+    CQdTreeNode oRoot;
+    oRoot.m_iImage = 5;
+    oRoot.m_strText = szName;
+    aoNodes.push_back(oRoot);
+
+    for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
+    {
+        if (rkoEdit.GetStyleElemState(bySe) == NST_STATE_ABSENT)
+            continue;
+        CQdTreeNode oElement;
+        oElement.m_byKind = CQdTreeNode::KIND_ELEMENT;
+        oElement.m_bySe = bySe;
+        oElement.m_iLevel = 1;
+        oElement.m_iImage = 1;
+        oElement.m_strText = ElementName(bySe);
+        aoNodes.push_back(oElement);
+        for (BYTE byCv = 0; byCv < NST_NR_CV; ++byCv)
+        {
+            if (rkoEdit.GetChordVarState(bySe, byCv) == NST_STATE_ABSENT)
+                continue;
+            CQdTreeNode oChordVar = oElement;
+            oChordVar.m_byKind = CQdTreeNode::KIND_CHORD_VAR;
+            oChordVar.m_byCv = byCv;
+            oChordVar.m_iLevel = 2;
+            oChordVar.m_iImage = 2;
+            oChordVar.m_strText = "Chord Var " + std::to_string(byCv + 1);
+            aoNodes.push_back(oChordVar);
+            for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            {
+                if (rkoEdit.GetPatternState(bySe, byCv, byTrack) != NST_STATE_EVENTS)
+                    continue;
+                CQdTreeNode oTrack = oChordVar;
+                oTrack.m_byKind = CQdTreeNode::KIND_TRACK;
+                oTrack.m_byTrack = byTrack;
+                oTrack.m_iLevel = 3;
+                oTrack.m_iImage = 3;
+                oTrack.m_strText = TrackName(byTrack);
+                aoNodes.push_back(oTrack);
+            }
+        }
+    }
+    return aoNodes;
+}
+
+// CQdBankDoc::GetTreeInfoText -- an element's time signature, a chord
+// variation's length in measures. The queries behind them create what they
+// ask about, so a node that names nothing present gets no text.
+std::string CQdBankDoc::GetTreeInfoText(const CQdTreeNode& rkoNode) const
+{
+    if (!m_poEditIfc || rkoNode.m_bySe >= NST_NR_STE)
+        return std::string();
+    CNstEditIfc& roEdit = *m_poEditIfc;
+    if (rkoNode.m_byKind == CQdTreeNode::KIND_ELEMENT)
+    {
+        if (roEdit.GetStyleElemState(rkoNode.m_bySe) == NST_STATE_ABSENT)
+            return std::string();
+        const BYTE byCode = roEdit.GetPackedSignature(rkoNode.m_bySe);
+        const int iNumerator = (byCode & 0x0F) + 1;
+        const int iDenominator = 1 << (byCode >> 4);
+        return " Signature: " + std::to_string(iNumerator) + " / " + std::to_string(iDenominator);
+    }
+    if (rkoNode.m_byKind == CQdTreeNode::KIND_CHORD_VAR)
+    {
+        if (rkoNode.m_byCv >= NST_NR_CV ||
+            roEdit.GetChordVarState(rkoNode.m_bySe, rkoNode.m_byCv) == NST_STATE_ABSENT)
+            return std::string();
+        return " Length in measures: " + std::to_string(roEdit.GetMeasures(rkoNode.m_bySe, rkoNode.m_byCv));
+    }
+    return std::string();
+}
+
+// CQdBankDoc::GetToolState -- the chord-variation commands need a chord
+// variation node; a track node can only be played.
+CQdToolState CQdBankDoc::GetToolState(const CQdTreeNode* pkoSelected) const
+{
+    CQdToolState oState;
+    oState.m_bSave = IsBankOpen();
+    oState.m_bImportAll = m_poEditIfc != nullptr;
+    oState.m_bUndo = m_bStyleModified;
+    if (m_poEditIfc && pkoSelected)
+    {
+        if (pkoSelected->m_byKind == CQdTreeNode::KIND_CHORD_VAR)
+        {
+            oState.m_bImportSingle = true;
+            oState.m_bExportSingle = true;
+            oState.m_bDeleteCV = true;
+            oState.m_bPlay = true;
+        }
+        else if (pkoSelected->m_byKind == CQdTreeNode::KIND_TRACK)
+        {
+            oState.m_bPlay = true;
+        }
+    }
+    return oState;
+}
+
+// CQdBankDoc::WriteBackMessage -- why a style stayed in its edit interface.
+const char* CQdBankDoc::WriteBackMessage(EQdWriteBack eResult)
+{
+    switch (eResult)
+    {
+    case QD_WRITEBACK_NO_SLOT:
+        return "Style not found in the Style Bank - changes not written back!";
+    case QD_WRITEBACK_NO_DATA:
+        return "Style conversion error - changes not written back!";
+    case QD_WRITEBACK_NO_ROOM:
+        return "Style Bank full - changes not written back!";
+    case QD_WRITEBACK_DONE:
+    case QD_WRITEBACK_NO_STYLE:
+        break;
+    }
+    return "";
+}

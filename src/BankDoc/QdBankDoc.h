@@ -1,0 +1,250 @@
+// QdBankDoc.h -- the open style bank and every command of the tool on it.
+//
+// CQdBankDoc holds what the main window holds while a bank is open: the
+// 0x300000-byte bank block, the chunk navigator over it, the slot table,
+// the style names shown in the style list, the selected style with its edit
+// interface, the modified flag and the per-style "written back" marks. Every
+// command runs here, start to end; questions, messages and file choices go
+// through a CQdDocPrompt, so the desktop window, the command-line tool and
+// the tests drive the same code. The windows only show the state this class
+// exposes (style list, element tree, info line, tool-button states).
+//
+// Commands that take a file choice come in two steps: the command itself
+// (question, file dialog, then the work) and the work on a given path
+// (OpenBankFile, SaveBankTo, ImportStyleFiles, ImportChordVarFile,
+// ExportChordVarFile), which the command-line tool calls directly.
+//
+// Decisions beyond the window's classic behaviour:
+// - Files are written atomically (CQdFileIo::WriteAtomic): a failed save or
+//   export leaves the old file as it was; a failed save keeps the bank open,
+//   its written-back marks and its file name.
+// - A file larger than the bank block is refused ("File too large for a
+//   Qd50 Style Bank!"); a root chunk longer than the file is "File corrupt -
+//   Error!". Slots beyond the 64th are reported ("iIndex < 64") and treated
+//   as absent: not listed, not decompressed, never written back.
+// - A style that cannot be written back (no room left in the bank block,
+//   no bank data from the edit interface, a slot that is not one style
+//   container) stays open in its edit interface, still modified, with a
+//   message; the selection then stays on it and a save is not done.
+// - "Replace" in the whole-style import takes effect only when at least one
+//   file was imported; otherwise the style stays as it was.
+// - The directory list holds at most 100 entries and never more than the
+//   directory chunk's data can take; entries beyond are reported and left out.
+#pragma once
+
+#include "BankDoc/QdDocPrompt.h"
+#include "BankDoc/QdFileIo.h"
+#include "Base/QdTypes.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CChunkNavComp;
+class CNstEditIfc;
+
+// One node of the element tree (the style open in the edit interface).
+struct CQdTreeNode
+{
+    enum EKind : BYTE
+    {
+        KIND_STYLE = 0,
+        KIND_ELEMENT = 1,
+        KIND_CHORD_VAR = 2,
+        KIND_TRACK = 3,
+    };
+    BYTE m_byKind = KIND_STYLE;
+    BYTE m_bySe = 0;
+    BYTE m_byCv = 0;
+    BYTE m_byTrack = 0;
+    int m_iLevel = 0;        // 0 root, 1 element, 2 chord variation, 3 track
+    int m_iImage = 0;        // image index of the tree's image list
+    std::string m_strText;
+};
+
+// Which tool buttons are enabled.
+struct CQdToolState
+{
+    bool m_bOpen = true;
+    bool m_bSave = false;
+    bool m_bImportAll = false;
+    bool m_bImportSingle = false;
+    bool m_bExportSingle = false;
+    bool m_bDeleteCV = false;
+    bool m_bUndo = false;
+    bool m_bPlay = false;
+};
+
+// Outcome of writing the open style back into the bank block.
+enum EQdWriteBack
+{
+    QD_WRITEBACK_DONE = 0,
+    QD_WRITEBACK_NO_STYLE, // no bank, no edit interface or no style selected: nothing to do
+    QD_WRITEBACK_NO_SLOT,  // the slot or its single style container was not found
+    QD_WRITEBACK_NO_DATA,  // the edit interface gave no bank data
+    QD_WRITEBACK_NO_ROOM,  // the grown style does not fit the bank block's reserve
+};
+
+class CQdBankDoc
+{
+public:
+    static constexpr DWORD BANK_BLOCK_SIZE = 0x300000;
+    static constexpr int MAX_SLOTS = 64;
+    static constexpr int MAX_DIRECTORY_ENTRIES = 100;
+    static constexpr int NAME_RECORD_SIZE = 24;
+    static constexpr int MAX_LIST_NAME = 11;
+    static constexpr int NR_STANDARD_NAMES = 36;
+    // A MIDI file read for an import may hold at most this many bytes.
+    static constexpr DWORD MAX_SMF_FILE_SIZE = 0x1000000;
+
+    CQdBankDoc(CQdDocPrompt& roPrompt, CQdFileIo& roFileIo = CQdFileIo::Default());
+    ~CQdBankDoc();
+    CQdBankDoc(const CQdBankDoc&) = delete;
+    CQdBankDoc& operator=(const CQdBankDoc&) = delete;
+
+    // --- What the windows show -------------------------------------------
+    bool IsBankOpen() const;
+    const std::string& GetBankFileName() const { return m_strBankFileName; }
+    // Texts of the style list's style nodes, one per present style in slot
+    // order; empty for a bank without a style-name table.
+    const std::vector<std::string>& GetStyleNames() const { return m_astrStyleNames; }
+    int GetStyleCount() const { return int(m_astrStyleNames.size()); }
+    // True for a style whose changes were written back into the bank block
+    // and not yet saved to a file (the list shows it with image 6).
+    bool IsWrittenBack(int iStyle) const;
+    // The selected style (0-based among present styles), -1 for the root or none.
+    int GetSelectedStyle() const { return m_iSelectedStyle; }
+    CNstEditIfc* GetEditIfc() { return m_poEditIfc.get(); }
+    bool IsStyleModified() const { return m_bStyleModified; }
+    // True when opening another bank or closing must ask "Ignore changes ?".
+    bool HasUnsavedChanges() const;
+    DWORD GetUsedSize() const;
+    // The bank block as it is now (null while no bank is open); the first
+    // GetUsedSize() bytes hold the chunk tree.
+    const BYTE* GetBankBlock() const { return m_pbyBlock.get(); }
+    // The info text of the selected style-list node: what the last selection
+    // showed, or " Uncompressed Size: ???" while the open style is modified.
+    std::string GetListInfoText() const;
+    // The element tree of the open style, in display order (parents first).
+    std::vector<CQdTreeNode> BuildElementTree() const;
+    // The info line for an element-tree node; empty when the line stays hidden.
+    std::string GetTreeInfoText(const CQdTreeNode& rkoNode) const;
+    // Tool buttons for the selected element-tree node (nullptr: none selected).
+    CQdToolState GetToolState(const CQdTreeNode* pkoSelected) const;
+
+    // --- Opening and closing ---------------------------------------------
+    // OpenBank -- the Open Style Bank command (question, file choice, open).
+    bool OpenBank();
+    // OpenBankFile -- gives up the open bank and opens the given file without
+    // asking (start-up argument, command line).
+    bool OpenBankFile(const std::string& rkstrPath);
+    // CanClose -- asks "Ignore changes ?" when needed; true when the window may close.
+    bool CanClose();
+
+    // --- Style selection and renaming --------------------------------------
+    // SelectStyle -- selects the style at iStyle (0-based among present
+    // styles) or the root (-1): asks about a modified style, writes it back
+    // when kept, opens the new one. Returns the info line text. When the old
+    // style cannot be written back it stays selected and open (see
+    // GetSelectedStyle).
+    std::string SelectStyle(int iStyle);
+    // RenameStyle -- the list's rules: empty keeps the name, longer than 11
+    // characters is cut. Returns the name applied; empty when no style is
+    // open (nothing renamed).
+    std::string RenameStyle(const std::string& rkstrNewName);
+
+    // --- Chord-variation commands ------------------------------------------
+    // ImportAllSmf -- Import Style from SMFs with Standard Names.
+    bool ImportAllSmf();
+    // ImportStyleFiles -- the import of the chosen files (Replace or Merge).
+    // Returns the number of files imported.
+    int ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bool bReplace);
+    // ImportSingleSmf -- Import Chord Variation from SMF into a present chord variation.
+    bool ImportSingleSmf(BYTE bySe, BYTE byCv);
+    // ImportChordVarFile -- the import of one chosen file into a present
+    // chord variation; marks the style modified even when it fails.
+    bool ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath);
+    // ExportSingleSmf -- Export Chord Variation to SMF.
+    bool ExportSingleSmf(BYTE bySe, BYTE byCv);
+    // ExportChordVarFile -- writes the chord variation (byTrack 255) or one
+    // track (0..7) of the open style to the file, atomically; no message.
+    bool ExportChordVarFile(BYTE bySe, BYTE byCv, BYTE byTrack, const std::string& rkstrPath);
+    bool DeleteCV(BYTE bySe, BYTE byCv);
+    bool UndoStyle();
+
+    // --- Saving ------------------------------------------------------------
+    // WriteBackStyle -- replaces the selected style's container in the bank
+    // block with the edit interface's bank data. Done: the style is marked
+    // written back and no longer modified. No message.
+    EQdWriteBack WriteBackStyle();
+    // SaveBank -- the Save Style Bank command (leaving the style, file
+    // choice, then SaveBankTo).
+    bool SaveBank();
+    // SaveBankTo -- compression, directory and name table, atomic write,
+    // decompression, fresh style list. False when the file was not written
+    // (the bank stays open with its changes).
+    bool SaveBankTo(const std::string& rkstrPath);
+
+    // --- Standard names ----------------------------------------------------
+    // StandardName -- "v1cv1" ... "e2cv2"; null for an index outside 0..35.
+    static const char* StandardName(int iIndex);
+    // StandardNameIndex -- the index of an element's chord variation; -1
+    // when the element has no standard name for it.
+    static int StandardNameIndex(BYTE bySe, BYTE byCv);
+    // StandardNameElement -- element and chord variation of an index; false
+    // for an index outside 0..35.
+    static bool StandardNameElement(int iIndex, BYTE& rbySe, BYTE& rbyCv);
+    // FindStandardName -- index of the first standard name, in table order,
+    // found anywhere in the lower-cased file name; -1 when none.
+    static int FindStandardName(const std::string& rkstrFileName);
+    // Names shown to the user; "" for a number outside the table.
+    static const char* ElementName(BYTE bySe);
+    static const char* TrackName(BYTE byTrack);
+    // WriteBackMessage -- the message text of a refused write-back.
+    static const char* WriteBackMessage(EQdWriteBack eResult);
+
+private:
+    // Opening (QdBankOpen.cpp).
+    void ReleaseBank();
+    bool LoadBank(const std::string& rkstrPath);
+    bool WalkSlots();
+    void RebuildStyleList();
+    // Slot walk of the bank navigator: the next depth-1 container chunk.
+    bool FindNextSlot();
+    // The navigator on the slot of present style iStyle; false when missing.
+    bool GotoStyleSlot(int iStyle);
+
+    // Selection (QdStyleCommands.cpp).
+    void OpenSelectedStyle(int iStyle);
+    bool IsChordVarNode(BYTE bySe, BYTE byCv) const;
+    bool ImportSmfFile(CNstEditIfc& roEditIfc, const std::string& rkstrPath, BYTE bySe, BYTE byCv, bool bInitialize);
+    void EnsureFirstElement(const std::string& rkstrCaption);
+
+    // Saving (QdBankSave.cpp).
+    void CompressSlots();
+    void DecompressSlots();
+    void RefreshDirectory();
+    void RefreshNameTable();
+
+    CQdDocPrompt& m_roPrompt;
+    CQdFileIo& m_roFileIo;
+
+    std::unique_ptr<BYTE[]> m_pbyBlock;
+    std::unique_ptr<CChunkNavComp> m_poNav;
+    std::string m_strBankFileName;
+    // Initial directories of the bank's open and save dialogs and of the
+    // MIDI file dialogs (one for all of them).
+    std::string m_strOpenDir;
+    std::string m_strSaveDir;
+    std::string m_strSmfDir;
+    std::array<bool, MAX_SLOTS> m_abSlotHoldsStyle{};
+    int m_iSlotStyleCount = 0;
+    std::vector<std::string> m_astrStyleNames;
+    std::vector<bool> m_abWrittenBack;
+    int m_iSelectedStyle = -1;
+    std::string m_strSelectedStyleName;
+    std::string m_strListInfo;
+    std::unique_ptr<CNstEditIfc> m_poEditIfc;
+    bool m_bStyleModified = false;
+};

@@ -1,0 +1,225 @@
+// QdBankOpen.cpp -- opening a style bank: the file check, the bank block,
+// the slot walk with decompression and the style list from the name table.
+#include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdDocText.h"
+
+#include "Base/Report.h"
+#include "ChunkNav/ChunkNav.h"
+#include "NlzdStyle/NstEditIfc.h"
+
+#include <algorithm>
+#include <cstring>
+
+#define QD_REPORT_FILE "Qd50StyleToMidiMain"
+
+namespace {
+
+// Bytes of the file check: root header, header of the first child, and the
+// "VLMF" mark with its zero byte inside that child's data.
+constexpr DWORD CHECK_SIZE = 32;
+const BYTE s_abyRootHeader[4] = {0x01, 0x00, 0x01, 0x14};
+const BYTE s_abyFirstChild[4] = {0x02, 0x00, 0x00, 0x18};
+const BYTE s_abyMark[5] = {'V', 'L', 'M', 'F', 0};
+
+constexpr BYTE STYLE_SLOT_ID = 6;
+constexpr BYTE NAME_TABLE_ID = 5;
+
+// IsBankHeader -- the three comparisons of the file check on the first
+// CHECK_SIZE bytes of a file.
+bool IsBankHeader(const BYTE* pkbyHead)
+{
+    return std::memcmp(pkbyHead, s_abyRootHeader, 4) == 0 && std::memcmp(pkbyHead + 8, s_abyFirstChild, 4) == 0 &&
+           std::memcmp(pkbyHead + 23, s_abyMark, 5) == 0;
+}
+
+} // namespace
+
+// CQdBankDoc::OpenBank -- asks before unsaved changes are given up, lets the
+// user choose the file and opens it. Cancelling leaves the open bank as it is.
+bool CQdBankDoc::OpenBank()
+{
+    m_roPrompt.StopPlayback();
+    if (HasUnsavedChanges() &&
+        m_roPrompt.Ask({QdDocText::SOME_STYLE_MODIFIED, QdDocText::IGNORE_CHANGES, "Yes", "", "No"}) != QD_ANSWER_YES)
+        return false;
+    CQdFileRequest oRequest;
+    oRequest.m_strTitle = "Open Style Bank File";
+    oRequest.m_strFilter = "Style|*.sty";
+    oRequest.m_strDefaultExt = "sty";
+    oRequest.m_strInitialDir = m_strOpenDir;
+    std::string strPath;
+    if (!m_roPrompt.ChooseOpenFile(oRequest, strPath))
+        return false;
+    return OpenBankFile(strPath);
+}
+
+// CQdBankDoc::OpenBankFile -- gives up the open bank, then loads the file.
+// No bank is open after a refused or corrupt file.
+bool CQdBankDoc::OpenBankFile(const std::string& rkstrPath)
+{
+    m_roPrompt.StopPlayback();
+    ReleaseBank();
+    m_roPrompt.BeginWait();
+    m_strBankFileName = QdDocText::FileNameOf(rkstrPath);
+    m_strOpenDir = QdDocText::DirectoryOf(rkstrPath);
+    const bool bLoaded = LoadBank(rkstrPath);
+    if (!bLoaded)
+        ReleaseBank();
+    m_roPrompt.EndWait();
+    return bLoaded;
+}
+
+// CQdBankDoc::ReleaseBank -- drops the open style and the bank, unsaved
+// changes included (the caller asked before).
+void CQdBankDoc::ReleaseBank()
+{
+    m_poEditIfc.reset();
+    m_bStyleModified = false;
+    // The navigator points into the block: it goes first.
+    m_poNav.reset();
+    m_pbyBlock.reset();
+    m_strBankFileName.clear();
+    m_abSlotHoldsStyle.fill(false);
+    m_iSlotStyleCount = 0;
+    m_astrStyleNames.clear();
+    m_abWrittenBack.clear();
+    m_iSelectedStyle = -1;
+    m_strSelectedStyleName.clear();
+    m_strListInfo.clear();
+}
+
+// CQdBankDoc::LoadBank -- file check, whole file into the bank block, slot
+// walk, style list. Every refusal is told to the user.
+bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
+{
+    // An unreadable or short file leaves the check buffer zero and fails the check.
+    BYTE abyHead[CHECK_SIZE] = {};
+    std::vector<BYTE> abyPrefix;
+    if (m_roFileIo.ReadPrefix(rkstrPath, CHECK_SIZE, abyPrefix) && !abyPrefix.empty())
+        std::memcpy(abyHead, abyPrefix.data(), std::min<std::size_t>(abyPrefix.size(), CHECK_SIZE));
+    if (!IsBankHeader(abyHead))
+    {
+        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::READ_ERROR);
+        return false;
+    }
+
+    // Nothing is read beyond the block: a larger file is refused before it
+    // is read, and the read itself refuses a file that grew past the block.
+    std::uint64_t qwFileSize = 0;
+    if (!m_roFileIo.FileSize(rkstrPath, qwFileSize))
+    {
+        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::READ_ERROR);
+        return false;
+    }
+    if (qwFileSize > BANK_BLOCK_SIZE)
+    {
+        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::TOO_LARGE);
+        return false;
+    }
+    // The whole file is checked again: it may have changed since its start was read.
+    std::vector<BYTE> abyFile;
+    if (!m_roFileIo.ReadAll(rkstrPath, BANK_BLOCK_SIZE, abyFile) || abyFile.size() < CHECK_SIZE ||
+        !IsBankHeader(abyFile.data()))
+    {
+        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::READ_ERROR);
+        return false;
+    }
+    // The root's length is the file's word: a root that claims more than the
+    // file holds would make the navigator walk stale block bytes.
+    const std::uint64_t qwRootSize = std::uint64_t(QdReadBE32(abyFile.data() + 4)) + sizeof(CChunkHeader);
+    if (qwRootSize > abyFile.size())
+    {
+        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
+        return false;
+    }
+
+    m_pbyBlock = std::make_unique<BYTE[]>(BANK_BLOCK_SIZE);
+    std::memcpy(m_pbyBlock.get(), abyFile.data(), abyFile.size());
+    m_poNav = std::make_unique<CChunkNavComp>(m_pbyBlock.get(), BANK_BLOCK_SIZE);
+    if (m_poNav->m_sdwExtraLength < 0 || !WalkSlots())
+    {
+        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
+        return false;
+    }
+    RebuildStyleList();
+    m_poNav->m_ofnRewind();
+    return true;
+}
+
+// CQdBankDoc::FindNextSlot -- the next depth-1 container with CNCF_ATTR.
+bool CQdBankDoc::FindNextSlot()
+{
+    return bool(m_poNav->m_ofnFind(CChunkId(), typeFinal, typeNotFinal, 0, 1));
+}
+
+// CQdBankDoc::WalkSlots -- fills the slot table and decompresses the style
+// slots. The table has 64 entries: a further slot is reported and it and
+// all after it count as absent (left as they are in the block). False when
+// a slot does not decompress.
+bool CQdBankDoc::WalkSlots()
+{
+    m_abSlotHoldsStyle.fill(false);
+    m_iSlotStyleCount = 0;
+    m_poNav->m_ofnRewind();
+    for (int iIndex = 0; FindNextSlot(); ++iIndex)
+    {
+        if (!QD_CHECK_TEXT(iIndex < MAX_SLOTS, "iIndex < 64", 163))
+            break;
+        if (m_poNav->m_pbyfnHeader()[0] != STYLE_SLOT_ID)
+            continue;
+        if (m_poNav->m_bfnIsCompressed() && !m_poNav->m_bfnDecompress(true))
+            return false;
+        m_abSlotHoldsStyle[std::size_t(iIndex)] = true;
+        ++m_iSlotStyleCount;
+    }
+    m_poNav->m_ofnRewind();
+    return true;
+}
+
+// CQdBankDoc::GotoStyleSlot -- from the root, the slot of the iStyle-th
+// present style (0-based).
+bool CQdBankDoc::GotoStyleSlot(int iStyle)
+{
+    m_poNav->m_ofnRewind();
+    for (int i = 0; i <= iStyle; ++i)
+        if (!m_poNav->m_ofnFind(CChunkId(STYLE_SLOT_ID), typeFinal, typeNotFinal, 1, 1))
+            return false;
+    return true;
+}
+
+// CQdBankDoc::RebuildStyleList -- one name per present style from its
+// 24-byte record of the name table, read in step with the slot table. A
+// style whose record lies beyond the table's data gets an empty name (it
+// stays selectable); a bank without a name table lists no styles. The list
+// starts without selection and without written-back marks.
+void CQdBankDoc::RebuildStyleList()
+{
+    m_astrStyleNames.clear();
+    m_abWrittenBack.clear();
+    m_iSelectedStyle = -1;
+    m_strSelectedStyleName.clear();
+    m_strListInfo.clear();
+    if (!IsBankOpen())
+        return;
+    m_poNav->m_ofnRewind();
+    if (m_poNav->m_ofnFind(CChunkId(NAME_TABLE_ID), typeFinal, typeFinal, 0, 1))
+    {
+        const BYTE* pbyTable = m_poNav->m_pbyfnData();
+        const DWORD dwTableLength = m_poNav->m_dwfnDataLength();
+        for (int iSlot = 0; iSlot < MAX_SLOTS && GetStyleCount() < m_iSlotStyleCount; ++iSlot)
+        {
+            if (!m_abSlotHoldsStyle[std::size_t(iSlot)])
+                continue;
+            const DWORD dwRecord = DWORD(iSlot) * NAME_RECORD_SIZE;
+            std::string strName;
+            if (dwRecord + NAME_RECORD_SIZE <= dwTableLength)
+            {
+                const char* pszRecord = reinterpret_cast<const char*>(pbyTable + dwRecord);
+                strName.assign(pszRecord, strnlen(pszRecord, NAME_RECORD_SIZE));
+            }
+            m_astrStyleNames.push_back(strName);
+        }
+    }
+    m_abWrittenBack.assign(m_astrStyleNames.size(), false);
+    m_poNav->m_ofnRewind();
+}

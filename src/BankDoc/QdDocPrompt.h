@@ -1,0 +1,64 @@
+// QdDocPrompt.h -- how the bank document talks to the person using it.
+//
+// The document runs every command of the tool from start to end, including
+// the questions it asks and the files it lets the user choose. Those few
+// interactions go through this interface: the desktop application answers
+// them with its dialogs, the command-line tool with what its arguments say,
+// and tests with scripted answers. Nothing else of a command depends on the
+// front end.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Answers of a question, by the position of the button pressed.
+enum EQdAnswer
+{
+    QD_ANSWER_YES = 6,
+    QD_ANSWER_NO = 7,
+    QD_ANSWER_CANCEL = 2,
+};
+
+// A question with up to three buttons; an empty button text hides it.
+struct CQdQuestion
+{
+    std::string m_strCaption;
+    std::string m_strText;
+    std::string m_strYes;
+    std::string m_strNo;
+    std::string m_strCancel;
+};
+
+// A file dialog's settings.
+struct CQdFileRequest
+{
+    std::string m_strTitle;
+    std::string m_strFilter;       // e.g. "Style|*.sty"
+    std::string m_strDefaultExt;   // e.g. "sty"
+    std::string m_strInitialDir;
+    std::string m_strFileName;     // preset file name, may be empty
+};
+
+class CQdDocPrompt
+{
+public:
+    virtual ~CQdDocPrompt() = default;
+
+    // Ask -- shows the question and returns QD_ANSWER_YES, _NO or _CANCEL.
+    virtual int Ask(const CQdQuestion& rkoQuestion) = 0;
+    // Tell -- a message with a single "OK" button in the middle position.
+    virtual void Tell(const std::string& rkstrCaption, const std::string& rkstrText) = 0;
+
+    // File choices; false when the user cancelled. Paths are full paths.
+    virtual bool ChooseOpenFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) = 0;
+    virtual bool ChooseOpenFiles(const CQdFileRequest& rkoRequest, std::vector<std::string>& rastrPaths) = 0;
+    virtual bool ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) = 0;
+
+    // Long work starts and ends (the desktop shows the wait cursor).
+    virtual void BeginWait() {}
+    virtual void EndWait() {}
+    // Every command stops a test playback first.
+    virtual void StopPlayback() {}
+    // Progress of a command over many files (n of total, current file).
+    virtual void Progress(int /*iDone*/, int /*iTotal*/, const std::string& /*rkstrItem*/) {}
+};

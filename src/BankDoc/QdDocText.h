@@ -1,0 +1,65 @@
+// QdDocText.h -- texts and small helpers shared by the bank document's
+// sources: the captions and messages the user sees, and file-name handling.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace QdDocText {
+
+// Captions: the commands' names.
+inline constexpr const char* OPEN_BANK = "Open Style Bank";
+inline constexpr const char* SAVE_BANK = "Save Style Bank";
+inline constexpr const char* SOME_STYLE_MODIFIED = "Some Style modified";
+inline constexpr const char* STYLE_MODIFIED = "Style modified";
+inline constexpr const char* IMPORT_STYLE = "Import Style from SMF";
+inline constexpr const char* IMPORT_CV = "Import Chord Variation from SMF";
+inline constexpr const char* EXPORT_CV = "Export Chord Variation to SMF";
+inline constexpr const char* DELETE_CV = "Delete Chord Variation";
+
+// Messages and questions.
+inline constexpr const char* READ_ERROR = "File read error - File in use - or not a Velmar Qd50 Style File!";
+inline constexpr const char* TOO_LARGE = "File too large for a Qd50 Style Bank!";
+inline constexpr const char* CORRUPT = "File corrupt - Error!";
+inline constexpr const char* IGNORE_CHANGES = "Ignore changes ?";
+inline constexpr const char* CONFIRM_CHANGES = "Confirm changes ?";
+inline constexpr const char* REPLACE_OR_MERGE = "Replace current style or merge with SMF files?";
+inline constexpr const char* INITIALIZE_OR_KEEP = "Initialize/Keep Track Parameters?";
+inline constexpr const char* SMF_READ_ERROR = "SMF read error or wrong SMF Format!";
+inline constexpr const char* SMF_WRITE_ERROR = "SMF write error!";
+inline constexpr const char* FIRST_ELEMENT_ADDED =
+    "Style Element 'Variation 1' must exists. An empty element has been added.";
+inline constexpr const char* COMPRESSION_ERROR = "Compression Error!";
+inline constexpr const char* WRITE_ERROR = "File write error!";
+inline constexpr const char* USED_SIZE = " Uncompressed Size: ";
+inline constexpr const char* SIZE_UNKNOWN = " Uncompressed Size: ???";
+
+// The name a replaced style starts with.
+inline constexpr const char* NEW_STYLE = "New Style";
+
+// FileNameOf -- the path without its directory.
+inline std::string FileNameOf(const std::string& rkstrPath)
+{
+    const std::size_t uSlash = rkstrPath.find_last_of('/');
+    return uSlash == std::string::npos ? rkstrPath : rkstrPath.substr(uSlash + 1);
+}
+
+// DirectoryOf -- the directory of a path, empty for a bare file name.
+inline std::string DirectoryOf(const std::string& rkstrPath)
+{
+    const std::size_t uSlash = rkstrPath.find_last_of('/');
+    if (uSlash == std::string::npos)
+        return std::string();
+    return uSlash == 0 ? std::string("/") : rkstrPath.substr(0, uSlash);
+}
+
+// LowerCase -- ASCII letters lowered; other bytes as they are.
+inline std::string LowerCase(std::string str)
+{
+    std::transform(str.begin(), str.end(), str.begin(),
+                   [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+    return str;
+}
+
+} // namespace QdDocText

@@ -1,0 +1,229 @@
+// QdFileIo.cpp -- the default file access of the bank document, on POSIX
+// file descriptors.
+#include "BankDoc/QdFileIo.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// CQdFd -- a file descriptor closed when it goes out of scope.
+class CQdFd
+{
+public:
+    explicit CQdFd(int iFd) : m_iFd(iFd) {}
+    ~CQdFd() { Close(); }
+    CQdFd(const CQdFd&) = delete;
+    CQdFd& operator=(const CQdFd&) = delete;
+
+    int Get() const { return m_iFd; }
+    // Reset -- takes another descriptor, closing the one held.
+    void Reset(int iFd)
+    {
+        Close();
+        m_iFd = iFd;
+    }
+    bool IsOpen() const { return m_iFd >= 0; }
+    // Close -- false when close(2) reported an error (a late write error).
+    bool Close()
+    {
+        if (m_iFd < 0)
+            return true;
+        const int iResult = ::close(m_iFd);
+        m_iFd = -1;
+        return iResult == 0;
+    }
+
+private:
+    int m_iFd;
+};
+
+int OpenForReading(const std::string& rkstrPath)
+{
+    return ::open(rkstrPath.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+// ReadUpTo -- reads until dwCount bytes are in or the file ends; the count
+// read, or -1 on an error.
+long ReadUpTo(int iFd, BYTE* pbyData, DWORD dwCount)
+{
+    DWORD dwDone = 0;
+    while (dwDone < dwCount)
+    {
+        const ssize_t lRead = ::read(iFd, pbyData + dwDone, dwCount - dwDone);
+        if (lRead < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (lRead == 0)
+            break;
+        dwDone += DWORD(lRead);
+    }
+    return long(dwDone);
+}
+
+// DirectoryOf -- the directory part of a path ("." for a bare file name).
+std::string DirectoryOf(const std::string& rkstrPath)
+{
+    const std::size_t uSlash = rkstrPath.find_last_of('/');
+    if (uSlash == std::string::npos)
+        return ".";
+    if (uSlash == 0)
+        return "/";
+    return rkstrPath.substr(0, uSlash);
+}
+
+// ResolvedTarget -- a target that is a symbolic link is written where the
+// link points, so that the link stays a link.
+std::string ResolvedTarget(const std::string& rkstrPath)
+{
+    struct stat oStat;
+    if (::lstat(rkstrPath.c_str(), &oStat) != 0 || !S_ISLNK(oStat.st_mode))
+        return rkstrPath;
+    char* pszReal = ::realpath(rkstrPath.c_str(), nullptr);
+    if (pszReal == nullptr)
+        return rkstrPath;
+    std::string strReal(pszReal);
+    std::free(pszReal);
+    return strReal;
+}
+
+// SyncDirectory -- makes the rename durable; a directory that cannot be
+// synced (some file systems refuse) does not fail the write.
+void SyncDirectory(const std::string& rkstrDir)
+{
+    CQdFd oDir(::open(rkstrDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (oDir.IsOpen())
+        (void)::fsync(oDir.Get());
+}
+
+} // namespace
+
+// CQdFileIo::Default -- the one instance the front ends share.
+CQdFileIo& CQdFileIo::Default()
+{
+    static CQdFileIo s_oFileIo;
+    return s_oFileIo;
+}
+
+// CQdFileIo::ReadPrefix -- the first dwCount bytes, or fewer.
+bool CQdFileIo::ReadPrefix(const std::string& rkstrPath, DWORD dwCount, std::vector<BYTE>& rabyData)
+{
+    rabyData.clear();
+    CQdFd oFile(OpenForReading(rkstrPath));
+    if (!oFile.IsOpen())
+        return false;
+    rabyData.resize(dwCount);
+    const long lRead = ReadUpTo(oFile.Get(), rabyData.data(), dwCount);
+    if (lRead < 0)
+    {
+        rabyData.clear();
+        return false;
+    }
+    rabyData.resize(std::size_t(lRead));
+    return true;
+}
+
+// CQdFileIo::FileSize -- the size of a regular file.
+bool CQdFileIo::FileSize(const std::string& rkstrPath, std::uint64_t& rqwSize)
+{
+    rqwSize = 0;
+    CQdFd oFile(OpenForReading(rkstrPath));
+    struct stat oStat;
+    if (!oFile.IsOpen() || ::fstat(oFile.Get(), &oStat) != 0 || !S_ISREG(oStat.st_mode))
+        return false;
+    rqwSize = std::uint64_t(oStat.st_size);
+    return true;
+}
+
+// CQdFileIo::ReadAll -- the whole file, at most dwLimit bytes. The size is
+// taken from the open file; a file that turns out longer than it said (it
+// grew meanwhile) is refused like one above the limit.
+bool CQdFileIo::ReadAll(const std::string& rkstrPath, DWORD dwLimit, std::vector<BYTE>& rabyData)
+{
+    rabyData.clear();
+    CQdFd oFile(OpenForReading(rkstrPath));
+    struct stat oStat;
+    if (!oFile.IsOpen() || ::fstat(oFile.Get(), &oStat) != 0 || !S_ISREG(oStat.st_mode) ||
+        std::uint64_t(oStat.st_size) > dwLimit)
+        return false;
+    const DWORD dwSize = DWORD(oStat.st_size);
+    rabyData.resize(dwSize);
+    BYTE byProbe = 0;
+    if (ReadUpTo(oFile.Get(), rabyData.data(), dwSize) != long(dwSize) || ReadUpTo(oFile.Get(), &byProbe, 1) != 0)
+    {
+        rabyData.clear();
+        return false;
+    }
+    return true;
+}
+
+// CQdFileIo::WritePart -- one write(2).
+long CQdFileIo::WritePart(int iFd, const BYTE* pbyData, std::size_t uLength)
+{
+    return long(::write(iFd, pbyData, uLength));
+}
+
+// CQdFileIo::WriteAtomic -- temporary file beside the target, complete
+// write, fsync, close, rename over the target. Any failure removes the
+// temporary file and leaves the target as it was.
+bool CQdFileIo::WriteAtomic(const std::string& rkstrPath, const BYTE* pbyData, DWORD dwLength)
+{
+    if (rkstrPath.empty() || (pbyData == nullptr && dwLength != 0))
+        return false;
+    const std::string strTarget = ResolvedTarget(rkstrPath);
+    const std::string strDir = DirectoryOf(strTarget);
+
+    // An existing target keeps its permissions; a new one gets 0666 less the
+    // umask, which open(2) applies to the temporary file.
+    struct stat oTargetStat;
+    const bool bTargetExists = ::stat(strTarget.c_str(), &oTargetStat) == 0;
+    if (bTargetExists && !S_ISREG(oTargetStat.st_mode))
+        return false;
+
+    // A unique name in the target's directory, so that the rename stays
+    // within one file system.
+    std::string strTemp;
+    CQdFd oTemp(-1);
+    static unsigned s_uCounter = 0;
+    for (int iTry = 0; iTry < 100 && !oTemp.IsOpen(); ++iTry)
+    {
+        strTemp = strTarget + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++s_uCounter);
+        oTemp.Reset(::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!oTemp.IsOpen() && errno != EEXIST)
+            return false;
+    }
+    if (!oTemp.IsOpen())
+        return false;
+
+    bool bOk = !bTargetExists || ::fchmod(oTemp.Get(), oTargetStat.st_mode & 07777) == 0;
+    DWORD dwDone = 0;
+    while (bOk && dwDone < dwLength)
+    {
+        const long lWritten = WritePart(oTemp.Get(), pbyData + dwDone, dwLength - dwDone);
+        if (lWritten < 0 && errno == EINTR)
+            continue;
+        // A write that makes no progress (0 bytes) would loop for ever.
+        if (lWritten <= 0)
+            bOk = false;
+        else
+            dwDone += DWORD(lWritten);
+    }
+    bOk = bOk && ::fsync(oTemp.Get()) == 0;
+    // close(2) may report a deferred write error (network file systems).
+    bOk = oTemp.Close() && bOk;
+    bOk = bOk && ::rename(strTemp.c_str(), strTarget.c_str()) == 0;
+    if (!bOk)
+    {
+        ::unlink(strTemp.c_str());
+        return false;
+    }
+    SyncDirectory(strDir);
+    return true;
+}
