@@ -2,6 +2,7 @@
 #include "Kernel/SeqBase/CDecSMF0.h"
 
 #include "Base/Report.h"
+#include "Kernel/SeqBase/SmfForm.h"
 #include "Kernel/RTEvents/LinkedEv.h"
 #include "Wrap/Kernel/Stream/Stream.h"
 
@@ -10,20 +11,14 @@
 
 #define QD_REPORT_FILE "Kernel/SeqBase/CDecSMF0"
 
+using namespace SmfForm;
+
 namespace {
 
-constexpr BYTE META_INTRODUCER = 0xFF;
-constexpr BYTE SYSEX_INTRODUCER = 0xF0;
-constexpr BYTE SYSEX_ESCAPE = 0xF7;
-constexpr BYTE MARKER_META_TYPE = 0x7E;
-constexpr BYTE MARKER_FILE_TYPE = 0x7F;
-constexpr BYTE MARKER_ID_1 = 0x42;
-constexpr BYTE MARKER_ID_2 = 0x60;
 // Bytes in front of the kind of a marker: 42 60.
 constexpr DWORD MARKER_ID_BYTES = 2;
 constexpr BYTE NOTE_OFF_VELOCITY = 64;
 constexpr BYTE FIRST_MODE_CONTROLLER = 120;
-constexpr int VARLEN_MAX_BYTES = 4;
 // Marker kinds that take every byte that follows.
 constexpr DWORD MARKER_ALL_REMAINING = 0xFFFFFFFF;
 constexpr DWORD MARKER_NOT_A_MARKER = 0xFFFFFFFE;

@@ -2,6 +2,7 @@
 #include "Kernel/SeqBase/CEncSMF0.h"
 
 #include "Base/Report.h"
+#include "Kernel/SeqBase/SmfForm.h"
 #include "Kernel/RTEvents/CEvent.h"
 #include "Wrap/Kernel/Stream/Stream.h"
 
@@ -11,22 +12,13 @@
 
 #define QD_REPORT_FILE "Kernel/SeqBase/CEncSMF0"
 
+using namespace SmfForm;
+
 namespace {
 
 constexpr BYTE STATUS_NOTEOFF = 0x80;
 constexpr BYTE STATUS_NOTEON = 0x90;
-constexpr BYTE META_INTRODUCER = 0xFF;
-constexpr BYTE SYSEX_INTRODUCER = 0xF0;
-constexpr BYTE SYSEX_ESCAPE = 0xF7;
-// The instrument's marker meta event (type 0x7E) travels in the file as a
-// sequencer-specific event (type 0x7F) whose data start with these bytes.
-constexpr BYTE MARKER_META_TYPE = 0x7E;
-constexpr BYTE MARKER_FILE_TYPE = 0x7F;
-constexpr BYTE MARKER_ID_1 = 0x42;
-constexpr BYTE MARKER_ID_2 = 0x60;
 
-// Longest variable-length number.
-constexpr int VARLEN_MAX_BYTES = 4;
 
 // Channel statuses by event code 0-6 and 8 (mode messages are control changes).
 BYTE StatusOfCode(BYTE byCode)

@@ -1,0 +1,90 @@
+// QdCliCommands.h -- the commands of qdstyle, each on its parsed arguments.
+//
+// main.cpp parses the command line into these structures and calls the
+// command; each returns an exit status (EQdExit). Usage errors never get
+// here: the parser has refused them.
+#pragma once
+
+#include "QdCliConsole.h"
+
+#include <string>
+#include <vector>
+
+struct CQdStyleArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+};
+
+struct CQdExportArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+    std::string m_strDir;
+    std::vector<std::string> m_astrChordVars; // empty: every present one
+    std::string m_strTrack;                   // empty: all tracks
+    int m_iTempo = 120;
+};
+
+struct CQdImportArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+    std::vector<std::string> m_astrFiles;
+    std::string m_strOut;
+    bool m_bReplace = false;
+    bool m_bInitialize = false;
+};
+
+struct CQdImportCvArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+    std::string m_strName;
+    std::string m_strFile;
+    std::string m_strOut;
+    bool m_bKeep = false;
+};
+
+struct CQdDeleteCvArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+    std::string m_strName;
+    std::string m_strOut;
+};
+
+struct CQdRenameArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+    std::string m_strNewName;
+    std::string m_strOut;
+};
+
+struct CQdDumpArgs
+{
+    std::string m_strFile;
+    bool m_bNumberLines = false;
+    bool m_bChannelOnly = false;
+};
+
+// Names --track accepts: 0-7, or the track's short name.
+const std::vector<std::string>& QdCliTrackNames();
+// QdCliTrackNumber -- the track of a --track value, 255 (all) for an empty
+// one; -1 for a value that names no track.
+int QdCliTrackNumber(const std::string& rkstrTrack);
+// The export's tempo range in beats per minute.
+inline constexpr int QD_CLI_MIN_TEMPO = 40;
+inline constexpr int QD_CLI_MAX_TEMPO = 300;
+
+int QdCmdList(CQdCliConsole& roConsole, const std::string& rkstrBank);
+int QdCmdShow(CQdCliConsole& roConsole, const CQdStyleArgs& rkoArgs);
+int QdCmdExport(CQdCliConsole& roConsole, const CQdExportArgs& rkoArgs);
+int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs);
+int QdCmdImportCv(CQdCliConsole& roConsole, const CQdImportCvArgs& rkoArgs);
+int QdCmdDeleteCv(CQdCliConsole& roConsole, const CQdDeleteCvArgs& rkoArgs);
+int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs);
+int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut);
+int QdCmdCheck(CQdCliConsole& roConsole, const std::string& rkstrBank);
+int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs);

@@ -1,0 +1,109 @@
+// QdCliHelp.h -- the help texts of qdstyle: the tool's, and for each
+// command its details, followed by the parts commands share (what STYLE and
+// NAME are, how OUT is written, the exit status). Lines stay within 80
+// columns.
+#pragma once
+
+namespace QdCliHelp {
+
+inline constexpr const char* TOOL =
+    "qdstyle -- the Qd Style Tool on the command line: lists, shows, converts and\n"
+    "edits the styles of a Qd50 style bank file (.sty). Chord variations go to and\n"
+    "from Standard MIDI Files (format 0, 384 ticks per quarter note, tracks on\n"
+    "channels 9-16: Bass 9, Drum 10, Percussion 11, Acc. 1-5 on 12-16).\n";
+
+inline constexpr const char* STYLE_AND_NAME = R"(
+STYLE   a style's 1-based position among the styles present in the bank, as
+        'list' numbers them (a plain number is always a position), or its
+        exact name.
+NAME    a standard chord-variation name: v1cv1 ... v4cv6 (Variation 1-4,
+        chord variations 1-6), i1cv1 ... i2cv2 (Intro 1-2), f1cv1 ... f2cv2
+        (Fill 1-2), e1cv1 ... e2cv2 (Ending 1-2); letter case does not matter.
+)";
+
+inline constexpr const char* SAVING = R"(
+Commands that change a style write it back into the bank and save the whole
+bank to OUT, which may be BANK itself: every style slot is compressed, the
+directory and the style-name table are rewritten, and OUT is replaced only
+after a complete write, so a failed save leaves it as it was.
+)";
+
+inline constexpr const char* EXIT_STATUS = R"(
+Exit status: 0 success; 1 usage error (the usage is shown); 2 refused input:
+not a style bank, corrupt file, unknown style or chord variation, unreadable
+MIDI file, failed write. Messages, warnings and assertion reports go to
+stderr, one per line.)";
+
+inline constexpr const char* TOOL_TAIL = R"(
+
+Commands over many files show their progress on stderr when it is a
+terminal. Run 'qdstyle COMMAND --help' for a command's arguments.)";
+
+inline constexpr const char* LIST = R"(
+One line "<n><TAB><name>" per style present in the bank, in slot order; n is
+the style's position, which STYLE arguments take.
+)";
+
+inline constexpr const char* SHOW = R"(
+The style's element tree as the desktop shows it, two blanks of indent per
+level: the style with its uncompressed size, the style elements with their
+time signature, the chord variations with their standard name and length in
+measures, and the tracks that hold events.
+)";
+
+inline constexpr const char* EXPORT = R"(
+Writes DIR/<standard name>.mid for every chord variation of the style, or for
+those named with --cv, and prints the path of each file written. DIR is
+created when missing; a file already there is replaced. Each file holds the
+element's time signature, the tempo and every track's parameters (program,
+bank select, expression) at tick 0, then the chord variation's tracks on
+their channels. The bank is not changed.
+)";
+
+inline constexpr const char* IMPORT = R"(
+The whole-style import: each FILE goes to the chord variation whose standard
+name occurs anywhere in its file name (letter case does not matter; the
+first name in table order counts: 'ABCi1cv2.mid' and 'I1CV2de.mid' both go
+to i1cv2). Without --replace the files are merged into the style; with it
+they make a new style, "New Style", that takes the old one's place once a
+file has been imported. A chord variation that already holds data keeps the
+element's track parameters unless --initialize is given. Files without a
+standard name and files that are not readable MIDI files are reported and
+skipped: OUT is still written when at least one file was imported, and the
+exit status is then 2.
+)";
+
+inline constexpr const char* IMPORT_CV = R"(
+Replaces the chord variation NAME, which the style must have, by the MIDI
+file FILE, whatever its file name. The element's track parameters are taken
+from the file unless --keep is given.
+)";
+
+inline constexpr const char* DELETE_CV = R"(
+An element left without chord variations is deleted too. A style always
+keeps "Variation 1": deleting its last chord variation leaves an empty one.
+)";
+
+inline constexpr const char* RENAME = R"(
+As in the style list: an empty NEWNAME keeps the name, a longer one is cut
+to 11 characters.
+)";
+
+inline constexpr const char* SAVE = R"(
+Opens the bank and saves it without any change.
+)";
+
+inline constexpr const char* CHECK = R"(
+Opens the bank, decompresses every style slot, loads every style and
+converts each of its chord variations to a MIDI file in memory. Prints one
+line per style ("<n><TAB><name><TAB><k> chord variations") and a verdict;
+whatever is reported on the way goes to stderr. The exit status is 0 only
+when nothing at all was reported, 2 otherwise.
+)";
+
+inline constexpr const char* DUMP = R"(
+One line per event of the file's track: the tick, then measure:beat:tick
+counted in 4/4 at 384 ticks per quarter note, then the event.
+)";
+
+} // namespace QdCliHelp

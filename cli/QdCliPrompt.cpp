@@ -1,0 +1,59 @@
+// QdCliPrompt.cpp -- answers by question text.
+#include "QdCliPrompt.h"
+
+#include "BankDoc/QdDocText.h"
+
+namespace {
+
+// The whole-style import's question about a chord variation that holds
+// data: "Warning! '<file>' is a duplicate - Initialize/Keep Track Parameters?".
+bool IsDuplicateQuestion(const std::string& rkstrText)
+{
+    static const std::string s_strTail = " is a duplicate - Initialize/Keep Track Parameters?";
+    return rkstrText.size() > s_strTail.size() &&
+           rkstrText.compare(rkstrText.size() - s_strTail.size(), s_strTail.size(), s_strTail) == 0;
+}
+
+} // namespace
+
+int CQdCliPrompt::Ask(const CQdQuestion& rkoQuestion)
+{
+    const std::string& rkstrText = rkoQuestion.m_strText;
+    if (rkstrText == QdDocText::REPLACE_OR_MERGE)
+        return m_oAnswers.m_bReplace ? QD_ANSWER_YES : QD_ANSWER_NO;
+    if (rkstrText == QdDocText::INITIALIZE_OR_KEEP || IsDuplicateQuestion(rkstrText))
+        return m_oAnswers.m_bInitialize ? QD_ANSWER_YES : QD_ANSWER_NO;
+    // Confirm changes ? (leaving a changed style) and Ignore changes ?
+    // (giving up a bank): the command line has no one to lose work for.
+    if (rkstrText == QdDocText::CONFIRM_CHANGES || rkstrText == QdDocText::IGNORE_CHANGES)
+        return QD_ANSWER_YES;
+    return QD_ANSWER_CANCEL;
+}
+
+void CQdCliPrompt::Tell(const std::string& rkstrCaption, const std::string& rkstrText)
+{
+    m_roConsole.Message(rkstrCaption, rkstrText);
+}
+
+bool CQdCliPrompt::ChooseOpenFile(const CQdFileRequest& /*rkoRequest*/, std::string& rstrPath)
+{
+    rstrPath = m_oAnswers.m_strOpenFile;
+    return !rstrPath.empty();
+}
+
+bool CQdCliPrompt::ChooseOpenFiles(const CQdFileRequest& /*rkoRequest*/, std::vector<std::string>& rastrPaths)
+{
+    rastrPaths = m_oAnswers.m_astrOpenFiles;
+    return !rastrPaths.empty();
+}
+
+bool CQdCliPrompt::ChooseSaveFile(const CQdFileRequest& /*rkoRequest*/, std::string& rstrPath)
+{
+    rstrPath = m_oAnswers.m_strSaveFile;
+    return !rstrPath.empty();
+}
+
+void CQdCliPrompt::Progress(int iDone, int iTotal, const std::string& rkstrItem)
+{
+    m_roConsole.Progress(iDone, iTotal, rkstrItem);
+}

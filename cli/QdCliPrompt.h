@@ -1,0 +1,53 @@
+// QdCliPrompt.h -- the bank document's questions, answered from the command
+// line.
+//
+// qdstyle never asks: every question a command may raise has its answer in
+// the command's flags (CQdCliAnswers), file choices are the paths given,
+// and messages go to the console. The questions are told apart by their
+// texts, which the document keeps exactly as the desktop shows them.
+#pragma once
+
+#include "QdCliConsole.h"
+
+#include "BankDoc/QdDocPrompt.h"
+
+#include <string>
+#include <vector>
+
+// What the flags of a command say.
+struct CQdCliAnswers
+{
+    // "Replace current style or merge with SMF files?": Replace or Merge.
+    bool m_bReplace = false;
+    // A chord variation that holds data: Initialize or Keep its track parameters.
+    bool m_bInitialize = false;
+    // File choices, for commands driven through the document's dialogs.
+    std::string m_strOpenFile;
+    std::vector<std::string> m_astrOpenFiles;
+    std::string m_strSaveFile;
+};
+
+class CQdCliPrompt : public CQdDocPrompt
+{
+public:
+    CQdCliPrompt(CQdCliConsole& roConsole, const CQdCliAnswers& rkoAnswers)
+        : m_roConsole(roConsole), m_oAnswers(rkoAnswers)
+    {
+    }
+
+    // CQdCliPrompt::Ask -- Replace/Merge and Initialize/Keep from the
+    // answers; changes are always confirmed and never ignored silently
+    // (a question about them is answered Yes); any other question Cancel.
+    int Ask(const CQdQuestion& rkoQuestion) override;
+    void Tell(const std::string& rkstrCaption, const std::string& rkstrText) override;
+    bool ChooseOpenFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
+    bool ChooseOpenFiles(const CQdFileRequest& rkoRequest, std::vector<std::string>& rastrPaths) override;
+    bool ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
+    void Progress(int iDone, int iTotal, const std::string& rkstrItem) override;
+
+    CQdCliAnswers& Answers() { return m_oAnswers; }
+
+private:
+    CQdCliConsole& m_roConsole;
+    CQdCliAnswers m_oAnswers;
+};

@@ -1,0 +1,59 @@
+// QdCliSession.h -- one qdstyle command's bank document and the steps most
+// commands share: open the bank, find the style and the chord variations
+// the command line names, save the bank.
+//
+// Each step returns false after telling the user why (on the console); the
+// command then ends with QD_EXIT_REFUSED.
+#pragma once
+
+#include "QdCliConsole.h"
+#include "QdCliPrompt.h"
+
+#include "BankDoc/QdBankDoc.h"
+
+#include <string>
+
+// Exit statuses of qdstyle.
+enum EQdExit
+{
+    QD_EXIT_OK = 0,
+    QD_EXIT_USAGE = 1,
+    QD_EXIT_REFUSED = 2,
+};
+
+class CQdCliSession
+{
+public:
+    CQdCliSession(CQdCliConsole& roConsole, const CQdCliAnswers& rkoAnswers = CQdCliAnswers());
+    CQdCliSession(const CQdCliSession&) = delete;
+    CQdCliSession& operator=(const CQdCliSession&) = delete;
+
+    CQdBankDoc& Doc() { return m_oDoc; }
+    CQdCliConsole& Console() { return m_roConsole; }
+
+    // CQdCliSession::Open -- opens the bank file (the document tells why not).
+    bool Open(const std::string& rkstrBank);
+
+    // CQdCliSession::SelectStyle -- selects and opens the style that STYLE
+    // names: a plain number is its 1-based position among the present
+    // styles, anything else its exact name.
+    bool SelectStyle(const std::string& rkstrStyle);
+    // The open style's name as the style list shows it.
+    std::string StyleName() const;
+
+    // CQdCliSession::FindChordVar -- element and chord variation of a
+    // standard name (any letter case) that the open style holds.
+    bool FindChordVar(const std::string& rkstrName, BYTE& rbySe, BYTE& rbyCv);
+
+    // CQdCliSession::SaveTo -- writes the open style back and saves the bank.
+    bool SaveTo(const std::string& rkstrOut);
+
+private:
+    CQdCliConsole& m_roConsole;
+    CQdCliPrompt m_oPrompt;
+    CQdBankDoc m_oDoc;
+};
+
+// QdCliStandardNameIndex -- the index of a standard name given exactly
+// (any letter case), -1 when it is none.
+int QdCliStandardNameIndex(const std::string& rkstrName);

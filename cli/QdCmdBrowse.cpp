@@ -1,0 +1,56 @@
+// QdCmdBrowse.cpp -- list and show: what the two trees of the desktop show.
+#include "QdCliCommands.h"
+#include "QdCliSession.h"
+
+#include <cstdio>
+
+namespace {
+
+// InfoColumn -- an info line without its leading blank, after a tab.
+std::string InfoColumn(const std::string& rkstrInfo)
+{
+    const std::size_t uStart = rkstrInfo.find_first_not_of(' ');
+    return uStart == std::string::npos ? std::string() : std::string("\t").append(rkstrInfo, uStart);
+}
+
+} // namespace
+
+// QdCmdList -- "<n>\t<name>" per present style, in slot order.
+int QdCmdList(CQdCliConsole& roConsole, const std::string& rkstrBank)
+{
+    CQdCliSession oSession(roConsole);
+    if (!oSession.Open(rkstrBank))
+        return QD_EXIT_REFUSED;
+    const std::vector<std::string>& rkastrNames = oSession.Doc().GetStyleNames();
+    for (std::size_t i = 0; i < rkastrNames.size(); ++i)
+        std::printf("%zu\t%s\n", i + 1, rkastrNames[i].c_str());
+    return QD_EXIT_OK;
+}
+
+// QdCmdShow -- the element tree, two blanks of indent per level; elements
+// with their time signature, chord variations with their standard name and
+// length, tracks that hold events. The style line carries its slot's size.
+int QdCmdShow(CQdCliConsole& roConsole, const CQdStyleArgs& rkoArgs)
+{
+    CQdCliSession oSession(roConsole);
+    if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
+        return QD_EXIT_REFUSED;
+    CQdBankDoc& roDoc = oSession.Doc();
+    for (const CQdTreeNode& rkoNode : roDoc.BuildElementTree())
+    {
+        std::string strLine(std::size_t(rkoNode.m_iLevel) * 2, ' ');
+        strLine += rkoNode.m_strText;
+        if (rkoNode.m_byKind == CQdTreeNode::KIND_STYLE)
+            strLine += InfoColumn(roDoc.GetListInfoText());
+        if (rkoNode.m_byKind == CQdTreeNode::KIND_CHORD_VAR)
+        {
+            // A chord variation beyond the element's standard names has none.
+            const char* pszName =
+                CQdBankDoc::StandardName(CQdBankDoc::StandardNameIndex(rkoNode.m_bySe, rkoNode.m_byCv));
+            strLine += std::string(" (") + (pszName ? pszName : "no standard name") + ")";
+        }
+        strLine += InfoColumn(roDoc.GetTreeInfoText(rkoNode));
+        std::printf("%s\n", strLine.c_str());
+    }
+    return QD_EXIT_OK;
+}

@@ -1,0 +1,112 @@
+// QdCmdExport.cpp -- export: chord variations of a style to MIDI files.
+#include "QdCliCommands.h"
+#include "QdCliSession.h"
+
+#include "BankDoc/QdDocText.h"
+#include "NlzdStyle/NstEditIfc.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// One file to write: the chord variation and its standard name.
+struct CQdExportItem
+{
+    BYTE m_bySe;
+    BYTE m_byCv;
+    std::string m_strName;
+};
+
+// ChosenChordVars -- the named chord variations (each once, in the order
+// given), or every present one in standard-name order. False when a name is
+// refused.
+bool ChosenChordVars(CQdCliSession& roSession, const std::vector<std::string>& rkastrNames,
+                     std::vector<CQdExportItem>& raoItems)
+{
+    if (rkastrNames.empty())
+    {
+        const CNstEditIfc& rkoEditIfc = *roSession.Doc().GetEditIfc();
+        for (int i = 0; i < CQdBankDoc::NR_STANDARD_NAMES; ++i)
+        {
+            BYTE bySe = 0;
+            BYTE byCv = 0;
+            if (CQdBankDoc::StandardNameElement(i, bySe, byCv) &&
+                rkoEditIfc.GetChordVarState(bySe, byCv) != NST_STATE_ABSENT)
+                raoItems.push_back({bySe, byCv, CQdBankDoc::StandardName(i)});
+        }
+        return true;
+    }
+    for (const std::string& rkstrName : rkastrNames)
+    {
+        CQdExportItem oItem{0, 0, QdDocText::LowerCase(rkstrName)};
+        if (!roSession.FindChordVar(rkstrName, oItem.m_bySe, oItem.m_byCv))
+            return false;
+        const bool bTwice = std::any_of(raoItems.begin(), raoItems.end(), [&oItem](const CQdExportItem& rkoItem) {
+            return rkoItem.m_strName == oItem.m_strName;
+        });
+        if (!bTwice)
+            raoItems.push_back(oItem);
+    }
+    return true;
+}
+
+} // namespace
+
+const std::vector<std::string>& QdCliTrackNames()
+{
+    static const std::vector<std::string> s_astrNames = {"drum", "perc", "bass", "acc1",
+                                                         "acc2", "acc3", "acc4", "acc5"};
+    return s_astrNames;
+}
+
+int QdCliTrackNumber(const std::string& rkstrTrack)
+{
+    if (rkstrTrack.empty())
+        return NST_ALL_TRACKS;
+    if (rkstrTrack.size() == 1 && rkstrTrack[0] >= '0' && rkstrTrack[0] < char('0' + NST_NR_TRK))
+        return rkstrTrack[0] - '0';
+    const std::vector<std::string>& rkastrNames = QdCliTrackNames();
+    const auto it = std::find(rkastrNames.begin(), rkastrNames.end(), QdDocText::LowerCase(rkstrTrack));
+    return it == rkastrNames.end() ? -1 : int(it - rkastrNames.begin());
+}
+
+// QdCmdExport -- DIR/<standard name>.mid per chord variation, written
+// atomically; DIR is created when missing. The style is not changed.
+int QdCmdExport(CQdCliConsole& roConsole, const CQdExportArgs& rkoArgs)
+{
+    const int iTrack = QdCliTrackNumber(rkoArgs.m_strTrack);
+    if (iTrack < 0)
+    {
+        roConsole.Message("", "'" + rkoArgs.m_strTrack + "' is no track: 0-7, drum, perc, bass, acc1 ... acc5");
+        return QD_EXIT_USAGE;
+    }
+    CQdCliSession oSession(roConsole);
+    if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
+        return QD_EXIT_REFUSED;
+    std::vector<CQdExportItem> aoItems;
+    if (!ChosenChordVars(oSession, rkoArgs.m_astrChordVars, aoItems))
+        return QD_EXIT_REFUSED;
+
+    std::error_code oError;
+    std::filesystem::create_directories(rkoArgs.m_strDir, oError);
+    CQdBankDoc& roDoc = oSession.Doc();
+    roDoc.GetEditIfc()->SetTempo(std::clamp(rkoArgs.m_iTempo, QD_CLI_MIN_TEMPO, QD_CLI_MAX_TEMPO));
+    const int iTotal = int(aoItems.size());
+    for (int i = 0; i < iTotal; ++i)
+    {
+        const CQdExportItem& rkoItem = aoItems[std::size_t(i)];
+        const std::string strPath = (std::filesystem::path(rkoArgs.m_strDir) / (rkoItem.m_strName + ".mid")).string();
+        roConsole.Progress(i, iTotal, rkoItem.m_strName + ".mid");
+        if (!roDoc.ExportChordVarFile(rkoItem.m_bySe, rkoItem.m_byCv, BYTE(iTrack), strPath))
+        {
+            roConsole.Message(QdDocText::EXPORT_CV, std::string(QdDocText::SMF_WRITE_ERROR) + " (" + strPath + ")");
+            return QD_EXIT_REFUSED;
+        }
+        std::printf("%s\n", strPath.c_str());
+    }
+    roConsole.Progress(iTotal, iTotal, std::string());
+    return QD_EXIT_OK;
+}

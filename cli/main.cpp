@@ -1,0 +1,261 @@
+// main.cpp -- qdstyle, the command-line front end of the Qd Style Tool.
+//
+// The command line is parsed with CLI11 into the arguments of one command
+// (QdCliCommands.h), which drives the bank document. CLI11 reports parse
+// errors by throwing; they are caught here and become exit status 1 with
+// the command's usage. The command runs between the start and end phases of
+// the global object registry, as the desktop application does.
+#include "QdCliCommands.h"
+#include "QdCliConsole.h"
+#include "QdCliHelp.h"
+#include "QdCliSession.h"
+
+#include "Kernel/Core/GlobalObj.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <string>
+
+namespace {
+
+// The command chosen and its arguments.
+struct CQdCommandLine
+{
+    std::string m_strBank;
+    std::string m_strOut;
+    CQdStyleArgs m_oStyle;
+    CQdExportArgs m_oExport;
+    CQdImportArgs m_oImport;
+    CQdImportCvArgs m_oImportCv;
+    CQdDeleteCvArgs m_oDeleteCv;
+    CQdRenameArgs m_oRename;
+    CQdDumpArgs m_oDump;
+    bool m_bCheck = false;
+    std::function<int(CQdCliConsole&)> m_fnRun;
+};
+
+// Which shared parts a command's help adds to its details.
+enum EQdHelpParts
+{
+    HELP_PLAIN = 0,
+    HELP_STYLE = 1,  // takes STYLE (and maybe NAME)
+    HELP_SAVING = 2, // saves the bank to OUT
+};
+
+CLI::App* AddCommand(CLI::App& roApp, const char* pszName, const char* pszDescription, const char* pszDetails,
+                     int iParts)
+{
+    CLI::App* poCommand = roApp.add_subcommand(pszName, pszDescription);
+    poCommand->group("Commands");
+    std::string strFooter = pszDetails;
+    if (iParts & HELP_STYLE)
+        strFooter += QdCliHelp::STYLE_AND_NAME;
+    if (iParts & HELP_SAVING)
+        strFooter += QdCliHelp::SAVING;
+    poCommand->footer(strFooter + QdCliHelp::EXIT_STATUS);
+    return poCommand;
+}
+
+// Positionals and options that several commands share.
+void AddPositional(CLI::App& roCommand, const char* pszName, std::string& rstrValue, const char* pszHelp)
+{
+    roCommand.add_option(pszName, rstrValue, pszHelp)->required()->type_name("");
+}
+
+void AddBank(CLI::App& roCommand, std::string& rstrBank)
+{
+    AddPositional(roCommand, "BANK", rstrBank, "the style bank file (.sty)");
+}
+
+void AddStyle(CLI::App& roCommand, std::string& rstrStyle)
+{
+    AddPositional(roCommand, "STYLE", rstrStyle, "the style: its position (1, 2, ...) or its exact name");
+}
+
+void AddOut(CLI::App& roCommand, std::string& rstrOut)
+{
+    roCommand.add_option("-o,--out", rstrOut, "the bank file to save to (may be BANK itself)")
+        ->required()
+        ->type_name("OUT");
+}
+
+// OnParsed -- the command's run step, set when its arguments were parsed.
+void OnParsed(CLI::App& roCommand, CQdCommandLine& roLine, std::function<int(CQdCliConsole&)> fnRun)
+{
+    roCommand.callback([&roLine, fnRun] { roLine.m_fnRun = fnRun; });
+}
+
+void DefineBrowsing(CLI::App& roApp, CQdCommandLine& roLine)
+{
+    CLI::App* poList = AddCommand(roApp, "list", "List the styles of a bank", QdCliHelp::LIST, HELP_PLAIN);
+    AddBank(*poList, roLine.m_strBank);
+    OnParsed(*poList, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdList(roConsole, roLine.m_strBank); });
+
+    CLI::App* poShow = AddCommand(roApp, "show", "Show a style's elements, chord variations and tracks",
+                                  QdCliHelp::SHOW, HELP_STYLE);
+    AddBank(*poShow, roLine.m_oStyle.m_strBank);
+    AddStyle(*poShow, roLine.m_oStyle.m_strStyle);
+    OnParsed(*poShow, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdShow(roConsole, roLine.m_oStyle); });
+
+    CQdExportArgs& roExport = roLine.m_oExport;
+    CLI::App* poExport =
+        AddCommand(roApp, "export", "Export chord variations of a style to MIDI files", QdCliHelp::EXPORT, HELP_STYLE);
+    AddBank(*poExport, roExport.m_strBank);
+    AddStyle(*poExport, roExport.m_strStyle);
+    poExport->add_option("-o,--out", roExport.m_strDir, "the folder for the MIDI files")->required()->type_name("DIR");
+    poExport->add_option("--cv", roExport.m_astrChordVars, "export this chord variation only; repeatable")
+        ->type_name("NAME")
+        ->allow_extra_args(false);
+    std::vector<std::string> astrTracks = {"0", "1", "2", "3", "4", "5", "6", "7"};
+    astrTracks.insert(astrTracks.end(), QdCliTrackNames().begin(), QdCliTrackNames().end());
+    poExport->add_option("--track", roExport.m_strTrack, "export one track only: 0-7 or drum, perc, bass, acc1-acc5")
+        ->type_name("T")
+        ->check(CLI::IsMember(astrTracks, CLI::ignore_case).description(""));
+    poExport->add_option("--tempo", roExport.m_iTempo, "tempo in beats per minute, clamped to 40-300 (default 120)")
+        ->type_name("BPM");
+    OnParsed(*poExport, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdExport(roConsole, roLine.m_oExport); });
+
+}
+
+void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
+{
+    CQdImportArgs& roImport = roLine.m_oImport;
+    CLI::App* poImport = AddCommand(roApp, "import", "Import a style from MIDI files named by standard names",
+                                    QdCliHelp::IMPORT, HELP_STYLE | HELP_SAVING);
+    AddBank(*poImport, roImport.m_strBank);
+    AddStyle(*poImport, roImport.m_strStyle);
+    poImport->add_option("FILE", roImport.m_astrFiles, "MIDI files whose names hold standard names")
+        ->required()
+        ->type_name("");
+    AddOut(*poImport, roImport.m_strOut);
+    poImport->add_flag("--replace", roImport.m_bReplace, "replace the style (default: merge the files into it)");
+    poImport->add_flag("--initialize", roImport.m_bInitialize,
+                       "chord variations that hold data take the files' track parameters (default: keep)");
+    OnParsed(*poImport, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdImport(roConsole, roLine.m_oImport); });
+
+    CQdImportCvArgs& roImportCv = roLine.m_oImportCv;
+    CLI::App* poImportCv = AddCommand(roApp, "import-cv", "Import one MIDI file into a chord variation",
+                                      QdCliHelp::IMPORT_CV, HELP_STYLE | HELP_SAVING);
+    AddBank(*poImportCv, roImportCv.m_strBank);
+    AddStyle(*poImportCv, roImportCv.m_strStyle);
+    AddPositional(*poImportCv, "NAME", roImportCv.m_strName, "the chord variation (standard name)");
+    AddPositional(*poImportCv, "FILE", roImportCv.m_strFile, "the MIDI file (any file name)");
+    AddOut(*poImportCv, roImportCv.m_strOut);
+    poImportCv->add_flag("--keep", roImportCv.m_bKeep, "keep the element's track parameters (default: initialize)");
+    OnParsed(*poImportCv, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdImportCv(roConsole, roLine.m_oImportCv); });
+
+    CQdDeleteCvArgs& roDeleteCv = roLine.m_oDeleteCv;
+    CLI::App* poDeleteCv = AddCommand(roApp, "delete-cv", "Delete a chord variation of a style", QdCliHelp::DELETE_CV,
+                                      HELP_STYLE | HELP_SAVING);
+    AddBank(*poDeleteCv, roDeleteCv.m_strBank);
+    AddStyle(*poDeleteCv, roDeleteCv.m_strStyle);
+    AddPositional(*poDeleteCv, "NAME", roDeleteCv.m_strName, "the chord variation (standard name)");
+    AddOut(*poDeleteCv, roDeleteCv.m_strOut);
+    OnParsed(*poDeleteCv, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdDeleteCv(roConsole, roLine.m_oDeleteCv); });
+
+    CQdRenameArgs& roRename = roLine.m_oRename;
+    CLI::App* poRename =
+        AddCommand(roApp, "rename", "Rename a style", QdCliHelp::RENAME, HELP_STYLE | HELP_SAVING);
+    AddBank(*poRename, roRename.m_strBank);
+    AddStyle(*poRename, roRename.m_strStyle);
+    AddPositional(*poRename, "NEWNAME", roRename.m_strNewName, "the new name");
+    AddOut(*poRename, roRename.m_strOut);
+    OnParsed(*poRename, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdRename(roConsole, roLine.m_oRename); });
+
+    CLI::App* poSave = AddCommand(roApp, "save", "Save a bank without change", QdCliHelp::SAVE, HELP_SAVING);
+    AddBank(*poSave, roLine.m_strBank);
+    AddOut(*poSave, roLine.m_strOut);
+    OnParsed(*poSave, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdSave(roConsole, roLine.m_strBank, roLine.m_strOut); });
+}
+
+void DefineChecking(CLI::App& roApp, CQdCommandLine& roLine)
+{
+    CLI::App* poCheck = AddCommand(roApp, "check", "Load every style and chord variation; report any problem",
+                                   QdCliHelp::CHECK, HELP_PLAIN);
+    AddBank(*poCheck, roLine.m_strBank);
+    OnParsed(*poCheck, roLine, [&roLine](CQdCliConsole& roConsole) {
+        roLine.m_bCheck = true;
+        return QdCmdCheck(roConsole, roLine.m_strBank);
+    });
+
+    CQdDumpArgs& roDump = roLine.m_oDump;
+    CLI::App* poDump = AddCommand(roApp, "dump", "Print the events of a MIDI file", QdCliHelp::DUMP, HELP_PLAIN);
+    AddPositional(*poDump, "FILE", roDump.m_strFile, "the MIDI file (.mid)");
+    poDump->add_flag("-n,--line-numbers", roDump.m_bNumberLines, "number the lines");
+    poDump->add_flag("--channel-only", roDump.m_bChannelOnly, "channel messages only (no meta events)");
+    OnParsed(*poDump, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdDump(roConsole, roLine.m_oDump); });
+}
+
+// UsageOf -- the help of the command the parse had reached, else the tool's.
+std::string UsageOf(const CLI::App& rkoApp)
+{
+    for (const CLI::App* pkoCommand : rkoApp.get_subcommands({}))
+        if (pkoCommand->parsed())
+            return pkoCommand->help(rkoApp.get_name());
+    return rkoApp.help();
+}
+
+} // namespace
+
+int main(int iArgc, char** ppszArgv)
+{
+    CLI::App oApp(QdCliHelp::TOOL, "qdstyle");
+    oApp.footer(std::string(QdCliHelp::STYLE_AND_NAME) + QdCliHelp::SAVING + QdCliHelp::EXIT_STATUS +
+                QdCliHelp::TOOL_TAIL);
+    oApp.require_subcommand(1);
+    oApp.set_version_flag("--version", std::string("qdstyle ") + QD_VERSION, "Print the version and exit");
+    oApp.get_formatter()->column_width(22);
+    oApp.get_formatter()->label("SUBCOMMAND", "COMMAND");
+    CQdCommandLine oLine;
+    DefineBrowsing(oApp, oLine);
+    DefineEditing(oApp, oLine);
+    DefineChecking(oApp, oLine);
+
+    try
+    {
+        oApp.parse(iArgc, ppszArgv);
+    }
+    catch (const CLI::CallForHelp&)
+    {
+        std::cout << oApp.help();
+        return QD_EXIT_OK;
+    }
+    catch (const CLI::CallForVersion& rkoVersion)
+    {
+        std::cout << rkoVersion.what() << "\n";
+        return QD_EXIT_OK;
+    }
+    catch (const CLI::ParseError& rkoError)
+    {
+        std::cerr << "qdstyle: " << rkoError.what() << "\n\n" << UsageOf(oApp);
+        return QD_EXIT_USAGE;
+    }
+    if (!oLine.m_fnRun)
+    {
+        std::cerr << oApp.help();
+        return QD_EXIT_USAGE;
+    }
+
+    QdGlobalObjectsStart();
+    int iExit = QD_EXIT_OK;
+    {
+        CQdCliConsole oConsole;
+        iExit = oLine.m_fnRun(oConsole);
+        // The pools check at the end that everything they handed out came
+        // back; for check, a report there fails the bank like any other.
+        QdGlobalObjectsEnd();
+        if (oLine.m_bCheck && iExit == QD_EXIT_OK && oConsole.GetReportCount() > 0)
+            iExit = QD_EXIT_REFUSED;
+    }
+    std::fflush(stdout);
+    return iExit;
+}

@@ -1,0 +1,442 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the qdstyle binary on real files.
+
+Every test works in a fresh temporary folder on a copy of the demo bank and
+runs qdstyle as a user would, checking exit statuses, stdout, the messages on
+stderr and the files written.
+
+    test_qdstyle.py --qdstyle PATH --demo PATH [unittest arguments]
+"""
+
+import argparse
+import os
+import pty
+import re
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import unittest
+
+QDSTYLE = None
+DEMO_BANK = None
+
+DEMO_STYLES = ["Pop 8Beat", "Slow Waltz", "Bossa Nova", "Rock Beat", "Jazz Swing"]
+
+NOT_A_BANK = "File read error - File in use - or not a Velmar Qd50 Style File!"
+CORRUPT = "File corrupt - Error!"
+SMF_READ_ERROR = "SMF read error or wrong SMF Format!"
+WRITE_ERROR = "File write error!"
+
+
+def run(*args, cwd=None, preexec_fn=None, stderr=subprocess.PIPE):
+    # The event dump shows data bytes as they are: not always UTF-8.
+    return subprocess.run([QDSTYLE, *args], cwd=cwd, stdout=subprocess.PIPE, stderr=stderr, encoding="utf-8",
+                          errors="replace", preexec_fn=preexec_fn, timeout=60)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def chord_vars(show_output):
+    """The standard names of the chord variations that 'show' lists."""
+    return re.findall(r"^    Chord Var \d \((\w+)\)", show_output, re.MULTILINE)
+
+
+def midi_track_events(data):
+    """(tick, status, data bytes) of every channel message and meta event of
+    a format-0 file's single track; enough to check what an export holds."""
+    assert data[:4] == b"MThd", "not a MIDI file"
+    header_length = int.from_bytes(data[4:8], "big")
+    pos = 8 + header_length
+    assert data[pos:pos + 4] == b"MTrk"
+    end = pos + 8 + int.from_bytes(data[pos + 4:pos + 8], "big")
+    pos += 8
+    tick, status, events = 0, 0, []
+    while pos < end:
+        delta = 0
+        while True:
+            byte = data[pos]
+            pos += 1
+            delta = (delta << 7) | (byte & 0x7F)
+            if byte < 0x80:
+                break
+        tick += delta
+        if data[pos] == 0xFF:
+            length = data[pos + 2]
+            events.append((tick, 0xFF, data[pos + 1:pos + 3 + length]))
+            pos += 3 + length
+            continue
+        if data[pos] >= 0x80:
+            status = data[pos]
+            pos += 1
+        count = 1 if status & 0xF0 in (0xC0, 0xD0) else 2
+        events.append((tick, status, data[pos:pos + count]))
+        pos += count
+    return events
+
+
+class QdstyleCase(unittest.TestCase):
+    """A temporary folder holding bank.sty, a copy of the demo bank."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="qdstyle-e2e-")
+        self.bank = self.path("bank.sty")
+        shutil.copyfile(DEMO_BANK, self.bank)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, *names):
+        return os.path.join(self.dir, *names)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        return self.path(name)
+
+    def assertOk(self, result):
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result
+
+    def assertRefused(self, result, message):
+        self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+        self.assertIn(message, result.stderr)
+
+    def export_all(self, bank, target):
+        """Every chord variation of every style of the bank, by position."""
+        files = {}
+        count = len(self.assertOk(run("list", bank)).stdout.splitlines())
+        for position in range(1, count + 1):
+            folder = os.path.join(target, str(position))
+            written = self.assertOk(run("export", bank, str(position), "-o", folder)).stdout.split()
+            self.assertTrue(written)
+            for path in written:
+                files[(position, os.path.basename(path))] = read(path)
+        return files
+
+
+class RoundTripTest(QdstyleCase):
+    def test_export_import_save_reopen_export_gives_the_same_midi_bytes(self):
+        exported = self.export_all(self.bank, self.path("first"))
+        self.assertEqual(len(exported), 26)
+        for mode, flags in (("replace", ["--replace"]), ("merge", []), ("initialize", ["--initialize"])):
+            with self.subTest(mode=mode):
+                copy = self.path(mode + ".sty")
+                shutil.copyfile(self.bank, copy)
+                for position in range(1, len(DEMO_STYLES) + 1):
+                    folder = self.path("first", str(position))
+                    files = sorted(os.path.join(folder, name) for name in os.listdir(folder))
+                    self.assertOk(run("import", copy, str(position), *files, "-o", copy, *flags))
+                self.assertOk(run("check", copy))
+                again = self.export_all(copy, self.path("again-" + mode))
+                self.assertEqual(sorted(again), sorted(exported))
+                for key, data in exported.items():
+                    self.assertEqual(again[key], data, "%s differs after the %s import" % (key, mode))
+                if mode == "replace":
+                    names = run("list", copy).stdout.splitlines()
+                    self.assertEqual(names, ["%d\tNew Style" % (i + 1) for i in range(len(DEMO_STYLES))])
+        # Merging a style's own files back changes nothing at all.
+        self.assertEqual(read(self.path("merge.sty")), read(self.bank))
+
+    def test_saving_the_demo_bank_unchanged_gives_the_same_bytes(self):
+        self.assertOk(run("save", self.bank, "-o", self.path("saved.sty")))
+        self.assertEqual(read(self.path("saved.sty")), read(DEMO_BANK))
+
+    def test_one_chord_variation_imported_under_any_name(self):
+        source = self.assertOk(run("export", self.bank, "1", "-o", self.dir, "--cv", "v1cv1")).stdout.strip()
+        renamed = self.path("any name.mid")
+        os.rename(source, renamed)
+        for flags in ([], ["--keep"]):
+            out = self.path("cv.sty")
+            self.assertOk(run("import-cv", self.bank, "Pop 8Beat", "V1CV2", renamed, "-o", out, *flags))
+            result = self.assertOk(run("export", out, "1", "-o", self.path("cv"), "--cv", "v1cv2"))
+            self.assertEqual(read(result.stdout.strip()), read(renamed))
+
+
+class TrackParameterTest(QdstyleCase):
+    """Initialize or keep: a chord variation that holds data takes the file's
+    track parameters only when told to. Fill 1 of Pop 8Beat has one chord
+    variation, whose bass plays program 33; the file says 34."""
+
+    def bass_program(self, bank):
+        midi = self.assertOk(run("export", bank, "1", "-o", self.path("check"), "--cv", "f1cv1")).stdout.strip()
+        data = read(midi)
+        return data[data.index(b"\xc8") + 1]
+
+    def test_import_and_import_cv(self):
+        self.assertEqual(self.bass_program(self.bank), 33)
+        exported = read(self.assertOk(run("export", self.bank, "1", "-o", self.dir, "--cv", "f1cv1")).stdout.strip())
+        changed = self.write("new-f1cv1.mid", exported.replace(b"\xc8\x21", b"\xc8\x22", 1))
+        out = self.path("out.sty")
+        cases = [(["import", self.bank, "1", changed, "-o", out], 33),
+                 (["import", self.bank, "1", changed, "-o", out, "--initialize"], 34),
+                 (["import-cv", self.bank, "1", "f1cv1", changed, "-o", out, "--keep"], 33),
+                 (["import-cv", self.bank, "1", "f1cv1", changed, "-o", out], 34)]
+        for args, program in cases:
+            with self.subTest(args=args[:1] + args[6:]):
+                self.assertOk(run(*args))
+                self.assertEqual(self.bass_program(out), program)
+
+
+class ContentTest(QdstyleCase):
+    def test_list_and_show(self):
+        listed = self.assertOk(run("list", self.bank)).stdout.splitlines()
+        self.assertEqual(listed, ["%d\t%s" % (i + 1, name) for i, name in enumerate(DEMO_STYLES)])
+        shown = self.assertOk(run("show", self.bank, "Slow Waltz")).stdout.splitlines()
+        self.assertTrue(shown[0].startswith("Slow Waltz\tUncompressed Size: "))
+        self.assertIn("  Variation 1\tSignature: 3 / 4", shown)
+        self.assertIn("    Chord Var 2 (v1cv2)\tLength in measures: 4", shown)
+        self.assertIn("      Acc. 2", shown)
+        # A plain number is a position, also when written with leading zeros.
+        self.assertEqual(run("show", self.bank, "002").stdout.splitlines(), shown)
+
+    def test_export_of_one_track_and_the_tempo(self):
+        for tempo, expected in (("20", 40), ("500", 300), ("97", 97)):
+            with self.subTest(tempo=tempo):
+                result = self.assertOk(run("export", self.bank, "1", "-o", self.path(tempo), "--cv", "v2cv1",
+                                           "--track", "BASS", "--tempo", tempo))
+                events = midi_track_events(read(result.stdout.strip()))
+                tempos = [e for e in events if e[1] == 0xFF and e[2][0] == 0x51]
+                self.assertEqual(len(tempos), 1)
+                self.assertEqual(int.from_bytes(tempos[0][2][2:5], "big"), 60000000 // expected)
+                channels = {e[1] & 0x0F for e in events if e[1] & 0xF0 == 0x90}
+                self.assertEqual(channels, {8})  # the bass channel only
+        # Tracks by number: 0 is the drum, on channel 9.
+        result = self.assertOk(run("export", self.bank, "1", "-o", self.path("drum"), "--cv", "v1cv1", "--track", "0"))
+        events = midi_track_events(read(result.stdout.strip()))
+        self.assertEqual({e[1] & 0x0F for e in events if e[1] & 0xF0 == 0x90}, {9})
+
+    def test_rename_rules(self):
+        out = self.path("renamed.sty")
+        self.assertOk(run("rename", self.bank, "2", "A waltz for two left feet", "-o", out))
+        self.assertEqual(run("list", out).stdout.splitlines()[1], "2\tA waltz for")
+        self.assertOk(run("rename", out, "A waltz for", "", "-o", out))
+        self.assertEqual(run("list", out).stdout.splitlines()[1], "2\tA waltz for")
+        self.assertOk(run("check", out))
+
+    def test_delete_chord_variations_down_to_an_empty_first_variation(self):
+        out = self.path("deleted.sty")
+        self.assertEqual(chord_vars(run("show", self.bank, "4").stdout), ["v1cv1", "v1cv2", "i1cv1", "e1cv1"])
+        self.assertOk(run("delete-cv", self.bank, "Rock Beat", "v1cv1", "-o", out))
+        self.assertEqual(chord_vars(run("show", out, "4").stdout), ["v1cv2", "i1cv1", "e1cv1"])
+        result = self.assertOk(run("delete-cv", out, "Rock Beat", "v1cv2", "-o", out))
+        self.assertIn("Style Element 'Variation 1' must exists. An empty element has been added.", result.stderr)
+        self.assertEqual(chord_vars(run("show", out, "4").stdout), ["v1cv1", "i1cv1", "e1cv1"])
+        lines = run("show", out, "4").stdout.splitlines()
+        start = lines.index("  Variation 1\tSignature: 4 / 4")
+        self.assertTrue(lines[start + 1].startswith("    Chord Var 1 (v1cv1)"))
+        self.assertTrue(lines[start + 2].startswith("  Intro 1"), "the empty chord variation has no tracks")
+
+    def test_check_and_dump(self):
+        result = self.assertOk(run("check", self.bank))
+        self.assertEqual(result.stderr, "")
+        self.assertTrue(result.stdout.endswith("5 styles checked, no problems\n"))
+        midi = self.assertOk(run("export", self.bank, "3", "-o", self.dir, "--cv", "f1cv1")).stdout.strip()
+        dump = self.assertOk(run("dump", midi))
+        self.assertEqual(dump.stderr, "")
+        lines = dump.stdout.splitlines()
+        self.assertTrue(lines and all(line.startswith("T=") for line in lines))
+        # One line per event of the file, its end of track included.
+        self.assertEqual(len(lines), len(midi_track_events(read(midi))))
+        self.assertIn("META type=0x2F", lines[-1])
+        numbered = self.assertOk(run("dump", "-n", "--channel-only", midi)).stdout.splitlines()
+        self.assertTrue(numbered[0].startswith("0001 | T=000000"))
+        self.assertFalse(any("META" in line for line in numbered))
+
+    def test_progress_only_on_a_terminal(self):
+        quiet = self.assertOk(run("export", self.bank, "1", "-o", self.path("quiet")))
+        self.assertEqual(quiet.stderr, "")
+        master, slave = pty.openpty()
+        try:
+            result = run("export", self.bank, "1", "-o", self.path("tty"), stderr=slave)
+            os.close(slave)
+            slave = None
+            self.assertEqual(result.returncode, 0)
+            shown = b""
+            while True:
+                try:
+                    chunk = os.read(master, 4096)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+        finally:
+            if slave is not None:
+                os.close(slave)
+            os.close(master)
+        self.assertIn(b"1/9 v1cv1.mid", shown)
+        self.assertIn(b"9/9 e1cv1.mid", shown)
+
+
+class RefusedInputTest(QdstyleCase):
+    def test_files_that_are_no_bank(self):
+        self.write("text.sty", b"just some text, no bank at all\n" * 4)
+        self.write("empty.sty", b"")
+        image = bytearray(read(self.bank))
+        image[23:27] = b"VLMX"
+        self.write("mark.sty", bytes(image))
+        for name in ("text.sty", "empty.sty", "mark.sty", "missing.sty"):
+            with self.subTest(file=name):
+                result = run("list", self.path(name))
+                self.assertRefused(result, NOT_A_BANK)
+                self.assertEqual(result.stdout, "")
+
+    def test_a_damaged_bank(self):
+        image = bytearray(read(self.bank))
+        # The first style slot's compressed stream, some bytes into it.
+        slot = image.index(bytes([6, 0, 0, 0x30]))
+        for i in range(slot + 40, slot + 80):
+            image[i] ^= 0x5A
+        self.write("damaged.sty", bytes(image))
+        self.assertRefused(run("check", self.path("damaged.sty")), CORRUPT)
+        self.write("short.sty", bytes(read(self.bank)[:3000]))
+        self.assertRefused(run("check", self.path("short.sty")), CORRUPT)
+
+    def test_unknown_styles_and_chord_variations(self):
+        original = read(self.bank)
+        out = self.path("out.sty")
+        cases = [
+            (["show", self.bank, "Disco"], "Style 'Disco' not found in the Style Bank!"),
+            (["show", self.bank, "pop 8beat"], "Style 'pop 8beat' not found in the Style Bank!"),
+            (["show", self.bank, "0"], "Style 0 not found - the Style Bank holds 5 styles!"),
+            (["show", self.bank, "6"], "Style 6 not found - the Style Bank holds 5 styles!"),
+            (["show", self.bank, "99999999999999999999"], "not found - the Style Bank holds 5 styles!"),
+            (["export", self.bank, "1", "-o", self.dir, "--cv", "v1cv7"], "'v1cv7'  is not a valid standard name!"),
+            (["export", self.bank, "1", "-o", self.dir, "--cv", "i1cv3"], "'i1cv3'  is not a valid standard name!"),
+            (["export", self.bank, "1", "-o", self.dir, "--cv", "v1cv1", "--cv", "v4cv1"],
+             "Chord Variation 'v4cv1' not found in Style 'Pop 8Beat'!"),
+            (["delete-cv", self.bank, "2", "e2cv1", "-o", out],
+             "Chord Variation 'e2cv1' not found in Style 'Slow Waltz'!"),
+            (["delete-cv", self.bank, "2", "x", "-o", out], "'x'  is not a valid standard name!"),
+            (["import-cv", self.bank, "3", "v1cv4", DEMO_BANK, "-o", out],
+             "Chord Variation 'v1cv4' not found in Style 'Bossa Nova'!"),
+            (["rename", self.bank, "Nothing", "Something", "-o", out], "Style 'Nothing' not found in the Style Bank!"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args[:1] + args[2:]):
+                result = run(*args)
+                self.assertRefused(result, message)
+                self.assertEqual(result.stdout, "", "nothing is exported before every name is known")
+        self.assertFalse(os.path.exists(out))
+        self.assertEqual(os.listdir(self.dir), ["bank.sty"])
+        self.assertEqual(read(self.bank), original)
+
+    def test_unreadable_midi_files(self):
+        original = read(self.bank)
+        out = self.path("out.sty")
+        not_midi = self.write("v1cv1.mid", b"MThx this is no MIDI file")
+        self.assertRefused(run("import-cv", self.bank, "1", "v1cv1", not_midi, "-o", out), SMF_READ_ERROR)
+        self.assertRefused(run("import", self.bank, "1", not_midi, "-o", out), SMF_READ_ERROR)
+        self.assertRefused(run("import", self.bank, "1", self.path("v1cv2.mid"), "-o", out), SMF_READ_ERROR)
+        self.assertRefused(run("dump", not_midi), SMF_READ_ERROR)
+        self.assertFalse(os.path.exists(out))
+        self.assertEqual(read(self.bank), original)
+
+    def test_refused_file_names_are_skipped_and_the_rest_imported(self):
+        good = self.assertOk(run("export", self.bank, "1", "-o", self.path("files"), "--cv", "i1cv2")).stdout.strip()
+        renamed = self.path("files", "ABCi1cv2.mid")
+        os.rename(good, renamed)
+        refused = self.write("v1cv7.mid", read(renamed))
+        out = self.path("out.sty")
+        result = run("import", self.bank, "1", refused, renamed, "-o", out, "--replace")
+        self.assertRefused(result, "'v1cv7.mid'  is not a valid standard name!")
+        # The new style holds the one file, and the "Variation 1" every style keeps.
+        self.assertIn("Style Element 'Variation 1' must exists. An empty element has been added.", result.stderr)
+        shown = run("show", out, "1").stdout
+        self.assertTrue(shown.startswith("New Style\t"))
+        self.assertEqual(chord_vars(shown), ["v1cv1", "i1cv2"])
+
+
+class UsageTest(QdstyleCase):
+    def test_usage_errors_show_the_usage(self):
+        cases = [
+            ([], "Usage: qdstyle [OPTIONS] COMMAND"),
+            (["frobnicate", self.bank], "Usage: qdstyle [OPTIONS] COMMAND"),
+            (["list"], "Usage: qdstyle list"),
+            (["rename", self.bank, "1", "New"], "Usage: qdstyle rename"),
+            (["export", self.bank, "1", "-o", self.dir, "--track", "acc6"], "Usage: qdstyle export"),
+            (["export", self.bank, "1", "-o", self.dir, "--tempo", "fast"], "Usage: qdstyle export"),
+            (["import", self.bank, "1", "-o", self.path("out.sty")], "Usage: qdstyle import"),
+            (["save", self.bank, "-o", self.path("out.sty"), "--force"], "Usage: qdstyle save"),
+        ]
+        for args, usage in cases:
+            with self.subTest(args=args):
+                result = run(*args)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(usage, result.stderr)
+                self.assertEqual(result.stdout, "")
+        self.assertEqual(os.listdir(self.dir), ["bank.sty"])
+
+    def test_help_of_the_tool_and_of_every_command(self):
+        top = self.assertOk(run("--help")).stdout
+        commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "check", "dump"]
+        for command in commands:
+            self.assertIn("\n  %s " % command, top)
+            with self.subTest(command=command):
+                text = self.assertOk(run(command, "--help")).stdout
+                self.assertIn("Usage: qdstyle %s" % command, text)
+                self.assertIn("Exit status: 0 success; 1 usage error", text)
+        self.assertIn("--initialize", run("import", "--help").stdout)
+        self.assertIn("--tempo BPM", run("export", "--help").stdout)
+
+
+class FailedSaveTest(QdstyleCase):
+    """A save that fails leaves the bank file as it was."""
+
+    def assertUntouched(self, original):
+        self.assertEqual(read(self.bank), original)
+        self.assertEqual(os.listdir(self.dir), ["bank.sty"], "no temporary file is left behind")
+
+    def test_a_full_disk(self):
+        # RLIMIT_FSIZE makes every write past 2 KiB fail (EFBIG) as a full
+        # disk would, once SIGXFSZ is ignored; both reach qdstyle through exec.
+        def small_disk():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (2048, 2048))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+
+        original = read(self.bank)
+        self.assertGreater(len(original), 2048)
+        for args in (["rename", self.bank, "1", "Renamed", "-o", self.bank],
+                     ["save", self.bank, "-o", self.bank],
+                     ["delete-cv", self.bank, "1", "v1cv3", "-o", self.bank]):
+            with self.subTest(command=args[0]):
+                self.assertRefused(run(*args, preexec_fn=small_disk), WRITE_ERROR)
+                self.assertUntouched(original)
+
+    def test_a_folder_that_does_not_exist(self):
+        original = read(self.bank)
+        self.assertRefused(run("rename", self.bank, "1", "Renamed", "-o", self.path("missing", "bank.sty")),
+                           WRITE_ERROR)
+        self.assertUntouched(original)
+
+    def test_a_read_only_folder(self):
+        if os.geteuid() == 0:
+            self.skipTest("root writes into read-only folders")
+        original = read(self.bank)
+        os.chmod(self.dir, 0o555)
+        try:
+            self.assertRefused(run("save", self.bank, "-o", self.bank), WRITE_ERROR)
+        finally:
+            os.chmod(self.dir, 0o755)
+        self.assertUntouched(original)
+
+
+def main():
+    global QDSTYLE, DEMO_BANK
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--qdstyle", required=True)
+    parser.add_argument("--demo", required=True)
+    args, rest = parser.parse_known_args()
+    QDSTYLE = os.path.abspath(args.qdstyle)
+    DEMO_BANK = os.path.abspath(args.demo)
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
