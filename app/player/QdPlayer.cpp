@@ -1,0 +1,400 @@
+// QdPlayer.cpp -- test playback through FluidSynth: the engine (settings,
+// synthesizer, soundfont, audio driver), the player of one file, the error
+// numbers and texts, and rendering into a WAV file without an audio device.
+#include "QdPlayer.h"
+
+#include <fluidsynth.h>
+
+#include <sys/stat.h>
+
+namespace
+{
+// FluidSynth's log function is process-wide: it is installed once and hands
+// each line to the owner registered last; without one the line is dropped,
+// never printed.
+std::mutex g_oOwnerMutex;
+CQdPlayer* g_poLogOwner = nullptr;
+bool g_bLogInstalled = false;
+
+// Rendering stops after this much audio even if the file never ends.
+const int kiMaxRenderSeconds = 600;
+
+// IsReadableFile -- a regular file that exists.
+bool IsReadableFile(const std::string& rkstrPath)
+{
+    struct stat oStat;
+    return !rkstrPath.empty() && stat(rkstrPath.c_str(), &oStat) == 0 && S_ISREG(oStat.st_mode);
+}
+
+// SetCommonSettings -- settings both the live player and the renderer need.
+void SetCommonSettings(fluid_settings_t* poSettings)
+{
+    // Locking the sample memory needs privileges a desktop user lacks.
+    fluid_settings_setint(poSettings, "synth.lock-memory", 0);
+}
+} // namespace
+
+// CQdPlayer::CQdPlayer -- nothing created yet; this owner receives FluidSynth's log.
+CQdPlayer::CQdPlayer(const std::string& rkstrSoundFont, const std::string& rkstrDriver)
+    : m_strSoundFont(rkstrSoundFont), m_strDriver(rkstrDriver)
+{
+    std::lock_guard<std::mutex> oLock(g_oOwnerMutex);
+    if (!g_bLogInstalled)
+    {
+        for (int iLevel = FLUID_PANIC; iLevel < LAST_LOG_LEVEL; ++iLevel)
+            fluid_set_log_function(iLevel, &CQdPlayer::LogToList, nullptr);
+        g_bLogInstalled = true;
+    }
+    g_poLogOwner = this;
+}
+
+// CQdPlayer::~CQdPlayer -- handles released in reverse, then the log detached.
+CQdPlayer::~CQdPlayer()
+{
+    Release();
+    std::lock_guard<std::mutex> oLock(g_oOwnerMutex);
+    if (g_poLogOwner == this)
+        g_poLogOwner = nullptr;
+}
+
+// CQdPlayer::LogToList -- FluidSynth's log callback: one line per message.
+void CQdPlayer::LogToList(int iLevel, const char* pszMessage, void* /*pvData*/)
+{
+    static const char* const kapszLevel[] = {"panic", "error", "warning", "info", "debug"};
+    std::lock_guard<std::mutex> oLock(g_oOwnerMutex);
+    if (g_poLogOwner == nullptr || pszMessage == nullptr)
+        return;
+    std::string strLine = (iLevel >= 0 && iLevel < 5) ? kapszLevel[iLevel] : "log";
+    strLine += ": ";
+    strLine += pszMessage;
+    std::lock_guard<std::mutex> oListLock(g_poLogOwner->m_oLogMutex);
+    g_poLogOwner->m_astrDiagnostics.push_back(strLine);
+}
+
+// CQdPlayer::GetDiagnostics -- a copy of the lines FluidSynth logged so far.
+std::vector<std::string> CQdPlayer::GetDiagnostics() const
+{
+    std::lock_guard<std::mutex> oLock(m_oLogMutex);
+    return m_astrDiagnostics;
+}
+
+// CQdPlayer::FindSoundFont -- the first General MIDI soundfont of the Debian
+// packages (default-GM is the alternatives link any of them may provide).
+std::string CQdPlayer::FindSoundFont()
+{
+    static const char* const kapszPaths[] = {
+        "/usr/share/sounds/sf2/default-GM.sf2",
+        "/usr/share/sounds/sf2/TimGM6mb.sf2",
+        "/usr/share/sounds/sf3/default-GM.sf3",
+        "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+    };
+    for (const char* pszPath : kapszPaths)
+        if (IsReadableFile(pszPath))
+            return pszPath;
+    return std::string();
+}
+
+// CQdPlayer::FormatError -- the text the window shows under "MediaPlayer".
+std::string CQdPlayer::FormatError(int iNumber, const std::string& rkstrText)
+{
+    return "Error " + std::to_string(iNumber) + ": " + rkstrText;
+}
+
+// CQdPlayer::GetLastError -- number and text of the last failure (0, "" after a success).
+void CQdPlayer::GetLastError(int& riNumber, std::string& rstrText) const
+{
+    riNumber = m_iErrNumber;
+    rstrText = m_strErrText;
+}
+
+// CQdPlayer::GetErrorMessage -- the last failure formatted, "" after a success.
+std::string CQdPlayer::GetErrorMessage() const
+{
+    return m_iErrNumber == QDPLAYER_OK ? std::string() : FormatError(m_iErrNumber, m_strErrText);
+}
+
+// CQdPlayer::Fail -- records a failure; always false, for "return Fail(...)".
+bool CQdPlayer::Fail(int iNumber, const std::string& rkstrText)
+{
+    m_iErrNumber = iNumber;
+    m_strErrText = rkstrText;
+    return false;
+}
+
+// CQdPlayer::Succeed -- clears the last failure; always true.
+bool CQdPlayer::Succeed()
+{
+    m_iErrNumber = QDPLAYER_OK;
+    m_strErrText.clear();
+    return true;
+}
+
+// CQdPlayer::IsOpen -- a file is loaded into a player.
+bool CQdPlayer::IsOpen() const
+{
+    return m_poPlayer != nullptr;
+}
+
+// CQdPlayer::IsReady -- synthesizer, audio driver and soundfont are all there.
+bool CQdPlayer::IsReady() const
+{
+    return m_poSynth != nullptr && m_poDriver != nullptr && m_iSoundFontId >= 0;
+}
+
+// CQdPlayer::IsPlaying -- the player runs and has not reached the file's end.
+bool CQdPlayer::IsPlaying() const
+{
+    return m_poPlayer != nullptr && fluid_player_get_status(m_poPlayer) == FLUID_PLAYER_PLAYING;
+}
+
+// CQdPlayer::CreateEngine -- settings, synthesizer, soundfont and audio
+// driver, in that order; kept across files once all are there.
+bool CQdPlayer::CreateEngine()
+{
+    if (IsReady())
+        return true;
+    Release();
+    std::string strSoundFont = m_strSoundFont.empty() ? FindSoundFont() : m_strSoundFont;
+    if (strSoundFont.empty())
+        return Fail(QDPLAYER_ERR_NO_SOUNDFONT,
+                    "No General MIDI soundfont found (install timgm6mb-soundfont or fluid-soundfont-gm)");
+    if (!IsReadableFile(strSoundFont))
+        return Fail(QDPLAYER_ERR_NO_SOUNDFONT, "No soundfont found at " + strSoundFont);
+    // Checked before loading: the loaders of other formats complain on stderr.
+    if (!fluid_is_soundfont(strSoundFont.c_str()))
+        return Fail(QDPLAYER_ERR_NO_SOUNDFONT, strSoundFont + " is not a soundfont");
+
+    m_poSettings = new_fluid_settings();
+    if (m_poSettings == nullptr)
+        return Fail(QDPLAYER_ERR_SYNTH, "The synthesizer settings could not be created");
+    SetCommonSettings(m_poSettings);
+    if (!m_strDriver.empty())
+        fluid_settings_setstr(m_poSettings, "audio.driver", m_strDriver.c_str());
+    m_poSynth = new_fluid_synth(m_poSettings);
+    if (m_poSynth == nullptr)
+    {
+        Release();
+        return Fail(QDPLAYER_ERR_SYNTH, "The synthesizer could not be created");
+    }
+    m_iSoundFontId = fluid_synth_sfload(m_poSynth, strSoundFont.c_str(), 1);
+    if (m_iSoundFontId == FLUID_FAILED)
+    {
+        Release();
+        return Fail(QDPLAYER_ERR_NO_SOUNDFONT, "The soundfont " + strSoundFont + " could not be loaded");
+    }
+    m_poDriver = new_fluid_audio_driver(m_poSettings, m_poSynth);
+    if (m_poDriver == nullptr)
+    {
+        Release();
+        return Fail(QDPLAYER_ERR_NO_AUDIO, "No audio output available (no sound server or sound card)");
+    }
+    return true;
+}
+
+// CQdPlayer::CreateFilePlayer -- a fresh player of m_strPath, at its start.
+// FluidSynth's player forgets a file once it has played to the end, so a
+// new one is the reliable way back to the start.
+bool CQdPlayer::CreateFilePlayer()
+{
+    if (m_poPlayer != nullptr)
+    {
+        delete_fluid_player(m_poPlayer);
+        m_poPlayer = nullptr;
+    }
+    m_poPlayer = new_fluid_player(m_poSynth);
+    if (m_poPlayer == nullptr)
+        return Fail(QDPLAYER_ERR_PLAYBACK, "The MIDI player could not be created");
+    if (fluid_player_add(m_poPlayer, m_strPath.c_str()) != FLUID_OK)
+    {
+        delete_fluid_player(m_poPlayer);
+        m_poPlayer = nullptr;
+        return Fail(QDPLAYER_ERR_FILE, "The file " + m_strPath + " could not be loaded");
+    }
+    return true;
+}
+
+// CQdPlayer::Open -- loads a Standard MIDI File, ready to play from its start.
+bool CQdPlayer::Open(const std::string& rkstrPath)
+{
+    Close();
+    // Checked first: a bad file is reported as such even without audio.
+    if (!IsReadableFile(rkstrPath) || !fluid_is_midifile(rkstrPath.c_str()))
+        return Fail(QDPLAYER_ERR_FILE, "The file " + rkstrPath + " is missing or not a MIDI file");
+    if (!CreateEngine())
+        return false;
+    m_strPath = rkstrPath;
+    if (!CreateFilePlayer())
+    {
+        m_strPath.clear();
+        return false;
+    }
+    return Succeed();
+}
+
+// CQdPlayer::Play -- starts the open file; after Stop or the file's end it
+// begins again at the start (FluidSynth reports both as "done").
+bool CQdPlayer::Play()
+{
+    if (m_poPlayer == nullptr)
+        return Fail(QDPLAYER_ERR_PLAYBACK, "No file is open");
+    if (fluid_player_get_status(m_poPlayer) == FLUID_PLAYER_DONE && !CreateFilePlayer())
+        return false;
+    if (fluid_player_play(m_poPlayer) != FLUID_OK)
+        return Fail(QDPLAYER_ERR_PLAYBACK, "Playback could not be started");
+    return Succeed();
+}
+
+// CQdPlayer::Stop -- halts the player and silences every channel; no file open is no failure.
+bool CQdPlayer::Stop()
+{
+    if (m_poPlayer == nullptr)
+        return true;
+    fluid_player_stop(m_poPlayer);
+    // The player leaves sounding notes on; they would ring on.
+    fluid_synth_all_notes_off(m_poSynth, -1);
+    return Succeed();
+}
+
+// CQdPlayer::Rewind -- back to the start of the file; a running player goes on from there.
+bool CQdPlayer::Rewind()
+{
+    if (m_poPlayer == nullptr)
+        return Fail(QDPLAYER_ERR_PLAYBACK, "No file is open");
+    bool bWasPlaying = IsPlaying();
+    if (bWasPlaying)
+    {
+        if (fluid_player_seek(m_poPlayer, 0) != FLUID_OK)
+            return Fail(QDPLAYER_ERR_PLAYBACK, "The player could not return to the start");
+        return Succeed();
+    }
+    if (!CreateFilePlayer())
+        return false;
+    return Succeed();
+}
+
+// CQdPlayer::Close -- stops and forgets the file; the engine stays for the next one.
+void CQdPlayer::Close()
+{
+    if (m_poPlayer != nullptr)
+    {
+        fluid_player_stop(m_poPlayer);
+        delete_fluid_player(m_poPlayer);
+        m_poPlayer = nullptr;
+        fluid_synth_all_notes_off(m_poSynth, -1);
+    }
+    m_strPath.clear();
+}
+
+// CQdPlayer::Release -- player, driver, synthesizer (with its soundfont),
+// settings: the reverse of their creation.
+void CQdPlayer::Release()
+{
+    Close();
+    if (m_poDriver != nullptr)
+    {
+        delete_fluid_audio_driver(m_poDriver);
+        m_poDriver = nullptr;
+    }
+    if (m_poSynth != nullptr)
+    {
+        delete_fluid_synth(m_poSynth);
+        m_poSynth = nullptr;
+    }
+    m_iSoundFontId = -1;
+    if (m_poSettings != nullptr)
+    {
+        delete_fluid_settings(m_poSettings);
+        m_poSettings = nullptr;
+    }
+}
+
+// CQdPlayer::RenderToWave -- the whole file through the soundfont into a
+// 16-bit WAV file. The player is driven by the rendered samples, not by the
+// clock, so this runs as fast as the machine allows.
+int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rkstrWave,
+                            const std::string& rkstrSoundFont, std::string& rstrText)
+{
+    if (!IsReadableFile(rkstrSoundFont) || !fluid_is_soundfont(rkstrSoundFont.c_str()))
+    {
+        rstrText = "No soundfont found at " + rkstrSoundFont;
+        return QDPLAYER_ERR_NO_SOUNDFONT;
+    }
+    if (!IsReadableFile(rkstrMidi) || !fluid_is_midifile(rkstrMidi.c_str()))
+    {
+        rstrText = "The file " + rkstrMidi + " is missing or not a MIDI file";
+        return QDPLAYER_ERR_FILE;
+    }
+
+    int iResult = QDPLAYER_OK;
+    rstrText.clear();
+    fluid_settings_t* poSettings = new_fluid_settings();
+    fluid_synth_t* poSynth = nullptr;
+    fluid_player_t* poPlayer = nullptr;
+    fluid_file_renderer_t* poRenderer = nullptr;
+    if (poSettings == nullptr)
+    {
+        rstrText = "The synthesizer settings could not be created";
+        return QDPLAYER_ERR_SYNTH;
+    }
+    SetCommonSettings(poSettings);
+    fluid_settings_setstr(poSettings, "audio.file.name", rkstrWave.c_str());
+    fluid_settings_setstr(poSettings, "audio.file.type", "wav");
+    fluid_settings_setstr(poSettings, "audio.file.format", "s16");
+    fluid_settings_setstr(poSettings, "player.timing-source", "sample");
+
+    poSynth = new_fluid_synth(poSettings);
+    if (poSynth == nullptr)
+    {
+        rstrText = "The synthesizer could not be created";
+        iResult = QDPLAYER_ERR_SYNTH;
+    }
+    else if (fluid_synth_sfload(poSynth, rkstrSoundFont.c_str(), 1) == FLUID_FAILED)
+    {
+        rstrText = "The soundfont " + rkstrSoundFont + " could not be loaded";
+        iResult = QDPLAYER_ERR_NO_SOUNDFONT;
+    }
+    else if ((poPlayer = new_fluid_player(poSynth)) == nullptr || fluid_player_add(poPlayer, rkstrMidi.c_str()) != FLUID_OK)
+    {
+        rstrText = "The file " + rkstrMidi + " could not be loaded";
+        iResult = QDPLAYER_ERR_FILE;
+    }
+    else if ((poRenderer = new_fluid_file_renderer(poSynth)) == nullptr)
+    {
+        rstrText = "The file renderer could not write " + rkstrWave;
+        iResult = QDPLAYER_ERR_PLAYBACK;
+    }
+    else if (fluid_player_play(poPlayer) != FLUID_OK)
+    {
+        rstrText = "Playback could not be started";
+        iResult = QDPLAYER_ERR_PLAYBACK;
+    }
+    else
+    {
+        double dRate = 44100.0;
+        int iPeriod = 64;
+        fluid_settings_getnum(poSettings, "synth.sample-rate", &dRate);
+        fluid_settings_getint(poSettings, "audio.period-size", &iPeriod);
+        long lMaxBlocks = long(dRate * kiMaxRenderSeconds) / (iPeriod > 0 ? iPeriod : 64);
+        long lBlock = 0;
+        while (fluid_player_get_status(poPlayer) == FLUID_PLAYER_PLAYING && lBlock < lMaxBlocks)
+        {
+            if (fluid_file_renderer_process_block(poRenderer) != FLUID_OK)
+            {
+                rstrText = "Writing " + rkstrWave + " failed";
+                iResult = QDPLAYER_ERR_PLAYBACK;
+                break;
+            }
+            ++lBlock;
+        }
+    }
+
+    // Reverse order of creation.
+    if (poRenderer != nullptr)
+        delete_fluid_file_renderer(poRenderer);
+    if (poPlayer != nullptr)
+        delete_fluid_player(poPlayer);
+    if (poSynth != nullptr)
+        delete_fluid_synth(poSynth);
+    delete_fluid_settings(poSettings);
+    return iResult;
+}

@@ -1,0 +1,92 @@
+// QdPlayer.h -- test playback of a Standard MIDI File through FluidSynth and
+// a General MIDI soundfont found on the system. No GUI: the window shows the
+// error texts this class gives.
+#ifndef QD_PLAYER_H
+#define QD_PLAYER_H
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+typedef struct _fluid_hashtable_t fluid_settings_t;
+typedef struct _fluid_synth_t fluid_synth_t;
+typedef struct _fluid_player_t fluid_player_t;
+typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
+
+// Error numbers of the player, shown as "Error " + number + ": " + text.
+enum EQdPlayerError
+{
+    QDPLAYER_OK = 0,
+    QDPLAYER_ERR_NO_SOUNDFONT = 1,  // no soundfont found, or it does not load
+    QDPLAYER_ERR_NO_AUDIO = 2,      // no audio output device or server
+    QDPLAYER_ERR_FILE = 3,          // the MIDI file is missing or not a MIDI file
+    QDPLAYER_ERR_SYNTH = 4,         // the synthesizer could not be created
+    QDPLAYER_ERR_PLAYBACK = 5,      // play, stop or rewind failed, or no file open
+};
+
+// CQdPlayer -- owns the FluidSynth handles: settings, synthesizer, audio
+// driver and the player of the open file. They are created in that order by
+// Open and released in reverse by Release, which Close and the destructor call.
+// FluidSynth's log goes into the diagnostics list of the owner created last.
+class CQdPlayer
+{
+public:
+    // rkstrSoundFont empty: the soundfont is searched by FindSoundFont.
+    // rkstrDriver empty: FluidSynth's default audio driver (PulseAudio, ALSA ...).
+    explicit CQdPlayer(const std::string& rkstrSoundFont = std::string(), const std::string& rkstrDriver = std::string());
+    ~CQdPlayer();
+    CQdPlayer(const CQdPlayer&) = delete;
+    CQdPlayer& operator=(const CQdPlayer&) = delete;
+
+    bool Open(const std::string& rkstrPath);
+    bool Play();
+    bool Stop();
+    bool Rewind();
+    void Close();
+
+    bool IsOpen() const;
+    bool IsPlaying() const;
+    // Synthesizer, audio driver and soundfont are all there.
+    bool IsReady() const;
+
+    // The last failure; number 0 and empty text after a success.
+    void GetLastError(int& riNumber, std::string& rstrText) const;
+    std::string GetErrorMessage() const;
+    static std::string FormatError(int iNumber, const std::string& rkstrText);
+
+    std::vector<std::string> GetDiagnostics() const;
+
+    // The first General MIDI soundfont of the usual Debian places, or "".
+    static std::string FindSoundFont();
+
+    // Plays rkstrMidi into a 16-bit WAV file without an audio device; 0 or an
+    // error number, with its text in rstrText.
+    static int RenderToWave(const std::string& rkstrMidi, const std::string& rkstrWave,
+                            const std::string& rkstrSoundFont, std::string& rstrText);
+
+private:
+    bool Fail(int iNumber, const std::string& rkstrText);
+    bool Succeed();
+    bool CreateEngine();
+    bool CreateFilePlayer();
+    void Release();
+    static void LogToList(int iLevel, const char* pszMessage, void* pvData);
+
+    std::string m_strSoundFont;
+    std::string m_strDriver;
+    std::string m_strPath;
+    fluid_settings_t* m_poSettings = nullptr;
+    fluid_synth_t* m_poSynth = nullptr;
+    int m_iSoundFontId = -1;
+    fluid_audio_driver_t* m_poDriver = nullptr;
+    fluid_player_t* m_poPlayer = nullptr;
+
+    int m_iErrNumber = QDPLAYER_OK;
+    std::string m_strErrText;
+
+    // FluidSynth may log from its audio and timer threads.
+    mutable std::mutex m_oLogMutex;
+    std::vector<std::string> m_astrDiagnostics;
+};
+
+#endif

@@ -1,0 +1,191 @@
+// QdPlayerTest.cpp -- test playback: rendering is audible, failures carry
+// their numbers and texts, and every command order is safe with or without
+// an audio device.
+#include "QdPlayer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace
+{
+// Format 0, 96 ticks a quarter: piano, a C major chord held for two seconds.
+const unsigned char kabChordSmf[] = {
+    'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+    'M', 'T', 'r', 'k', 0, 0, 0, 32,
+    0x00, 0xC0, 0x00,
+    0x00, 0x90, 0x3C, 0x64, 0x00, 0x90, 0x40, 0x64, 0x00, 0x90, 0x43, 0x64,
+    0x83, 0x00, 0x80, 0x3C, 0x40, 0x00, 0x80, 0x40, 0x40, 0x00, 0x80, 0x43, 0x40,
+    0x00, 0xFF, 0x2F, 0x00,
+};
+
+std::string WriteFile(const std::string& rkstrName, const void* pvData, std::size_t nSize)
+{
+    std::string strPath = testing::TempDir() + rkstrName;
+    std::ofstream oOut(strPath, std::ios::binary);
+    oOut.write(static_cast<const char*>(pvData), std::streamsize(nSize));
+    return strPath;
+}
+
+std::string WriteChordSmf()
+{
+    return WriteFile("qdplayer_chord.mid", kabChordSmf, sizeof kabChordSmf);
+}
+
+// ReadWaveSamples -- the 16-bit samples of a WAV file's data chunk.
+std::vector<int16_t> ReadWaveSamples(const std::string& rkstrPath)
+{
+    std::ifstream oIn(rkstrPath, std::ios::binary);
+    std::vector<unsigned char> abFile((std::istreambuf_iterator<char>(oIn)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> aiSamples;
+    if (abFile.size() < 12 || std::string(abFile.begin(), abFile.begin() + 4) != "RIFF")
+        return aiSamples;
+    std::size_t nPos = 12;
+    while (abFile.size() - nPos >= 8)
+    {
+        std::string strId(abFile.begin() + long(nPos), abFile.begin() + long(nPos) + 4);
+        std::size_t nLen = abFile[nPos + 4] | abFile[nPos + 5] << 8 | abFile[nPos + 6] << 16 | std::size_t(abFile[nPos + 7]) << 24;
+        nPos += 8;
+        if (nLen > abFile.size() - nPos)
+            nLen = abFile.size() - nPos;
+        if (strId == "data")
+        {
+            for (std::size_t n = 0; n + 1 < nLen; n += 2)
+                aiSamples.push_back(int16_t(abFile[nPos + n] | abFile[nPos + n + 1] << 8));
+            break;
+        }
+        nPos += nLen + (nLen & 1);
+    }
+    return aiSamples;
+}
+} // namespace
+
+TEST(QdPlayer, RenderedChordIsAudibleAndRenderFailuresAreNumbered)
+{
+    std::string strSoundFont = CQdPlayer::FindSoundFont();
+    if (strSoundFont.empty())
+        GTEST_SKIP() << "no General MIDI soundfont installed";
+    std::string strMidi = WriteChordSmf();
+    std::string strWave = testing::TempDir() + "qdplayer_chord.wav";
+    std::string strText;
+    ASSERT_EQ(CQdPlayer::RenderToWave(strMidi, strWave, strSoundFont, strText), QDPLAYER_OK) << strText;
+
+    std::vector<int16_t> aiSamples = ReadWaveSamples(strWave);
+    // Two seconds of stereo at 44.1 kHz at least: the player ran to the end, not one block.
+    ASSERT_GE(aiSamples.size(), std::size_t(2 * 2 * 44100 * 9 / 10));
+    double dSum = 0.0;
+    int iPeak = 0;
+    for (int16_t iSample : aiSamples)
+    {
+        dSum += double(iSample) * iSample;
+        iPeak = std::max(iPeak, std::abs(int(iSample)));
+    }
+    double dRms = std::sqrt(dSum / double(aiSamples.size()));
+    EXPECT_GT(iPeak, 1000);
+    EXPECT_GT(dRms, 100.0);
+
+    EXPECT_EQ(CQdPlayer::RenderToWave(strMidi, strWave, "/nonexistent/gm.sf2", strText), QDPLAYER_ERR_NO_SOUNDFONT);
+    EXPECT_EQ(CQdPlayer::RenderToWave("/nonexistent/x.mid", strWave, strSoundFont, strText), QDPLAYER_ERR_FILE);
+}
+
+TEST(QdPlayer, FailuresCarryNumberTextAndDiagnostics)
+{
+    EXPECT_EQ(CQdPlayer::FormatError(2, "No audio"), "Error 2: No audio");
+    std::string strMidi = WriteChordSmf();
+    int iNumber = -1;
+    std::string strText;
+
+    CQdPlayer oNoFont("/nonexistent/gm.sf2");
+    EXPECT_FALSE(oNoFont.Open(strMidi));
+    oNoFont.GetLastError(iNumber, strText);
+    EXPECT_EQ(iNumber, QDPLAYER_ERR_NO_SOUNDFONT);
+    EXPECT_NE(strText.find("soundfont"), std::string::npos) << strText;
+    EXPECT_EQ(oNoFont.GetErrorMessage(), "Error 1: " + strText);
+    EXPECT_FALSE(oNoFont.IsOpen());
+    EXPECT_FALSE(oNoFont.Play());
+    oNoFont.GetLastError(iNumber, strText);
+    EXPECT_EQ(iNumber, QDPLAYER_ERR_PLAYBACK);
+
+    // A file that exists but is no soundfont.
+    CQdPlayer oBadFont(strMidi);
+    EXPECT_FALSE(oBadFont.Open(strMidi));
+    oBadFont.GetLastError(iNumber, strText);
+    EXPECT_EQ(iNumber, QDPLAYER_ERR_NO_SOUNDFONT);
+    EXPECT_NE(strText.find(strMidi), std::string::npos) << strText;
+    EXPECT_FALSE(oBadFont.IsReady());
+
+    // Missing, empty and non-MIDI files: the file error, whatever the soundfont.
+    const char kachText[] = "plain text, no MIDI header";
+    for (const std::string& rkstrPath : {std::string("/nonexistent/x.mid"), WriteFile("qdplayer_empty.mid", "", 0),
+                                         WriteFile("qdplayer_text.mid", kachText, sizeof kachText)})
+    {
+        CQdPlayer oPlayer;
+        EXPECT_FALSE(oPlayer.Open(rkstrPath)) << rkstrPath;
+        oPlayer.GetLastError(iNumber, strText);
+        EXPECT_EQ(iNumber, QDPLAYER_ERR_FILE) << rkstrPath;
+        EXPECT_NE(strText.find(rkstrPath), std::string::npos) << strText;
+    }
+}
+
+// RunCommandSequence -- every command in a sensible and a careless order.
+static void RunCommandSequence(CQdPlayer& roPlayer, bool bAudioRequired)
+{
+    std::string strMidi = WriteChordSmf();
+    int iNumber = -1;
+    std::string strText;
+    // Commands before any file: refused or harmless, never a crash.
+    EXPECT_TRUE(roPlayer.Stop());
+    EXPECT_FALSE(roPlayer.Rewind());
+    roPlayer.Close();
+
+    if (!roPlayer.Open(strMidi))
+    {
+        // No sound server or card (CI): the audio error, and the rest stays safe.
+        roPlayer.GetLastError(iNumber, strText);
+        EXPECT_FALSE(bAudioRequired) << strText;
+        EXPECT_EQ(iNumber, QDPLAYER_ERR_NO_AUDIO) << strText;
+        // FluidSynth's complaint about the driver lands in the diagnostics.
+        EXPECT_FALSE(roPlayer.GetDiagnostics().empty());
+        EXPECT_FALSE(roPlayer.IsReady());
+        EXPECT_FALSE(roPlayer.Play());
+        EXPECT_FALSE(roPlayer.IsPlaying());
+        roPlayer.Close();
+        return;
+    }
+    EXPECT_TRUE(roPlayer.IsReady());
+    EXPECT_EQ(roPlayer.GetErrorMessage(), "");
+    EXPECT_TRUE(roPlayer.Play());
+    EXPECT_TRUE(roPlayer.IsPlaying());
+    EXPECT_TRUE(roPlayer.Rewind());
+    EXPECT_TRUE(roPlayer.Stop());
+    EXPECT_FALSE(roPlayer.IsPlaying());
+    EXPECT_TRUE(roPlayer.Rewind());
+    EXPECT_TRUE(roPlayer.Play());
+    roPlayer.Close();
+    EXPECT_FALSE(roPlayer.IsOpen());
+    EXPECT_FALSE(roPlayer.Play());
+    // Reopened and left playing: the destructor releases everything.
+    EXPECT_TRUE(roPlayer.Open(strMidi));
+    EXPECT_TRUE(roPlayer.Play());
+}
+
+TEST(QdPlayer, CommandSequencesAreSafeWithOrWithoutAudio)
+{
+    if (CQdPlayer::FindSoundFont().empty())
+        GTEST_SKIP() << "no General MIDI soundfont installed";
+    {
+        // The machine's own output; without one (CI) the audio error.
+        CQdPlayer oPlayer;
+        RunCommandSequence(oPlayer, false);
+    }
+    {
+        // FluidSynth's "file" driver plays in real time into fluidsynth.wav in
+        // the working directory, so the playing path runs everywhere.
+        CQdPlayer oPlayer(std::string(), "file");
+        RunCommandSequence(oPlayer, true);
+    }
+}
