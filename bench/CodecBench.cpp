@@ -8,6 +8,7 @@
 // codecs compress it in pieces of one slot size and decompress their own
 // pieces; throughput counts uncompressed bytes, "ratio" is uncompressed
 // size over compressed size.
+#include "BenchRng.h"
 #include "compression/COComp.h"
 
 #include <benchmark/benchmark.h>
@@ -25,27 +26,6 @@ using CBytes = std::vector<BYTE>;
 
 constexpr DWORD CORPUS_MIN_SIZE = 1536 * 1024;
 
-// CBenchRng -- splitmix64: fixed output on every platform and library.
-class CBenchRng
-{
-public:
-    explicit CBenchRng(std::uint64_t qwSeed) : m_qwState(qwSeed) {}
-
-    DWORD Next(DWORD dwBound)
-    {
-        m_qwState += 0x9E3779B97F4A7C15ull;
-        std::uint64_t qw = m_qwState;
-        qw = (qw ^ (qw >> 30)) * 0xBF58476D1CE4E5B9ull;
-        qw = (qw ^ (qw >> 27)) * 0x94D049BB133111EBull;
-        qw ^= qw >> 31;
-        return DWORD(qw % dwBound);
-    }
-
-    bool Chance(DWORD dwPercent) { return Next(100) < dwPercent; }
-
-private:
-    std::uint64_t m_qwState;
-};
 
 // One note event of a pattern in compact form.
 struct SBenchEvent

@@ -10,6 +10,7 @@
 // splits, measures repeated with small changes, and the Drum pattern shared
 // by the chord variations of an element. A report during a run (the style
 // should load and save without any) stops the benchmark with an error.
+#include "BenchRng.h"
 #include "Base/Report.h"
 #include "Kernel/RTEvents/EvPool.h"
 #include "Kernel/RTEvents/LinkedEv.h"
@@ -28,24 +29,6 @@ namespace {
 constexpr BYTE BENCH_MEASURES = 4;
 constexpr TTICK BENCH_MEASURE_TICKS = 1536;
 
-// CBenchRng -- splitmix64: the same numbers on every platform.
-class CBenchRng
-{
-public:
-    explicit CBenchRng(std::uint64_t qwSeed) : m_qwState(qwSeed) {}
-
-    DWORD Next(DWORD dwBound)
-    {
-        m_qwState += 0x9E3779B97F4A7C15ull;
-        std::uint64_t qw = m_qwState;
-        qw = (qw ^ (qw >> 30)) * 0xBF58476D1CE4E5B9ull;
-        qw = (qw ^ (qw >> 27)) * 0x94D049BB133111EBull;
-        return DWORD((qw ^ (qw >> 31)) % dwBound);
-    }
-
-private:
-    std::uint64_t m_qwState;
-};
 
 struct CBenchNote
 {
