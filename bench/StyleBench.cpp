@@ -163,10 +163,11 @@ void SetCounters(benchmark::State& roState, const std::vector<BYTE>& rkabyData)
         benchmark::Counter(double(rkoStyle.m_dwEvents) * double(roState.iterations()), benchmark::Counter::kIsRate);
 }
 
-// Loading the stored form: prepare, flatten, read.
-void BM_LoadStoredStyle(benchmark::State& roState)
+// Loading a style: the stored form (argument 0: prepare, flatten, read) and
+// the flat form (argument 1: prepare finds it flat, read).
+void BM_LoadStyle(benchmark::State& roState)
 {
-    const std::vector<BYTE>& rkabyData = BenchStyle().m_abyStored;
+    const std::vector<BYTE>& rkabyData = roState.range(0) ? BenchStyle().m_abyFlat : BenchStyle().m_abyStored;
     CReportWatch oWatch;
     for (auto _ : roState)
     {
@@ -176,22 +177,7 @@ void BM_LoadStoredStyle(benchmark::State& roState)
     oWatch.Check(roState);
     SetCounters(roState, rkabyData);
 }
-BENCHMARK(BM_LoadStoredStyle)->Unit(benchmark::kMillisecond);
-
-// Loading the flat form: prepare finds it flat, read.
-void BM_LoadFlatStyle(benchmark::State& roState)
-{
-    const std::vector<BYTE>& rkabyData = BenchStyle().m_abyFlat;
-    CReportWatch oWatch;
-    for (auto _ : roState)
-    {
-        CNstEditIfc oEdit(rkabyData.data(), DWORD(rkabyData.size()));
-        benchmark::DoNotOptimize(oEdit.GetStyleElemState(0));
-    }
-    oWatch.Check(roState);
-    SetCounters(roState, rkabyData);
-}
-BENCHMARK(BM_LoadFlatStyle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadStyle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Building the bank data: the writer, the consistency check and, with
 // markers, merging and marker making.

@@ -66,6 +66,23 @@ DWORD dwfnCounts(DWORD dwHigh, DWORD dwLow)
 
 } // namespace
 
+namespace {
+
+// OpenPatInfo -- goes to the style's pattern info and parses it. A style
+// without one is reported and the navigator returns to the style: the
+// caller does nothing more.
+bool OpenPatInfo(CChunkNav& roStyleNav, WORD wStyleLevel, PatInfoData& roPatInfoData)
+{
+    if (MakeMarkGoToPatInfo(roStyleNav, wStyleLevel) &&
+        roPatInfoData.Parse(roStyleNav.m_pbyfnData(), roStyleNav.m_dwfnDataLength()))
+        return true;
+    QD_REPORT_FALSE();
+    MakeMarkToLevel(roStyleNav, wStyleLevel);
+    return false;
+}
+
+} // namespace
+
 // ---------------------------------------------------------------------------
 // Consistency check
 // ---------------------------------------------------------------------------
@@ -78,13 +95,8 @@ DWORD MakeMarkConsistencyCheck(CChunkNav& roStyleNav)
 {
     const WORD wStyleLevel = roStyleNav.m_wLevel;
     PatInfoData oPatInfoData;
-    if (!MakeMarkGoToPatInfo(roStyleNav, wStyleLevel) ||
-        !oPatInfoData.Parse(roStyleNav.m_pbyfnData(), roStyleNav.m_dwfnDataLength()))
-    {
-        QD_REPORT_FALSE();
-        MakeMarkToLevel(roStyleNav, wStyleLevel);
+    if (!OpenPatInfo(roStyleNav, wStyleLevel, oPatInfoData))
         return 0;
-    }
 
     CChannelState oChannelState;
     DWORD dwCount = 0;
@@ -151,13 +163,8 @@ DWORD MakeMarkMergePatterns(CChunkNav& roStyleNav)
 {
     const WORD wStyleLevel = roStyleNav.m_wLevel;
     PatInfoData oPatInfoData;
-    if (!MakeMarkGoToPatInfo(roStyleNav, wStyleLevel) ||
-        !oPatInfoData.Parse(roStyleNav.m_pbyfnData(), roStyleNav.m_dwfnDataLength()))
-    {
-        QD_REPORT_FALSE();
-        MakeMarkToLevel(roStyleNav, wStyleLevel);
+    if (!OpenPatInfo(roStyleNav, wStyleLevel, oPatInfoData))
         return 0;
-    }
 
     std::vector<CMergeRecord> aoRecords;
     DWORD dwDuplicates = 0;
@@ -657,13 +664,8 @@ bool CMakeMarkers::Apply(DWORD dwChild, const CSplitPlan& rkoPlan, const std::ve
 // edit), dwK the pattern chunks among them (the references name those).
 int CMakeMarkers::Run()
 {
-    if (!MakeMarkGoToPatInfo(m_roNav, m_wStyleLevel) ||
-        !m_oPatInfoData.Parse(m_roNav.m_pbyfnData(), m_roNav.m_dwfnDataLength()))
-    {
-        QD_REPORT_FALSE();
-        MakeMarkToLevel(m_roNav, m_wStyleLevel);
+    if (!OpenPatInfo(m_roNav, m_wStyleLevel, m_oPatInfoData))
         return 0;
-    }
     const DWORD dwInfoLength = m_roNav.m_dwfnDataLength();
     std::int64_t sqwInfoLength = dwInfoLength;
 
