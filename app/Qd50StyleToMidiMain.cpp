@@ -2,23 +2,68 @@
 #include "Qd50StyleToMidiMain.h"
 
 #include "QdImages.h"
+#include "QdPlayer.h"
 #include "Splashscreen.h"
 
 #include <QApplication>
-#include <QTreeWidgetItemIterator>
-
-#include <algorithm>
 #include <QCloseEvent>
-#include <QLayout>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFocusEvent>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <algorithm>
 
 namespace
 {
 constexpr int ROLE_NODE = Qt::UserRole;
+
+// The info colour of the panels and the info line.
+QPalette InfoPalette(const QWidget* pkWidget)
+{
+    QPalette oPalette = pkWidget->palette();
+    oPalette.setColor(QPalette::Window, oPalette.color(QPalette::ToolTipBase));
+    oPalette.setColor(QPalette::WindowText, oPalette.color(QPalette::ToolTipText));
+    return oPalette;
+}
+
+QLabel* MakeLabel(QWidget* pParent, const char* pszName, const QString& rkstrText, const QRect& rkoGeometry,
+                  int iPixelSize, bool bBold = false)
+{
+    auto* pLabel = new QLabel(rkstrText, pParent);
+    pLabel->setObjectName(pszName);
+    pLabel->setGeometry(rkoGeometry);
+    pLabel->setWordWrap(true);
+    QFont oFont = pLabel->font();
+    oFont.setPixelSize(iPixelSize);
+    oFont.setBold(bBold);
+    pLabel->setFont(oFont);
+    return pLabel;
+}
+
+QWidget* MakePanel(QWidget* pParent, const char* pszName, const QRect& rkoGeometry)
+{
+    auto* pPanel = new QFrame(pParent);
+    pPanel->setObjectName(pszName);
+    pPanel->setGeometry(rkoGeometry);
+    pPanel->setFrameShape(QFrame::Panel);
+    pPanel->setFrameShadow(QFrame::Raised);
+    pPanel->setAutoFillBackground(true);
+    pPanel->setPalette(InfoPalette(pPanel));
+    pPanel->hide();
+    return pPanel;
+}
+
+const QString SECTION_RULE(39, QChar('_'));
 
 QTreeWidget* MakeTree(QWidget* pParent, const char* pszName, int iLeft, const QString& rkstrHint)
 {
@@ -28,6 +73,13 @@ QTreeWidget* MakeTree(QWidget* pParent, const char* pszName, int iLeft, const QS
     pTree->setHeaderHidden(true);
     pTree->setColumnCount(1);
     pTree->setToolTip(rkstrHint);
+    // Deep nodes ("Chord Var 6" under an element under the style) must stay
+    // readable in the narrow tree: a small indentation, and a long text
+    // scrolls sideways instead of being cut to "...".
+    pTree->setIndentation(12);
+    pTree->setTextElideMode(Qt::ElideNone);
+    pTree->header()->setStretchLastSection(false);
+    pTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     return pTree;
 }
 } // namespace
@@ -35,7 +87,11 @@ QTreeWidget* MakeTree(QWidget* pParent, const char* pszName, int iLeft, const QS
 TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this)
 {
     m_poDoc = std::make_unique<CQdBankDoc>(m_oPrompt);
+    m_oPrompt.SetStopPlayback([this] { StopPlayback(); });
+    m_fnOpenUrl = [](const QUrl& rkoUrl) { return QDesktopServices::openUrl(rkoUrl); };
+    SetMediaPlayer(std::make_unique<CQdPlayer>());
     setWindowTitle("Qd50 Style Tool - v1.0.6");
+    setWindowIcon(QdProgramIcon());
     auto* pClient = new QWidget(this);
     pClient->setFixedSize(320, 366);
     setCentralWidget(pClient);
@@ -58,8 +114,7 @@ TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this)
     m_pToolBar1->addSeparator();
     m_pUndoStyle = AddButton(6, "UndoStyle", "Undo current Style Modifications", true, &TForm2::UndoStyleClick);
     m_pToolBar1->addSeparator();
-    // Playback is not wired yet.
-    m_pPlayButton = AddButton(8, "PlayButton", "Test play using the Mediaplayer", true, nullptr);
+    m_pPlayButton = AddButton(8, "PlayButton", "Test play using the Mediaplayer", true, &TForm2::PlayButtonClick);
     m_pToolBar1->addSeparator();
     m_pButtonHelp = AddButton(7, "ButtonHelp", "Help on this program", true, &TForm2::ButtonHelpClick);
 
@@ -70,15 +125,20 @@ TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this)
                             "Select a Chord Variation to enable Import/Export of a single Chord Variation.");
     m_pStyleTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
+    CreateNotice(pClient);
     m_pInfoText = new QLabel(pClient);
     m_pInfoText->setObjectName("InfoText");
     m_pInfoText->setGeometry(48, 328, 265, 32);
     m_pInfoText->setAutoFillBackground(true);
-    QPalette oPalette = m_pInfoText->palette();
-    oPalette.setColor(QPalette::Window, oPalette.color(QPalette::ToolTipBase));
-    oPalette.setColor(QPalette::WindowText, Qt::gray);
+    QPalette oPalette = InfoPalette(m_pInfoText);
+    oPalette.setColor(QPalette::WindowText, QColor(85, 85, 85));
     m_pInfoText->setPalette(oPalette);
     m_pInfoText->hide();
+    CreateHelpPanel(pClient);
+    CreateMediaPanel(pClient);
+
+    m_pStyleList->installEventFilter(this);
+    m_pStyleTree->installEventFilter(this);
 
     connect(m_pStyleList, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* pCurrent, QTreeWidgetItem*) { StyleListChange(pCurrent); });
@@ -92,14 +152,136 @@ TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this)
     m_pSplash = new TForm3(this);
 }
 
-TForm2::~TForm2() = default;
+TForm2::~TForm2()
+{
+    // The temporary play file goes before the player and the document do.
+    m_poPlayback.reset();
+}
+
+void TForm2::CreateNotice(QWidget* pClient)
+{
+    auto* pIcon = new QLabel(pClient);
+    pIcon->setObjectName("Image1");
+    pIcon->setGeometry(8, 328, 32, 32);
+    pIcon->setPixmap(QdProgramIcon().pixmap(32, 32));
+    m_pNoticeLabel = MakeLabel(pClient, "NoticeLabel", "Freeware - use it at your own risk.", QRect(48, 336, 265, 17), 11);
+    m_pNoticeLabel->setToolTip("Free Software. No Warranty of any kind, no support.");
+    pIcon->setToolTip(m_pNoticeLabel->toolTip());
+}
+
+QString TForm2::HelpText()
+{
+    const QStringList astrSections = {
+        "General:\n"
+        "This utility imports and exports the tracks of chord variations as Standard MIDI Files (SMF). "
+        "It loads and saves the style bank files of the Qd50 (on floppy disk). "
+        "Style names may be modified in the style list (left) window.",
+
+        "One Standard MIDI File (format 0) per chord variation, with the tracks on these channels:\n"
+        "9 = Bass\n10 = Drum\n11 = Percussion\n12 = ACC. 1\n13 = ACC. 2\n14 = ACC. 3\n15 = ACC. 4\n"
+        "16 = ACC. 5",
+
+        "The file naming convention is:\n"
+        "TnCVn\n"
+        "T = Style element: V = Variation, I = Intro, F = Fill, E = Ending\n"
+        "n = Element number: 1..4 for Variations, 1..2 for the others\n"
+        "CV = Chord Variation\n"
+        "n = Chord Variation number: 1..6 for Variations, 1..2 for the others\n"
+        "Example: i1cv2 is Intro 1, Chord Variation 2.\n"
+        "The name must appear in the file name at any position before the dot "
+        "(ABCi1cv2.mid and i1cv2DE.mid are valid).\n"
+        "The import of a whole style needs these names and uses the multiple selection of the open dialog; "
+        "the import and export of a single chord variation accept any file name.",
+
+        "Conversion conventions:\n"
+        "Supported events (all others are ignored):\n"
+        "- Time signature meta event (tick 0 only)\n"
+        "- Notes\n"
+        "- Pitch bend\n"
+        "- Program change (tick 0 only)\n"
+        "- Controllers 0/32 Bank select MSB/LSB (tick 0 only)\n"
+        "- Controllers 1 Modulation, 2 Joystick Y, 10 Pan, 11 Expression, 12 and 13 Effect control 1 and 2, "
+        "64 Damper, 71 Filter resonance, 74 Filter cutoff, 80, 81, 82\n"
+        "Inserted at tick 0 on export and stripped on import (moved into the style element when it is new or "
+        "empty): time signature, program change, bank select MSB/LSB, expression.",
+
+        "The Mediaplayer should work on most computers, depending on the system configuration.",
+
+        "No parameter editing is provided: use the style editing of the Qd50 itself (operating system 2.0 or "
+        "later). Only existing styles in style bank files can be modified or overwritten; new styles are created "
+        "on the Qd50, saved to floppy disk and then worked on with this program.",
+
+        "This program is Freeware and is provided as is! \n"
+        "No Warranty of any kind, no support is provided.",
+    };
+    return astrSections.join("\n" + SECTION_RULE + "\n");
+}
+
+void TForm2::CreateHelpPanel(QWidget* pClient)
+{
+    m_pHelpPanel = MakePanel(pClient, "HelpPanel", QRect(8, 40, 305, 321));
+    m_pStaticText1 = MakeLabel(m_pHelpPanel, "StaticText1", "Qd50 Style to Midi / Midi to Style Conversion Tool",
+                               QRect(8, 4, 289, 34), 13, true);
+    m_pStaticText1->setAlignment(Qt::AlignCenter);
+    m_pMemo1 = new QPlainTextEdit(HelpText(), m_pHelpPanel);
+    m_pMemo1->setObjectName("Memo1");
+    m_pMemo1->setGeometry(8, 40, 289, 250);
+    m_pMemo1->setReadOnly(true);
+    m_pMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont oFont = m_pMemo1->font();
+    oFont.setPixelSize(11);
+    m_pMemo1->setFont(oFont);
+    m_pGotoWeb = MakeLabel(m_pHelpPanel, "GotoWeb", "Visit the Velmar Qd Website", QRect(8, 294, 289, 19), 12);
+    m_pGotoWeb->setAlignment(Qt::AlignCenter);
+    QFont oLinkFont = m_pGotoWeb->font();
+    oLinkFont.setUnderline(true);
+    m_pGotoWeb->setFont(oLinkFont);
+    QPalette oLinkPalette = m_pGotoWeb->palette();
+    oLinkPalette.setColor(QPalette::WindowText, oLinkPalette.color(QPalette::Link));
+    m_pGotoWeb->setPalette(oLinkPalette);
+    m_pGotoWeb->setCursor(Qt::PointingHandCursor);
+    m_pHelpPanel->installEventFilter(this);
+    m_pStaticText1->installEventFilter(this);
+    m_pGotoWeb->installEventFilter(this);
+}
+
+void TForm2::CreateMediaPanel(QWidget* pClient)
+{
+    m_pMediaPanel = MakePanel(pClient, "MediaPanel", QRect(8, 32, 169, 241));
+    MakeLabel(m_pMediaPanel, "Label1",
+              "The Mediaplayer is using your sound card resources. Sound will not be the same as on the Qd50. "
+              "Inaccurate reproduction may occur also on the Percussion track and on tracks with different "
+              "settings on Key or Chord properties!",
+              QRect(8, 24, 153, 160), 12);
+    m_pImage2 = new QLabel(m_pMediaPanel);
+    m_pImage2->setObjectName("Image2");
+    m_pImage2->setGeometry(145, 4, 16, 16);
+    m_pImage2->setPixmap(QdCloseImage().pixmap(16, 16));
+    m_pImage2->setCursor(Qt::PointingHandCursor);
+    m_pImage2->installEventFilter(this);
+    QLabel* pTempoLabel = MakeLabel(m_pMediaPanel, "Label2", "Tempo for Player:", QRect(8, 204, 102, 21), 11);
+    pTempoLabel->setWordWrap(false);
+    m_pTempoEdit = new QLineEdit("120", m_pMediaPanel);
+    m_pTempoEdit->setObjectName("TempoEdit");
+    m_pTempoEdit->setGeometry(112, 202, 49, 25);
+}
+
+void TForm2::SetMediaPlayer(std::unique_ptr<CQdMediaPlayer> poPlayer)
+{
+    if (m_poPlayback)
+        StopPlayback();
+    m_poPlayback.reset();
+    m_poPlayer = std::move(poPlayer);
+    m_poPlayback =
+        std::make_unique<CQdPlayback>(*m_poDoc, m_oPrompt, *m_poPlayer, QDir::tempPath().toStdString());
+}
 
 QToolButton* TForm2::AddButton(int iImage, const QString& rkstrName, const QString& rkstrHint, bool bEnabled,
                                void (TForm2::*pfnClick)())
 {
     auto* pButton = new QToolButton(m_pToolBar1);
     pButton->setObjectName(rkstrName);
-    pButton->setIcon(QdImage(iImage));
+    pButton->setIcon(QdToolImage(iImage));
     pButton->setToolTip(rkstrHint);
     pButton->setAutoRaise(true);
     pButton->setFixedSize(28, 25);
@@ -120,10 +302,44 @@ bool TForm2::event(QEvent* pEvent)
     return QMainWindow::event(pEvent);
 }
 
+bool TForm2::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::FocusIn)
+    {
+        // Entering a tree from another control of this window; getting the
+        // focus back with the window (another program was active, a message
+        // was closed) is no entering and must not stop a playback.
+        const Qt::FocusReason eReason = static_cast<QFocusEvent*>(pEvent)->reason();
+        if (eReason != Qt::ActiveWindowFocusReason && eReason != Qt::PopupFocusReason)
+        {
+            if (pWatched == m_pStyleList)
+                StyleListEnter();
+            else if (pWatched == m_pStyleTree)
+                StyleTreeEnter();
+        }
+    }
+    else if (pEvent->type() == QEvent::MouseButtonRelease &&
+             static_cast<QMouseEvent*>(pEvent)->button() == Qt::LeftButton)
+    {
+        if (pWatched == m_pHelpPanel)
+            HelpPanelClick();
+        else if (pWatched == m_pStaticText1)
+            StaticText1Click();
+        else if (pWatched == m_pGotoWeb)
+            GotoWebClick();
+        else if (pWatched == m_pImage2)
+            Image2Click();
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}
+
 void TForm2::closeEvent(QCloseEvent* pEvent)
 {
     if (m_poDoc->CanClose())
+    {
+        StopPlayback();
         pEvent->accept();
+    }
     else
         pEvent->ignore();
 }
@@ -144,7 +360,8 @@ void TForm2::RebuildStyleList()
     if (m_poDoc->IsBankOpen() && !m_poDoc->GetStyleNames().empty())
     {
         auto* pRoot = new QTreeWidgetItem(m_pStyleList, {QString::fromStdString(m_poDoc->GetBankFileName())});
-        pRoot->setIcon(0, QdImage(4));
+        pRoot->setIcon(0, QdTreeImage(4));
+        pRoot->setData(0, ROLE_IMAGE, 4);
         for (const std::string& rkstrName : m_poDoc->GetStyleNames())
         {
             auto* pItem = new QTreeWidgetItem(pRoot, {QString::fromStdString(rkstrName)});
@@ -167,7 +384,9 @@ void TForm2::RefreshStyleNodes()
     {
         QTreeWidgetItem* pItem = pRoot->child(i);
         pItem->setText(0, QString::fromStdString(rkastrNames[size_t(i)]));
-        pItem->setIcon(0, QdImage(m_poDoc->IsWrittenBack(i) ? 6 : (pItem->isSelected() ? 5 : 0)));
+        const int iImage = m_poDoc->IsWrittenBack(i) ? 6 : (i == m_poDoc->GetSelectedStyle() ? 5 : 0);
+        pItem->setIcon(0, QdTreeImage(iImage));
+        pItem->setData(0, ROLE_IMAGE, iImage);
     }
     // The selection follows the document (a style that could not be left stays selected).
     const int iSelected = m_poDoc->GetSelectedStyle();
@@ -190,7 +409,8 @@ void TForm2::RebuildElementTree()
         QTreeWidgetItem* pParent = iLevel > 0 ? apParents[size_t(iLevel - 1)] : nullptr;
         auto* pItem = pParent ? new QTreeWidgetItem(pParent) : new QTreeWidgetItem(m_pStyleTree);
         pItem->setText(0, QString::fromStdString(rkoNode.m_strText));
-        pItem->setIcon(0, QdImage(rkoNode.m_iImage));
+        pItem->setIcon(0, QdTreeImage(rkoNode.m_iImage));
+        pItem->setData(0, ROLE_IMAGE, rkoNode.m_iImage);
         pItem->setData(0, ROLE_NODE, int(i));
         apParents[size_t(iLevel)] = pItem;
     }
@@ -232,9 +452,16 @@ void TForm2::ShowDocument(bool bRebuildList)
 
 // --- Commands ---------------------------------------------------------------
 
+void TForm2::BeginCommand()
+{
+    StopPlayback();
+    m_pHelpPanel->hide();
+    m_pInfoText->hide();
+}
+
 void TForm2::OpenStyleClick()
 {
-    m_pInfoText->hide();
+    BeginCommand();
     m_poDoc->OpenBank();
     ShowDocument(true);
     m_pStyleList->setFocus();
@@ -242,21 +469,23 @@ void TForm2::OpenStyleClick()
 
 void TForm2::OpenBankPath(const QString& rkstrPath)
 {
-    m_pInfoText->hide();
+    BeginCommand();
     m_poDoc->OpenBankFile(rkstrPath.toStdString());
     ShowDocument(true);
+    m_pStyleList->setFocus();
 }
 
 void TForm2::SaveStyleClick()
 {
-    m_pInfoText->hide();
+    BeginCommand();
     const bool bSaved = m_poDoc->SaveBank();
     ShowDocument(bSaved);
+    m_pStyleList->setFocus();
 }
 
 void TForm2::ImportAllSmfClick()
 {
-    m_pInfoText->hide();
+    BeginCommand();
     m_poDoc->ImportAllSmf();
     ShowDocument(false);
     m_pStyleTree->setFocus();
@@ -264,12 +493,12 @@ void TForm2::ImportAllSmfClick()
 
 void TForm2::ImportSingleSmfClick()
 {
+    BeginCommand();
     const CQdTreeNode* pkoNode = SelectedTreeNode();
     if (!pkoNode)
         return;
     const CQdTreeNode oNode = *pkoNode;
     const int iRow = m_pStyleTree->currentItem()->data(0, ROLE_NODE).toInt();
-    m_pInfoText->hide();
     m_poDoc->ImportSingleSmf(oNode.m_bySe, oNode.m_byCv);
     ShowDocument(false);
     // The node at the same position as before.
@@ -286,16 +515,17 @@ void TForm2::ImportSingleSmfClick()
 
 void TForm2::ExportSingleSmfClick()
 {
+    BeginCommand();
     const CQdTreeNode* pkoNode = SelectedTreeNode();
     if (!pkoNode)
         return;
-    m_pInfoText->hide();
     m_poDoc->ExportSingleSmf(pkoNode->m_bySe, pkoNode->m_byCv);
     m_pStyleTree->setFocus();
 }
 
 void TForm2::DeleteCVClick()
 {
+    BeginCommand();
     const CQdTreeNode* pkoNode = SelectedTreeNode();
     if (!pkoNode)
         return;
@@ -309,7 +539,7 @@ void TForm2::DeleteCVClick()
 
 void TForm2::UndoStyleClick()
 {
-    m_pInfoText->hide();
+    BeginCommand();
     const bool bUndone = m_poDoc->UndoStyle();
     ShowDocument(false);
     if (bUndone)
@@ -317,21 +547,83 @@ void TForm2::UndoStyleClick()
     m_pStyleList->setFocus();
 }
 
+// --- Help panel and web link --------------------------------------------------
+
 void TForm2::ButtonHelpClick()
 {
-    m_oPrompt.Tell("Qd50 Style Tool - v1.0.6",
-                   "Open a style bank, select a style, then import or export chord variations as MIDI files.");
+    StopPlayback();
+    m_pHelpPanel->setVisible(m_pHelpPanel->isHidden());
+    if (m_pHelpPanel->isVisible())
+        m_pHelpPanel->raise();
 }
+
+void TForm2::HelpPanelClick() { m_pHelpPanel->hide(); }
+
+void TForm2::StaticText1Click() { m_pHelpPanel->hide(); }
+
+void TForm2::GotoWebClick()
+{
+    if (!m_fnOpenUrl || !m_fnOpenUrl(QUrl(QString::fromLatin1(WEB_ADDRESS))))
+        m_oPrompt.Tell("Web Link", std::string("Cannot launch Web Browser! Visit: '") + WEB_ADDRESS + "'.");
+}
+
+// --- Test playback ---------------------------------------------------------------
+
+void TForm2::StopPlayback()
+{
+    m_pMediaPanel->hide();
+    if (m_poPlayback)
+        m_poPlayback->Stop();
+}
+
+void TForm2::PlayButtonClick()
+{
+    m_pHelpPanel->hide();
+    m_pInfoText->hide();
+    const CQdTreeNode* pkoNode = SelectedTreeNode();
+    if (!m_poDoc->GetEditIfc() || !pkoNode)
+        return;
+    const CQdTreeNode oNode = *pkoNode;
+    m_pStyleTree->setFocus();
+    const int iTempo = QdPlaybackTempo(m_pTempoEdit->text().toStdString());
+    m_pTempoEdit->setText(QString::number(iTempo));
+    StopPlayback();
+    m_oPrompt.BeginWait();
+    const bool bPlaying = m_poPlayback->PlayNode(oNode, iTempo);
+    m_oPrompt.EndWait();
+    if (bPlaying)
+    {
+        m_pMediaPanel->show();
+        m_pMediaPanel->raise();
+    }
+}
+
+void TForm2::Image2Click()
+{
+    StopPlayback();
+    m_pStyleTree->setFocus();
+}
+
+// --- Selection in the trees -------------------------------------------------------
 
 void TForm2::StyleListChange(QTreeWidgetItem* pCurrent)
 {
     if (m_bUpdating || !pCurrent)
         return;
+    StopPlayback();
     QTreeWidgetItem* pRoot = m_pStyleList->topLevelItem(0);
     const int iStyle = pCurrent == pRoot || !pRoot ? -1 : pRoot->indexOfChild(pCurrent);
     const std::string strInfo = m_poDoc->SelectStyle(iStyle);
     ShowDocument(false);
     ShowInfo(m_poDoc->GetSelectedStyle() == iStyle ? strInfo : m_poDoc->GetListInfoText());
+}
+
+void TForm2::StyleListEnter()
+{
+    StopPlayback();
+    m_pInfoText->hide();
+    if (m_poDoc->IsBankOpen() && m_pStyleList->currentItem())
+        ShowInfo(m_poDoc->GetListInfoText());
 }
 
 void TForm2::StyleListEdited(QTreeWidgetItem* pItem, int /*iColumn*/)
@@ -358,12 +650,25 @@ void TForm2::StyleTreeChange(QTreeWidgetItem* pCurrent)
 {
     if (m_bUpdating)
         return;
+    StopPlayback();
     m_pInfoText->hide();
     if (const CQdTreeNode* pkoNode = pCurrent ? SelectedTreeNode() : nullptr)
     {
         const std::string strInfo = m_poDoc->GetTreeInfoText(*pkoNode);
         if (!strInfo.empty())
+        {
+            pCurrent->setData(0, ROLE_INFO, QString::fromStdString(strInfo));
             ShowInfo(strInfo);
+        }
     }
     UpdateToolButtons();
+}
+
+void TForm2::StyleTreeEnter()
+{
+    StopPlayback();
+    m_pInfoText->hide();
+    const QTreeWidgetItem* pkItem = m_pStyleTree->currentItem();
+    if (m_poDoc->GetEditIfc() && pkItem)
+        ShowInfo(pkItem->data(0, ROLE_INFO).toString().toStdString());
 }

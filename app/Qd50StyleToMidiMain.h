@@ -3,14 +3,19 @@
 #pragma once
 
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdPlayback.h"
 #include "QdQtPrompt.h"
 
 #include <QMainWindow>
+#include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
@@ -21,6 +26,13 @@ class TForm2 : public QMainWindow
 {
     Q_OBJECT
 public:
+    // The maker's web site, opened by the help panel's link.
+    static constexpr const char* WEB_ADDRESS = "https://www.velmar.com/qd50";
+    // Item data of both trees: the image index the node shows (an int), and
+    // for the element tree the info text last shown for the node.
+    static constexpr int ROLE_IMAGE = Qt::UserRole + 1;
+    static constexpr int ROLE_INFO = Qt::UserRole + 2;
+
     explicit TForm2(QWidget* pParent = nullptr);
     ~TForm2() override;
 
@@ -38,6 +50,24 @@ public:
     QToolButton* DeleteCV() const { return m_pDeleteCV; }
     QToolButton* UndoStyle() const { return m_pUndoStyle; }
     QToolButton* PlayButton() const { return m_pPlayButton; }
+    QToolButton* ButtonHelp() const { return m_pButtonHelp; }
+    QWidget* HelpPanel() const { return m_pHelpPanel; }
+    QLabel* StaticText1() const { return m_pStaticText1; }
+    QPlainTextEdit* Memo1() const { return m_pMemo1; }
+    QLabel* GotoWeb() const { return m_pGotoWeb; }
+    QWidget* MediaPanel() const { return m_pMediaPanel; }
+    QLabel* Image2() const { return m_pImage2; }
+    QLineEdit* TempoEdit() const { return m_pTempoEdit; }
+    QLabel* NoticeLabel() const { return m_pNoticeLabel; }
+    CQdPlayback& Playback() { return *m_poPlayback; }
+
+    // SetMediaPlayer -- replaces the FluidSynth player (tests, screenshots);
+    // playback stops first.
+    void SetMediaPlayer(std::unique_ptr<CQdMediaPlayer> poPlayer);
+    // SetUrlOpener -- replaces QDesktopServices::openUrl for the web link.
+    void SetUrlOpener(std::function<bool(const QUrl&)> fnOpenUrl) { m_fnOpenUrl = std::move(fnOpenUrl); }
+    // The help panel's text.
+    static QString HelpText();
 
     // OpenBankPath -- opens the given bank without asking (start-up argument).
     void OpenBankPath(const QString& rkstrPath);
@@ -51,13 +81,24 @@ public slots:
     void DeleteCVClick();
     void UndoStyleClick();
     void ButtonHelpClick();
+    void HelpPanelClick();
+    void StaticText1Click();
+    void GotoWebClick();
+    void PlayButtonClick();
+    void Image2Click();
     void StyleListChange(QTreeWidgetItem* pCurrent);
+    void StyleListEnter();
     void StyleListEdited(QTreeWidgetItem* pItem, int iColumn);
     void StyleTreeChange(QTreeWidgetItem* pCurrent);
+    void StyleTreeEnter();
+    // StopPlayback -- hides the media panel and stops a test playback
+    // (deleting its temporary file); every command starts with it.
+    void StopPlayback();
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
     bool event(QEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     QToolButton* AddButton(int iImage, const QString& rkstrName, const QString& rkstrHint, bool bEnabled,
@@ -70,9 +111,17 @@ private:
     const CQdTreeNode* SelectedTreeNode() const;
     // After every command: the list, the tree and the buttons show the document.
     void ShowDocument(bool bRebuildList);
+    // Start of every command: no playback, no help panel, no info line.
+    void BeginCommand();
+    void CreateHelpPanel(QWidget* pClient);
+    void CreateMediaPanel(QWidget* pClient);
+    void CreateNotice(QWidget* pClient);
 
     CQdQtPrompt m_oPrompt;
     std::unique_ptr<CQdBankDoc> m_poDoc;
+    std::unique_ptr<CQdMediaPlayer> m_poPlayer;
+    std::unique_ptr<CQdPlayback> m_poPlayback;
+    std::function<bool(const QUrl&)> m_fnOpenUrl;
     std::vector<CQdTreeNode> m_aoTreeNodes;
     bool m_bUpdating = false;
     bool m_bFirstActivation = true;
@@ -91,5 +140,13 @@ private:
     QTreeWidget* m_pStyleList = nullptr;
     QTreeWidget* m_pStyleTree = nullptr;
     QLabel* m_pInfoText = nullptr;
+    QWidget* m_pHelpPanel = nullptr;
+    QLabel* m_pStaticText1 = nullptr;
+    QPlainTextEdit* m_pMemo1 = nullptr;
+    QLabel* m_pGotoWeb = nullptr;
+    QWidget* m_pMediaPanel = nullptr;
+    QLabel* m_pImage2 = nullptr;
+    QLineEdit* m_pTempoEdit = nullptr;
+    QLabel* m_pNoticeLabel = nullptr;
     TForm3* m_pSplash = nullptr;
 };

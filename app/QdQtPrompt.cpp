@@ -97,6 +97,12 @@ void CQdQtPrompt::BeginWait() { QApplication::setOverrideCursor(Qt::WaitCursor);
 
 void CQdQtPrompt::EndWait() { QApplication::restoreOverrideCursor(); }
 
+void CQdQtPrompt::StopPlayback()
+{
+    if (m_fnStopPlayback)
+        m_fnStopPlayback();
+}
+
 void QdInstallGuiReportSink()
 {
     QdSetReportSink([](const char* pszText) {

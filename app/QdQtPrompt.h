@@ -34,6 +34,9 @@ public:
     bool ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
     void BeginWait() override;
     void EndWait() override;
+    void StopPlayback() override;
+    // The window's stop-playback step, run at the start of every document command.
+    void SetStopPlayback(std::function<void()> fnStop) { m_fnStopPlayback = std::move(fnStop); }
 
     // QtFilter -- "Style|*.sty" as a file-dialog filter: "Style (*.sty)".
     static QString QtFilter(const std::string& rkstrFilter);
@@ -41,6 +44,7 @@ public:
 private:
     QWidget* m_pOwner;
     CQdPromptHooks m_oHooks;
+    std::function<void()> m_fnStopPlayback;
 };
 
 // QdInstallGuiReportSink -- reports show a modal message with one OK button.

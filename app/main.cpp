@@ -1,13 +1,58 @@
 // main.cpp -- the desktop application's start and end.
+//
+//   qdstyletool [BANK]                    the window, with the bank opened
+//   qdstyletool --screenshots DIR BANK    pictures of the window into DIR
 #include "Base/Report.h"
 #include "Kernel/Core/GlobalObj.h"
 #include "Qd50StyleToMidiMain.h"
 #include "QdQtPrompt.h"
+#include "QdScreenshots.h"
 
 #include <QApplication>
 #include "QdGeneralDlg.h"
 
+#include <cstdio>
 #include <exception>
+
+namespace
+{
+// RunScreenshots -- the --screenshots mode: no splash, no event loop; core
+// reports go to stderr instead of dialogs nobody would close.
+int RunScreenshots(const QStringList& rkastrArgs)
+{
+    if (rkastrArgs.size() < 4 || rkastrArgs[2].isEmpty() || rkastrArgs[3].isEmpty())
+    {
+        std::fprintf(stderr, "usage: %s --screenshots DIR BANK\n", qPrintable(rkastrArgs.value(0)));
+        return 1;
+    }
+    QdSetReportSink([](const char* pszText) { std::fprintf(stderr, "%s\n", pszText); });
+    QString strError;
+    const bool bSaved = QdSaveScreenshots(rkastrArgs[3], rkastrArgs[2], strError);
+    if (!bSaved)
+        std::fprintf(stderr, "%s\n", qPrintable(strError));
+    return bSaved ? 0 : 1;
+}
+
+// RunWindow -- the normal start: the window, the bank of the first argument,
+// the event loop.
+int RunWindow(const QStringList& rkastrArgs)
+{
+    QdInstallGuiReportSink();
+    try
+    {
+        TForm2 oForm2;
+        oForm2.show();
+        if (rkastrArgs.size() > 1)
+            oForm2.OpenBankPath(rkastrArgs[1]);
+        return QApplication::exec();
+    }
+    catch (const std::exception& rkoError)
+    {
+        TQdGeneralDlg::Ask(nullptr, QApplication::applicationName(), QString::fromUtf8(rkoError.what()), "", "OK", "");
+        return 1;
+    }
+}
+} // namespace
 
 int main(int iArgc, char** ppszArgv)
 {
@@ -16,22 +61,13 @@ int main(int iArgc, char** ppszArgv)
     {
         QApplication oApp(iArgc, ppszArgv);
         QApplication::setApplicationName("Qd Style to Midi Conversion");
-        QApplication::setApplicationDisplayName("Qd Style to Midi Conversion");
-        QdInstallGuiReportSink();
-        try
-        {
-            TForm2 oForm2;
-            oForm2.show();
-            const QStringList astrArgs = QApplication::arguments();
-            if (astrArgs.size() > 1)
-                oForm2.OpenBankPath(astrArgs[1]);
-            iResult = QApplication::exec();
-        }
-        catch (const std::exception& rkoError)
-        {
-            TQdGeneralDlg::Ask(nullptr, QApplication::applicationName(), QString::fromUtf8(rkoError.what()), "", "OK", "");
-            iResult = 1;
-        }
+        // Only the name: a display name would be appended to the window's caption.
+        QGuiApplication::setDesktopFileName("qdstyletool");
+        const QStringList astrArgs = QApplication::arguments();
+        if (astrArgs.size() > 1 && astrArgs[1] == "--screenshots")
+            iResult = RunScreenshots(astrArgs);
+        else
+            iResult = RunWindow(astrArgs);
         QdSetReportSink({});
     }
     QdGlobalObjectsEnd();

@@ -14,6 +14,10 @@ packages=(
   liblzo2-dev
   # desktop application and test playback
   qt6-base-dev qt6-base-dev-tools libgl-dev libfluidsynth-dev timgm6mb-soundfont
+  # desktop application without a display (demo screenshots) and its fonts
+  xvfb xauth fonts-dejavu-core
+  # desktop integration: .desktop entry check, MIME database, XML check
+  desktop-file-utils shared-mime-info libxml2-utils
   # fuzzing and sanitizer runtime
   clang libclang-rt-14-dev
 )

@@ -4,6 +4,8 @@
 #ifndef QD_PLAYER_H
 #define QD_PLAYER_H
 
+#include "BankDoc/QdPlayback.h"
+
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,21 +30,21 @@ enum EQdPlayerError
 // driver and the player of the open file. They are created in that order by
 // Open and released in reverse by Release, which Close and the destructor call.
 // FluidSynth's log goes into the diagnostics list of the owner created last.
-class CQdPlayer
+class CQdPlayer : public CQdMediaPlayer
 {
 public:
     // rkstrSoundFont empty: the soundfont is searched by FindSoundFont.
     // rkstrDriver empty: FluidSynth's default audio driver (PulseAudio, ALSA ...).
     explicit CQdPlayer(const std::string& rkstrSoundFont = std::string(), const std::string& rkstrDriver = std::string());
-    ~CQdPlayer();
+    ~CQdPlayer() override;
     CQdPlayer(const CQdPlayer&) = delete;
     CQdPlayer& operator=(const CQdPlayer&) = delete;
 
-    bool Open(const std::string& rkstrPath);
-    bool Play();
-    bool Stop();
-    bool Rewind();
-    void Close();
+    bool Open(const std::string& rkstrPath) override;
+    bool Play() override;
+    bool Stop() override;
+    bool Rewind() override;
+    void Close() override;
 
     bool IsOpen() const;
     bool IsPlaying() const;
@@ -50,7 +52,7 @@ public:
     bool IsReady() const;
 
     // The last failure; number 0 and empty text after a success.
-    void GetLastError(int& riNumber, std::string& rstrText) const;
+    void GetLastError(int& riNumber, std::string& rstrText) const override;
     std::string GetErrorMessage() const;
     static std::string FormatError(int iNumber, const std::string& rkstrText);
 

@@ -1,0 +1,148 @@
+// QdScreenshots.cpp -- drives a main window through its usual states and
+// grabs it after each: a style selected, a chord variation selected, the
+// help panel, the media panel while playing, and the question dialog.
+#include "QdScreenshots.h"
+
+#include "Qd50StyleToMidiMain.h"
+#include "QdGeneralDlg.h"
+#include "Splashscreen.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <memory>
+
+namespace
+{
+// A player that accepts every file and plays nothing: the media panel shows
+// as it does while playing, without a sound device or soundfont.
+class CSilentPlayer : public CQdMediaPlayer
+{
+public:
+    bool Open(const std::string&) override { return true; }
+    bool Play() override { return true; }
+    bool Stop() override { return true; }
+    bool Rewind() override { return true; }
+    void Close() override {}
+    void GetLastError(int& riNumber, std::string& rstrText) const override
+    {
+        riNumber = 0;
+        rstrText.clear();
+    }
+};
+
+// Settle -- pending layouts and paints are done.
+void Settle()
+{
+    for (int i = 0; i < 3; ++i)
+    {
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QApplication::processEvents();
+    }
+}
+
+bool SavePicture(QWidget& rWidget, const QDir& rkoDir, const char* pszName, QString& rstrError)
+{
+    Settle();
+    const QString strPath = rkoDir.filePath(pszName);
+    const QPixmap oPicture = rWidget.grab();
+    if (oPicture.isNull() || !oPicture.save(strPath, "PNG"))
+    {
+        rstrError = "Cannot write " + strPath;
+        return false;
+    }
+    return true;
+}
+
+// The element tree's first chord-variation node (items are in the
+// document's node order).
+QTreeWidgetItem* FirstChordVarItem(TForm2& roForm)
+{
+    const std::vector<CQdTreeNode> aoNodes = roForm.Doc().BuildElementTree();
+    std::size_t uIndex = 0;
+    for (QTreeWidgetItemIterator it(roForm.StyleTree()); *it && uIndex < aoNodes.size(); ++it, ++uIndex)
+        if (aoNodes[uIndex].m_byKind == CQdTreeNode::KIND_CHORD_VAR)
+            return *it;
+    return nullptr;
+}
+} // namespace
+
+bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QString& rstrError)
+{
+    const QDir oDir(rkstrDir);
+    if (!oDir.mkpath("."))
+    {
+        rstrError = "Cannot create " + rkstrDir;
+        return false;
+    }
+
+    TForm2 oForm;
+    // The splash screen would open on the window's first activation; it is
+    // no part of the pictures and must not flash up on a desktop either.
+    if (auto* pSplash = oForm.findChild<TForm3*>())
+        pSplash->setAttribute(Qt::WA_DontShowOnScreen);
+    // Nobody is there to answer: questions get Cancel, a message ends the run.
+    QString strTold;
+    CQdPromptHooks& roHooks = oForm.Prompt().Hooks();
+    roHooks.m_fnAsk = [](const CQdQuestion&) { return int(QD_ANSWER_CANCEL); };
+    roHooks.m_fnTell = [&strTold](const std::string& rkstrCaption, const std::string& rkstrText) {
+        if (strTold.isEmpty())
+            strTold = QString::fromStdString(rkstrCaption + ": " + rkstrText);
+    };
+    roHooks.m_fnChooseOpenFile = [](const CQdFileRequest&, std::string&) { return false; };
+    roHooks.m_fnChooseOpenFiles = [](const CQdFileRequest&, std::vector<std::string>&) { return false; };
+    roHooks.m_fnChooseSaveFile = [](const CQdFileRequest&, std::string&) { return false; };
+    oForm.SetMediaPlayer(std::make_unique<CSilentPlayer>());
+    oForm.show();
+    Settle();
+
+    oForm.OpenBankPath(rkstrBankPath);
+    QTreeWidgetItem* pListRoot = oForm.StyleList()->topLevelItem(0);
+    if (!strTold.isEmpty() || !pListRoot || pListRoot->childCount() < 2)
+    {
+        rstrError = strTold.isEmpty() ? rkstrBankPath + " holds fewer than two styles" : strTold;
+        return false;
+    }
+    oForm.StyleList()->setCurrentItem(pListRoot->child(1));
+    if (!SavePicture(oForm, oDir, "main-style.png", rstrError))
+        return false;
+
+    QTreeWidgetItem* pChordVar = FirstChordVarItem(oForm);
+    if (!pChordVar)
+    {
+        rstrError = "The second style has no chord variation";
+        return false;
+    }
+    // As after a click on the node: the tree has the focus.
+    oForm.StyleTree()->setFocus(Qt::MouseFocusReason);
+    oForm.StyleTree()->setCurrentItem(pChordVar);
+    if (!SavePicture(oForm, oDir, "main-chordvar.png", rstrError))
+        return false;
+
+    oForm.ButtonHelpClick();
+    if (!SavePicture(oForm, oDir, "help.png", rstrError))
+        return false;
+    oForm.HelpPanelClick();
+
+    oForm.StyleTree()->setCurrentItem(pChordVar);
+    oForm.PlayButtonClick();
+    if (!strTold.isEmpty())
+    {
+        rstrError = strTold;
+        return false;
+    }
+    const bool bMedia = SavePicture(oForm, oDir, "media.png", rstrError);
+    oForm.StopPlayback();
+    if (!bMedia)
+        return false;
+
+    TQdGeneralDlg oQuestion(&oForm, "Style modified", "Confirm changes ?", "Yes", "", "No");
+    oQuestion.setModal(false);
+    oQuestion.show();
+    const bool bQuestion = SavePicture(oQuestion, oDir, "question.png", rstrError);
+    oQuestion.hide();
+    return bQuestion;
+}

@@ -1,0 +1,12 @@
+// QdScreenshots.h -- pictures of the main window in its usual states, taken
+// from a real window over a bank (documentation and visual checks).
+#pragma once
+
+#include <QString>
+
+// QdSaveScreenshots -- opens the bank in a new main window, selects its
+// second style and saves main-style.png, main-chordvar.png, help.png,
+// media.png and question.png into rkstrDir (created when missing). Nothing
+// waits for the user: questions are answered Cancel, messages end the run.
+// False with the reason in rstrError when a picture could not be taken.
+bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QString& rstrError);

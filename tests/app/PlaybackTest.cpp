@@ -1,0 +1,214 @@
+// PlaybackTest.cpp -- test playback from the window: the tempo edit, what is
+// played for a chord-variation and for a track node, the media panel, and
+// stopping by selecting another node; with a scripted player, then through
+// FluidSynth (its "file" audio driver: no sound card needed; it writes
+// fluidsynth.wav into the working directory).
+#include "AppTestSupport.h"
+
+#include "QdPlayer.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace AppTest;
+
+namespace {
+
+const QStringList CHORD_VAR = {"Pop 8Beat", "Variation 1", "Chord Var 1"};
+
+// What the scripted player was asked to do, kept apart from the player the
+// window owns.
+struct CPlayerLog
+{
+    QStringList m_astrCalls;
+    QByteArray m_abyOpened;
+};
+
+class CScriptedPlayer : public CQdMediaPlayer
+{
+public:
+    explicit CScriptedPlayer(std::shared_ptr<CPlayerLog> poLog) : m_poLog(std::move(poLog)) {}
+    bool Open(const std::string& rkstrPath) override
+    {
+        m_poLog->m_astrCalls << "Open";
+        m_poLog->m_abyOpened = ReadAll(QString::fromStdString(rkstrPath));
+        return true;
+    }
+    bool Play() override { return Log("Play"); }
+    bool Stop() override { return Log("Stop"); }
+    bool Rewind() override { return Log("Rewind"); }
+    void Close() override { Log("Close"); }
+    void GetLastError(int& riNumber, std::string& rstrText) const override
+    {
+        riNumber = 0;
+        rstrText.clear();
+    }
+
+private:
+    bool Log(const char* pszCall)
+    {
+        m_poLog->m_astrCalls << pszCall;
+        return true;
+    }
+    std::shared_ptr<CPlayerLog> m_poLog;
+};
+
+// A window over the demo bank with "Pop 8Beat" open.
+struct CPopWindow
+{
+    CPopWindow()
+    {
+        m_oForm.OpenBankPath(QD_DEMO_BANK);
+        Select(m_oForm.StyleList(), {"demo.sty", "Pop 8Beat"});
+    }
+    // The first track of the chord variation.
+    QStringList TrackPath() const
+    {
+        const QTreeWidgetItem* pChordVar = Node(m_oForm.StyleTree(), CHORD_VAR);
+        return CHORD_VAR + QStringList{pChordVar && pChordVar->childCount() ? pChordVar->child(0)->text(0) : "?"};
+    }
+    QString TempFile() { return QString::fromStdString(m_oForm.Playback().GetTempFileName()); }
+    bool IsPlaying() { return m_oForm.Playback().HasTempFile() && IsShown(m_oForm, m_oForm.MediaPanel()); }
+    // Stopped: no panel, no temporary file left behind.
+    bool IsStopped()
+    {
+        return !m_oForm.Playback().HasTempFile() && !IsShown(m_oForm, m_oForm.MediaPanel()) &&
+               !QFile::exists(QString::fromStdString(m_oForm.Playback().TempFilePath()));
+    }
+
+    TForm2 m_oForm;
+    CScript m_oScript{m_oForm};
+};
+
+} // namespace
+
+class PlaybackTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void TempoAndTrackPlaybackWithAScriptedPlayer();
+    void PlayerFailureIsToldAndLeavesNoFile();
+    void PlaysThroughFluidSynth();
+};
+
+void PlaybackTest::TempoAndTrackPlaybackWithAScriptedPlayer()
+{
+    CPopWindow oWin;
+    TForm2& roForm = oWin.m_oForm;
+    auto poLog = std::make_shared<CPlayerLog>();
+    roForm.SetMediaPlayer(std::make_unique<CScriptedPlayer>(poLog));
+    QCOMPARE(roForm.TempoEdit()->text(), QString("120"));
+    QVERIFY(!IsShown(roForm, roForm.MediaPanel()));
+
+    QVERIFY(Select(roForm.StyleTree(), CHORD_VAR));
+    roForm.PlayButton()->click();
+    QVERIFY(oWin.IsPlaying());
+    QCOMPARE(poLog->m_astrCalls, QStringList({"Open", "Play"}));
+    // The player gets the file being played: the whole chord variation at 120.
+    const QByteArray abyChordVar = ReadAll(oWin.TempFile());
+    QCOMPARE(poLog->m_abyOpened, abyChordVar);
+    const CSmfSummary oChordVar = SummariseSmf(abyChordVar);
+    QVERIFY(oChordVar.m_bValid);
+    QCOMPARE(oChordVar.m_iTempo, 500000);
+    QVERIFY(oChordVar.m_aiNoteChannels.size() > 1);
+
+    // The tempo edit is read, limited to 40..300 and shown as used.
+    const struct
+    {
+        const char* m_pszTyped;
+        const char* m_pszUsed;
+    } akoTempos[] = {{"20", "40"}, {"500", "300"}, {"abc", "40"}, {" 75bpm", "75"}};
+    for (const auto& rkoTempo : akoTempos)
+    {
+        roForm.TempoEdit()->setText(rkoTempo.m_pszTyped);
+        roForm.PlayButtonClick();
+        QCOMPARE(roForm.TempoEdit()->text(), QString(rkoTempo.m_pszUsed));
+        QVERIFY(oWin.IsPlaying());
+        QCOMPARE(SummariseSmf(ReadAll(oWin.TempFile())).m_iTempo, 60000000 / QString(rkoTempo.m_pszUsed).toInt());
+    }
+
+    // Selecting another node stops: the panel goes, and the file.
+    const QStringList astrTrack = oWin.TrackPath();
+    poLog->m_astrCalls.clear();
+    QVERIFY(Select(roForm.StyleTree(), astrTrack));
+    QVERIFY(oWin.IsStopped());
+    QVERIFY(poLog->m_astrCalls.contains("Stop"));
+    QCOMPARE(poLog->m_astrCalls.back(), QString("Close"));
+
+    // A track node plays that track alone.
+    roForm.PlayButton()->click();
+    QVERIFY(oWin.IsPlaying());
+    const CSmfSummary oTrack = SummariseSmf(ReadAll(oWin.TempFile()));
+    QVERIFY(oTrack.m_bValid);
+    QCOMPARE(oTrack.m_aiNoteChannels.size(), std::size_t(1));
+    QVERIFY(oChordVar.m_aiNoteChannels.count(*oTrack.m_aiNoteChannels.begin()));
+
+    // The media panel's close mark stops as well.
+    QTest::mouseClick(roForm.Image2(), Qt::LeftButton);
+    QVERIFY(oWin.IsStopped());
+
+    // Nodes that play nothing.
+    QVERIFY(Select(roForm.StyleTree(), {"Pop 8Beat", "Variation 1"}));
+    roForm.PlayButtonClick();
+    QVERIFY(oWin.IsStopped());
+    QVERIFY(oWin.m_oScript.Told().isEmpty());
+    QVERIFY(!roForm.Doc().IsStyleModified());
+}
+
+void PlaybackTest::PlayerFailureIsToldAndLeavesNoFile()
+{
+    CPopWindow oWin;
+    TForm2& roForm = oWin.m_oForm;
+    roForm.SetMediaPlayer(std::make_unique<CQdPlayer>("/nonexistent.sf2"));
+    QVERIFY(Select(roForm.StyleTree(), CHORD_VAR));
+    roForm.PlayButtonClick();
+    const QStringList astrTold = oWin.m_oScript.Told();
+    QCOMPARE(astrTold.size(), 1);
+    QVERIFY2(astrTold[0].startsWith("MediaPlayer | Error 1: "), qPrintable(astrTold[0]));
+    QVERIFY(oWin.IsStopped());
+}
+
+void PlaybackTest::PlaysThroughFluidSynth()
+{
+    const std::string strSoundFont = CQdPlayer::FindSoundFont();
+    if (strSoundFont.empty())
+        QSKIP("No General MIDI soundfont installed");
+    QTemporaryDir oDir;
+    CPopWindow oWin;
+    TForm2& roForm = oWin.m_oForm;
+    roForm.SetMediaPlayer(std::make_unique<CQdPlayer>(std::string(), "file"));
+
+    // A copy of what plays, for each kind of node.
+    QStringList astrCopies;
+    for (const QStringList& rkastrNode : {CHORD_VAR, oWin.TrackPath()})
+    {
+        QVERIFY(Select(roForm.StyleTree(), rkastrNode));
+        roForm.PlayButton()->click();
+        QVERIFY2(oWin.IsPlaying(), qPrintable(oWin.m_oScript.Told().join('\n')));
+        astrCopies << oDir.filePath(QString("play%1.mid").arg(astrCopies.size()));
+        QVERIFY(QFile::copy(oWin.TempFile(), astrCopies.back()));
+    }
+    QVERIFY(Select(roForm.StyleTree(), {"Pop 8Beat", "Variation 2"}));
+    QVERIFY(oWin.IsStopped());
+    QVERIFY(oWin.m_oScript.Told().isEmpty());
+
+    // What was played sounds.
+    for (const QString& rkstrCopy : astrCopies)
+    {
+        const QString strWave = rkstrCopy + ".wav";
+        std::string strText;
+        QCOMPARE(CQdPlayer::RenderToWave(rkstrCopy.toStdString(), strWave.toStdString(), strSoundFont, strText),
+                 int(QDPLAYER_OK));
+        QVERIFY2(WavePeak(strWave) > 100, qPrintable(rkstrCopy));
+    }
+}
+
+QD_APP_TEST(PlaybackTest);
+#include "PlaybackTest.moc"

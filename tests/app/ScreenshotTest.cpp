@@ -1,0 +1,49 @@
+// ScreenshotTest.cpp -- the screenshot run over the demo bank writes its five
+// pictures, each showing something (not a blank or single-coloured area).
+#include "AppTestSupport.h"
+#include "QdScreenshots.h"
+
+#include <QDir>
+#include <QImage>
+#include <QSet>
+#include <QtTest>
+
+class ScreenshotTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void SavesTheFivePictures();
+};
+
+void ScreenshotTest::SavesTheFivePictures()
+{
+    const QDir oDir(QD_SCREENSHOT_DIR);
+    const QStringList astrNames = {"main-style.png", "main-chordvar.png", "help.png", "media.png", "question.png"};
+    for (const QString& rkstrName : astrNames)
+        QFile::remove(oDir.filePath(rkstrName));
+
+    QString strError;
+    QVERIFY2(QdSaveScreenshots(QD_DEMO_BANK, oDir.path(), strError), qPrintable(strError));
+    QHash<QString, QImage> aoPictures;
+    for (const QString& rkstrName : astrNames)
+    {
+        const QImage oImage(oDir.filePath(rkstrName));
+        QVERIFY2(!oImage.isNull(), qPrintable(rkstrName));
+        QSet<QRgb> aoColours;
+        for (int y = 0; y < oImage.height(); ++y)
+            for (int x = 0; x < oImage.width(); ++x)
+                aoColours.insert(oImage.pixel(x, y));
+        // Text, icons and frames give many shades.
+        QVERIFY2(aoColours.size() > 16, qPrintable(rkstrName));
+        aoPictures.insert(rkstrName, oImage);
+    }
+    // The window pictures show the whole client, each a different state.
+    for (const char* pszName : {"main-style.png", "main-chordvar.png", "help.png", "media.png"})
+        QCOMPARE(aoPictures[pszName].size(), QSize(320, 366));
+    QVERIFY(aoPictures["main-style.png"] != aoPictures["main-chordvar.png"]);
+    QVERIFY(aoPictures["main-chordvar.png"] != aoPictures["media.png"]);
+    QCOMPARE(aoPictures["question.png"].size(), QSize(289, 145));
+}
+
+QD_APP_TEST(ScreenshotTest);
+#include "ScreenshotTest.moc"
