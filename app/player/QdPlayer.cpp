@@ -147,11 +147,12 @@ bool CQdPlayer::IsPlaying() const
     return m_poPlayer != nullptr && fluid_player_get_status(m_poPlayer) == FLUID_PLAYER_PLAYING;
 }
 
-// CQdPlayer::CreateEngine -- settings, synthesizer, soundfont and audio
-// driver, in that order; kept across files once all are there.
+// CQdPlayer::CreateEngine -- settings, synthesizer and soundfont, in that
+// order; kept across files once all are there. The audio driver comes with
+// each file player (CreateFilePlayer).
 bool CQdPlayer::CreateEngine()
 {
-    if (IsReady())
+    if (m_poSynth != nullptr && m_iSoundFontId >= 0)
         return true;
     Release();
     std::string strSoundFont = m_strSoundFont.empty() ? FindSoundFont() : m_strSoundFont;
@@ -182,33 +183,48 @@ bool CQdPlayer::CreateEngine()
         Release();
         return Fail(QDPLAYER_ERR_NO_SOUNDFONT, "The soundfont " + strSoundFont + " could not be loaded");
     }
-    m_poDriver = new_fluid_audio_driver(m_poSettings, m_poSynth);
-    if (m_poDriver == nullptr)
-    {
-        Release();
-        return Fail(QDPLAYER_ERR_NO_AUDIO, "No audio output available (no sound server or sound card)");
-    }
     return true;
 }
 
-// CQdPlayer::CreateFilePlayer -- a fresh player of m_strPath, at its start.
-// FluidSynth's player forgets a file once it has played to the end, so a
-// new one is the reliable way back to the start.
-bool CQdPlayer::CreateFilePlayer()
+// CQdPlayer::DeletePlayer -- the audio driver stops first, then the file
+// player goes. FluidSynth forbids creating or deleting a player while a
+// driver renders its synthesizer: the driver's thread walks the player's
+// timer and calls into the player, so it would go on through a timer freed
+// under it. The driver therefore never runs while the player changes.
+void CQdPlayer::DeletePlayer()
 {
+    if (m_poDriver != nullptr)
+    {
+        delete_fluid_audio_driver(m_poDriver);
+        m_poDriver = nullptr;
+    }
     if (m_poPlayer != nullptr)
     {
         delete_fluid_player(m_poPlayer);
         m_poPlayer = nullptr;
     }
+}
+
+// CQdPlayer::CreateFilePlayer -- a fresh player of m_strPath, at its start,
+// then the audio driver that renders it. FluidSynth's player forgets a file
+// once it has played to the end, so a new one is the reliable way back to
+// the start.
+bool CQdPlayer::CreateFilePlayer()
+{
+    DeletePlayer();
     m_poPlayer = new_fluid_player(m_poSynth);
     if (m_poPlayer == nullptr)
         return Fail(QDPLAYER_ERR_PLAYBACK, "The MIDI player could not be created");
     if (fluid_player_add(m_poPlayer, m_strPath.c_str()) != FLUID_OK)
     {
-        delete_fluid_player(m_poPlayer);
-        m_poPlayer = nullptr;
+        DeletePlayer();
         return Fail(QDPLAYER_ERR_FILE, "The file " + m_strPath + " could not be loaded");
+    }
+    m_poDriver = new_fluid_audio_driver(m_poSettings, m_poSynth);
+    if (m_poDriver == nullptr)
+    {
+        DeletePlayer();
+        return Fail(QDPLAYER_ERR_NO_AUDIO, "No audio output available (no sound server or sound card)");
     }
     return true;
 }
@@ -278,23 +294,17 @@ void CQdPlayer::Close()
     if (m_poPlayer != nullptr)
     {
         fluid_player_stop(m_poPlayer);
-        delete_fluid_player(m_poPlayer);
-        m_poPlayer = nullptr;
+        DeletePlayer();
         fluid_synth_all_notes_off(m_poSynth, -1);
     }
     m_strPath.clear();
 }
 
-// CQdPlayer::Release -- player, driver, synthesizer (with its soundfont),
+// CQdPlayer::Release -- driver and player, synthesizer (with its soundfont),
 // settings: the reverse of their creation.
 void CQdPlayer::Release()
 {
     Close();
-    if (m_poDriver != nullptr)
-    {
-        delete_fluid_audio_driver(m_poDriver);
-        m_poDriver = nullptr;
-    }
     if (m_poSynth != nullptr)
     {
         delete_fluid_synth(m_poSynth);

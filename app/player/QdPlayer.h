@@ -26,9 +26,9 @@ enum EQdPlayerError
     QDPLAYER_ERR_PLAYBACK = 5,      // play, stop or rewind failed, or no file open
 };
 
-// CQdPlayer -- owns the FluidSynth handles: settings, synthesizer, audio
-// driver and the player of the open file. They are created in that order by
-// Open and released in reverse by Release, which Close and the destructor call.
+// CQdPlayer -- owns the FluidSynth handles: settings, synthesizer, the player
+// of the open file and the audio driver that renders it. They are created in
+// that order by Open; Close releases player and driver, the destructor the rest.
 // FluidSynth's log goes into the diagnostics list of the owner created last.
 class CQdPlayer : public CQdMediaPlayer
 {
@@ -71,6 +71,7 @@ private:
     bool Succeed();
     bool CreateEngine();
     bool CreateFilePlayer();
+    void DeletePlayer();
     void Release();
     static void LogToList(int iLevel, const char* pszMessage, void* pvData);
 

@@ -160,13 +160,17 @@ bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath)
 
 // CQdBankDoc::CompressSlots -- every style slot (version 3, method 2). A
 // slot that does not compress is told and saved as it is; its flag tells a
-// reader.
+// reader. A slot without data is saved as it is, too: the codec's stream of
+// no bytes is shorter than any stream its reader takes, so the saved bank
+// would not open again.
 void CQdBankDoc::CompressSlots()
 {
     m_poNav->m_ofnRewind();
     while (FindNextSlot())
     {
-        if (m_poNav->m_pbyfnHeader()[0] == STYLE_SLOT_ID && !m_poNav->m_bfnCompress(SAVE_VERSION, SAVE_METHOD))
+        if (m_poNav->m_pbyfnHeader()[0] != STYLE_SLOT_ID || m_poNav->m_dwfnDataLength() == 0)
+            continue;
+        if (!m_poNav->m_bfnCompress(SAVE_VERSION, SAVE_METHOD))
             m_roPrompt.Tell(QdDocText::SAVE_BANK, QdDocText::COMPRESSION_ERROR);
     }
     m_poNav->m_ofnRewind();

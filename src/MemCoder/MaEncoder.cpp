@@ -71,6 +71,16 @@ bool CMemEncoder::Close()
     return true;
 }
 
+// CMemEncoder::Reset -- an abandoned encoding closes without its notes: the
+// queued note-offs belong to the notes the tracer forgets, and left queued
+// they would make Close report them as a fault of the encoder.
+void CMemEncoder::Reset()
+{
+    m_oWaitingNotesOff.Clear();
+    m_tLatestNoteOff = 0;
+    CEncoderProp::Reset();
+}
+
 TTICK CMemEncoder::GetEndTick()
 {
     return std::max(CEncoderProp::GetEndTick(), m_tLatestNoteOff);

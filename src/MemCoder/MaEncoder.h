@@ -52,6 +52,9 @@ public:
     bool Open() override;
     // CMemEncoder::Close -- closes as CEncoderProp; no note-off may still wait.
     bool Close() override;
+    // CMemEncoder::Reset -- forgets the open notes, their queued note-offs
+    // included.
+    void Reset() override;
     TTICK GetEndTick() override;
     void ShiftTicks(TTICK tShift) override;
     // CMemEncoder::ShutNotes -- the queued note-offs due by tAbsTick complete

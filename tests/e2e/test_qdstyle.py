@@ -9,6 +9,7 @@ stderr and the files written.
 """
 
 import argparse
+import ctypes
 import os
 import pty
 import re
@@ -29,6 +30,15 @@ NOT_A_BANK = "File read error - File in use - or not a Velmar Qd50 Style File!"
 CORRUPT = "File corrupt - Error!"
 SMF_READ_ERROR = "SMF read error or wrong SMF Format!"
 WRITE_ERROR = "File write error!"
+
+
+def without_dac_override():
+    """In a child before exec: CAP_DAC_OVERRIDE leaves the capability bounding
+    set, so the program root runs next honours folder permissions."""
+    pr_capbset_drop, cap_dac_override = 24, 1
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.prctl(pr_capbset_drop, cap_dac_override, 0, 0, 0) != 0:
+        raise OSError(ctypes.get_errno(), "CAP_DAC_OVERRIDE cannot be dropped")
 
 
 def run(*args, cwd=None, preexec_fn=None, stderr=subprocess.PIPE):
@@ -416,12 +426,15 @@ class FailedSaveTest(QdstyleCase):
         self.assertUntouched(original)
 
     def test_a_read_only_folder(self):
-        if os.geteuid() == 0:
-            self.skipTest("root writes into read-only folders")
+        # Root passes over folder permissions by CAP_DAC_OVERRIDE: run as
+        # root, qdstyle goes without it, so the folder refuses root as well.
+        drop = without_dac_override if os.geteuid() == 0 else None
         original = read(self.bank)
         os.chmod(self.dir, 0o555)
         try:
-            self.assertRefused(run("save", self.bank, "-o", self.bank), WRITE_ERROR)
+            probe = subprocess.run(["touch", self.path("probe")], preexec_fn=drop, stderr=subprocess.DEVNULL)
+            self.assertNotEqual(probe.returncode, 0, "the read-only folder takes new files")
+            self.assertRefused(run("save", self.bank, "-o", self.bank, preexec_fn=drop), WRITE_ERROR)
         finally:
             os.chmod(self.dir, 0o755)
         self.assertUntouched(original)

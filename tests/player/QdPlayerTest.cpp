@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 namespace
@@ -188,4 +190,34 @@ TEST(QdPlayer, CommandSequencesAreSafeWithOrWithoutAudio)
         CQdPlayer oPlayer(std::string(), "file");
         RunCommandSequence(oPlayer, true);
     }
+}
+
+// The audio driver renders in a thread of its own and runs the player's
+// callback there; a player deleted meanwhile (a new file, a rewind after a
+// stop) would be freed under that thread. A file with thousands of events
+// at its start keeps the callback busy while the player changes.
+TEST(QdPlayer, ThePlayerChangesWhileTheDriverRenders)
+{
+    if (CQdPlayer::FindSoundFont().empty())
+        GTEST_SKIP() << "no General MIDI soundfont installed";
+    std::vector<unsigned char> abyBusy = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                                          'M', 'T', 'r', 'k', 0, 0, 0, 0};
+    for (int i = 0; i < 20000; ++i)
+        abyBusy.insert(abyBusy.end(), {0x00, 0xB0, 0x07, static_cast<unsigned char>(i & 0x7F)});
+    abyBusy.insert(abyBusy.end(), {0x00, 0xFF, 0x2F, 0x00});
+    const std::size_t nTrack = abyBusy.size() - 22;
+    for (int i = 0; i < 4; ++i)
+        abyBusy[18 + i] = static_cast<unsigned char>(nTrack >> (24 - 8 * i));
+    const std::string strMidi = WriteFile("qdplayer_busy.mid", abyBusy.data(), abyBusy.size());
+
+    CQdPlayer oPlayer(std::string(), "file");
+    for (int i = 0; i < 50; ++i)
+    {
+        ASSERT_TRUE(oPlayer.Open(strMidi)) << oPlayer.GetErrorMessage();
+        ASSERT_TRUE(oPlayer.Play());
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ASSERT_TRUE(oPlayer.Stop());
+        ASSERT_TRUE(oPlayer.Rewind());
+    }
+    oPlayer.Close();
 }

@@ -196,6 +196,15 @@ TEST_F(CMemEncoderTest, CloseWithWaitingNoteOffsIsReported)
     ASSERT_TRUE(oEncoder.Close());
     EXPECT_TRUE(m_oCapture.Empty());
     EXPECT_EQ(Result(oEncoder), (std::vector<BYTE>{0x09, 0x2F, 0x00, 0x00}));
+
+    // An abandoned encoding (Reset) forgets its notes with their queued
+    // note-offs: Close reports only the stream left without its end.
+    ASSERT_TRUE(oEncoder.Open());
+    ASSERT_TRUE(oEncoder.EncodeEventsAt(0, oNote.Get()));
+    oEncoder.Reset();
+    EXPECT_TRUE(oEncoder.Close());
+    EXPECT_EQ(m_oCapture.Texts(), std::vector<std::string>{"CEncoderProp::Close() - EOT not found"});
+    EXPECT_EQ(NoteInfoPool().GetFreeCount(), CNoteInfoPool::NR_NOTES);
 }
 
 // Overlapping notes of one key, notes that end where another starts, notes

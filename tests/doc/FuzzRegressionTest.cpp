@@ -1,0 +1,40 @@
+// FuzzRegressionTest.cpp -- banks that the fuzz target fuzz_bank_open found
+// the bank document mishandling, as small byte images, each with what the
+// document must do with it.
+#include "DocFixtures.h"
+
+#include "ChunkNav/ChunkNav.h"
+
+#include <gtest/gtest.h>
+
+using namespace DocFixtures;
+
+namespace {
+
+// Root, bank info chunk with its mark, and a style slot (id 6) that holds
+// nothing. Without a name table no style is listed, but the slot is still
+// one that a save compresses.
+const Bytes EMPTY_STYLE_SLOT_BANK = {
+    0x01, 0x00, 0x01, 0x14, 0x00, 0x00, 0x00, 0x20,
+    0x02, 0x00, 0x00, 0x18, 0x00, 0x00, 0x00, 0x10, 0, 0, 0, 0, 0, 0, 0, 'V', 'L', 'M', 'F', 0, 0, 0, 0, 0,
+    0x06, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00,
+};
+
+} // namespace
+
+// The codec's stream of no bytes is shorter than any stream its reader
+// takes: an empty style slot compressed on saving made a bank that did not
+// open again ("File corrupt"). The slot is saved as it is.
+TEST_F(CBankDocTest, BankWithAnEmptyStyleSlotOpensAgainAfterSaving)
+{
+    const std::string strPath = m_oDir.Path("empty-slot.sty");
+    WriteFile(strPath, EMPTY_STYLE_SLOT_BANK);
+    ASSERT_TRUE(m_oDoc.OpenBankFile(strPath));
+    const std::string strSaved = m_oDir.Path("saved.sty");
+    ASSERT_TRUE(m_oDoc.SaveBankTo(strSaved));
+    EXPECT_EQ(ReadFile(strSaved), EMPTY_STYLE_SLOT_BANK);
+
+    CQdBankDoc oReopened(m_oPrompt, m_oFileIo);
+    EXPECT_TRUE(oReopened.OpenBankFile(strSaved));
+    EXPECT_TRUE(m_oPrompt.ToldTexts().empty());
+}
