@@ -181,7 +181,7 @@ bool CMemEncoder::EncodeMetaEvent(TTICK tAbsTick, const CEvent& rkoEvent)
 }
 
 // CMemEncoder::GrowBuffer -- only the own buffer grows, to used + needed +
-// MEMENC_GROWTH bytes; the write position stays at the same offset, and so
+// the larger of MEMENC_GROWTH and half the used bytes; the write position stays at the same offset, and so
 // do the duration positions of the open notes. A window written up to its
 // last byte is the common reason to grow, so the write position may equal
 // the limit here.
@@ -193,7 +193,10 @@ bool CMemEncoder::GrowBuffer(DWORD dwBytes)
         !QD_ASSERT(m_pbyLimit >= m_pbyCurrPtr))
         return false;
     const DWORD dwUsed = DWORD(m_pbyCurrPtr - m_pbyStartBuffer);
-    const std::uint64_t qwSize = std::uint64_t(dwUsed) + dwBytes + MEMENC_GROWTH;
+    // At least MEMENC_GROWTH more, and half of what is used: growing by a
+    // fixed step would copy a long pattern (a short one repeated over many
+    // measures) again for every step, quadratic in its length.
+    const std::uint64_t qwSize = std::uint64_t(dwUsed) + dwBytes + std::max<DWORD>(MEMENC_GROWTH, dwUsed / 2);
     if (qwSize > 0xFFFFFFFF)
         return false;
     std::unique_ptr<BYTE[]> pbyNew(new (std::nothrow) BYTE[qwSize]);

@@ -35,7 +35,7 @@ class CMemEncoder : public CEncoderProp
 {
 public:
     static constexpr DWORD MEMENC_INITIAL_SIZE = 2000;
-    // Room added beyond the need whenever the own buffer grows.
+    // Least room added beyond the need whenever the own buffer grows.
     static constexpr DWORD MEMENC_GROWTH = 2000;
 
     // CMemEncoder::CMemEncoder -- encodes into the caller's buffer of dwSize

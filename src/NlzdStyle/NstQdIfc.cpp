@@ -74,6 +74,10 @@ constexpr std::uint64_t QDI_MAX_BUFFER = 0x7FFFFFFF;
 // never holds more pattern event bytes once its patterns are lengthened to
 // their chord variations.
 constexpr std::uint64_t QDI_MAX_STYLE_DATA = 0x300000;
+// The longest chord variation there can be: 255 measures of 16/1 at 384
+// ticks per quarter note. A longer one is damaged; lengthening patterns to
+// it would take the writer minutes over a few repeated events.
+constexpr std::uint64_t QDI_MAX_CV_TICKS = 255ull * 16 * 4 * 384;
 
 bool IsPatternChunkId(BYTE byId)
 {
@@ -608,6 +612,8 @@ EQdWriteResult CNstQdWriter::WritePattern(const CNstChordVar& rkoChordVar, BYTE 
     const TTICK tPatternLength = oWork.GetNrTicks();
     if (tPatternLength < tCvLength)
     {
+        if (!QD_ASSERT(tCvLength <= QDI_MAX_CV_TICKS))
+            return qdWriteFailed;
         // The smallest whole number of repeats that reaches the chord
         // variation's length; a pattern of length 0 just takes that length.
         std::uint64_t qwTarget = tCvLength;

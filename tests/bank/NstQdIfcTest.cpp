@@ -420,6 +420,14 @@ TEST(NstQdIfcWriter, BufferSizeLimits)
     SetPattern(poLong, 2, {Note(0, 40, 100), Note(768, 43, 100)}, 1536);
     oReports.Clear();
     EXPECT_FALSE(CNstQdIfc::WriteStyle(oDamaged));
+    EXPECT_TRUE(oReports.HasAssert("tCvLength <= QDI_MAX_CV_TICKS", kSource));
+
+    // The longest chord variation there can be (255 measures of 16/1) over
+    // a pattern of a few ticks would still expand beyond any bank: refused.
+    poLong->SetLength(255 * 16 * 4 * 384);
+    SetPattern(poLong, 2, {Note(0, 40, 2)}, 8);
+    oReports.Clear();
+    EXPECT_FALSE(CNstQdIfc::WriteStyle(oDamaged));
     EXPECT_TRUE(oReports.HasAssert("m_qwExpandedTotal <= QDI_MAX_STYLE_DATA", kSource));
 }
 

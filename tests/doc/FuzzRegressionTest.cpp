@@ -38,3 +38,20 @@ TEST_F(CBankDocTest, BankWithAnEmptyStyleSlotOpensAgainAfterSaving)
     EXPECT_TRUE(oReopened.OpenBankFile(strSaved));
     EXPECT_TRUE(m_oPrompt.ToldTexts().empty());
 }
+
+// A style whose chord variation claims about two billion ticks over a short
+// pattern: writing it back lengthened the pattern copy by copy for minutes.
+// No chord variation can be that long, so the write-back is refused at once
+// and the style stays open, still modified.
+TEST_F(CBankDocTest, ChordVariationLongerThanAnyMeasureCountIsNotWrittenBack)
+{
+    const std::string strPath = QD_TEST_DATA_DIR "/fuzz/bank-long-lengthened-pattern.sty";
+    ASSERT_TRUE(m_oDoc.OpenBankFile(strPath));
+    ASSERT_GE(m_oDoc.GetStyleCount(), 1);
+    m_oDoc.SelectStyle(0);
+    ASSERT_NE(m_oDoc.GetEditIfc(), nullptr);
+    m_oDoc.RenameStyle("X");
+    EXPECT_NE(m_oDoc.WriteBackStyle(), QD_WRITEBACK_DONE);
+    EXPECT_TRUE(m_oDoc.IsStyleModified());
+    EXPECT_TRUE(m_oReports.Has("Assert tCvLength <= QDI_MAX_CV_TICKS File:NlzdStyle/NstQdIfc Line:615"));
+}

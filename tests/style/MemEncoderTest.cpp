@@ -276,6 +276,38 @@ TEST_F(CMemEncoderTest, OwnBufferGrowsIntoOneBlock)
     EXPECT_EQ(oDecoded.Events(), aoExpected);
 }
 
+// A long pattern (a short one repeated over many measures) grows the own
+// buffer a few times, not once per fixed step: every growth copies all that
+// was written, so fixed steps made encoding quadratic in the length.
+TEST_F(CMemEncoderTest, OwnBufferGrowsInProportionToItsSize)
+{
+    class CCountingEncoder : public CMemEncoder
+    {
+    public:
+        int m_iGrowths = 0;
+
+    protected:
+        bool GrowBuffer(DWORD dwBytes) override
+        {
+            ++m_iGrowths;
+            return CMemEncoder::GrowBuffer(dwBytes);
+        }
+    };
+    std::vector<CInputGroup> aoGroups;
+    for (int i = 0; i < 60000; ++i)
+        aoGroups.push_back({TTICK(i) * 4, {CEvRec::Chn(TTICK(i) * 4, EVSC_CTRL_CHANGE, 0, 7, BYTE(i % 128))}});
+    aoGroups.push_back({240000, {CEvRec::EndOfTrack(240000)}});
+
+    CCountingEncoder oEncoder;
+    ASSERT_TRUE(oEncoder.Open());
+    ASSERT_TRUE(EncodeGroups(oEncoder, aoGroups));
+    ASSERT_TRUE(oEncoder.Close());
+    ExpectNoReports();
+    EXPECT_GT(oEncoder.GetBytesWritten(), 150000u);
+    EXPECT_LE(oEncoder.m_iGrowths, 25);
+    EXPECT_TRUE(DecodeBlock(Result(oEncoder)).m_bEnded);
+}
+
 // A caller's buffer does not grow: each size from 0 up either takes the
 // whole pattern or fails at some event, and never writes past its end.
 TEST_F(CMemEncoderTest, FixedBufferNeverOverflows)
