@@ -42,13 +42,8 @@ bool CQdBankDoc::OpenBank()
     if (HasUnsavedChanges() &&
         m_roPrompt.Ask({QdDocText::SOME_STYLE_MODIFIED, QdDocText::IGNORE_CHANGES, "Yes", "", "No"}) != QD_ANSWER_YES)
         return false;
-    CQdFileRequest oRequest;
-    oRequest.m_strTitle = "Open Style Bank File";
-    oRequest.m_strFilter = "Style|*.sty";
-    oRequest.m_strDefaultExt = "sty";
-    oRequest.m_strInitialDir = m_strOpenDir;
     std::string strPath;
-    if (!m_roPrompt.ChooseOpenFile(oRequest, strPath))
+    if (!m_roPrompt.ChooseOpenFile(QdDocText::BankFileRequest("Open Style Bank File", m_strOpenDir), strPath))
         return false;
     return OpenBankFile(strPath);
 }

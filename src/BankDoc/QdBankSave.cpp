@@ -97,14 +97,9 @@ bool CQdBankDoc::SaveBank()
     // A style that could not be written back is still open: no save.
     if (!IsBankOpen() || m_poEditIfc)
         return false;
-    CQdFileRequest oRequest;
-    oRequest.m_strTitle = "Save Style Bank File";
-    oRequest.m_strFilter = "Style|*.sty";
-    oRequest.m_strDefaultExt = "sty";
-    oRequest.m_strInitialDir = m_strSaveDir;
-    oRequest.m_strFileName = m_strBankFileName;
     std::string strPath;
-    if (!m_roPrompt.ChooseSaveFile(oRequest, strPath))
+    if (!m_roPrompt.ChooseSaveFile(QdDocText::BankFileRequest("Save Style Bank File", m_strSaveDir, m_strBankFileName),
+                                   strPath))
         return false;
     return SaveBankTo(strPath);
 }

@@ -2,6 +2,8 @@
 // sources: the captions and messages the user sees, and file-name handling.
 #pragma once
 
+#include "BankDoc/QdDocPrompt.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -37,6 +39,19 @@ inline constexpr const char* SIZE_UNKNOWN = " Uncompressed Size: ???";
 
 // The name a replaced style starts with.
 inline constexpr const char* NEW_STYLE = "New Style";
+
+// BankFileRequest -- the settings shared by the style bank's open and save dialogs.
+inline CQdFileRequest BankFileRequest(const char* pszTitle, const std::string& rkstrInitialDir,
+                                      const std::string& rkstrFileName = std::string())
+{
+    CQdFileRequest oRequest;
+    oRequest.m_strTitle = pszTitle;
+    oRequest.m_strFilter = "Style|*.sty";
+    oRequest.m_strDefaultExt = "sty";
+    oRequest.m_strInitialDir = rkstrInitialDir;
+    oRequest.m_strFileName = rkstrFileName;
+    return oRequest;
+}
 
 // FileNameOf -- the path without its directory.
 inline std::string FileNameOf(const std::string& rkstrPath)
