@@ -133,10 +133,9 @@ std::string CQdBankDoc::GetTreeInfoText(const CQdTreeNode& rkoNode) const
     {
         if (roEdit.GetStyleElemState(rkoNode.m_bySe) == NST_STATE_ABSENT)
             return std::string();
-        const BYTE byCode = roEdit.GetPackedSignature(rkoNode.m_bySe);
-        const int iNumerator = (byCode & 0x0F) + 1;
-        const int iDenominator = 1 << (byCode >> 4);
-        return " Signature: " + std::to_string(iNumerator) + " / " + std::to_string(iDenominator);
+        const CNstTimeSig oShown = CNstTimeSig::FromPacked(roEdit.GetPackedSignature(rkoNode.m_bySe));
+        return " Signature: " + std::to_string(oShown.m_byNumerator) + " / " +
+               std::to_string(oShown.GetDenominator());
     }
     if (rkoNode.m_byKind == CQdTreeNode::KIND_CHORD_VAR)
     {

@@ -54,8 +54,8 @@ PatternData* CPatternTable::GetPattern(WORD wRef) const
 bool MakeMarkIsPatternChunk(const CChunkNav& rkoNav)
 {
     const CChunkHeader& rkoHeader = MakeMarkHeader(rkoNav);
-    return (rkoHeader.m_byFlags & CNCF_FINAL) && !(rkoHeader.m_byFlags & CNCF_ATTR) && rkoHeader.m_byId >= 2 &&
-           rkoHeader.m_byId <= 4;
+    return (rkoHeader.m_byFlags & CNCF_FINAL) && !(rkoHeader.m_byFlags & CNCF_ATTR) &&
+           QdIsPatternChunkId(rkoHeader.m_byId);
 }
 
 // MakeMarkToLevel -- leaves until the depth is reached.
@@ -88,9 +88,9 @@ bool MakeMarkEnterChild(CChunkNav& roNav, BYTE byId, EChunkType eType)
 bool MakeMarkGoToPatInfo(CChunkNav& roNav, WORD wStyleLevel)
 {
     MakeMarkToLevel(roNav, wStyleLevel);
-    if (!MakeMarkEnterChild(roNav, MA_ID_PATTERNS, typeNotFinal))
+    if (!MakeMarkEnterChild(roNav, QDI_ID_PATTERNS, typeNotFinal))
         return false;
-    if (roNav.m_ofnEnter(CChunkId(MA_ID_PATINFO), typeNotFinal, typeFinal))
+    if (roNav.m_ofnEnter(CChunkId(QDI_ID_PAT_INFO), typeNotFinal, typeFinal))
         return true;
     MakeMarkToLevel(roNav, wStyleLevel);
     return false;
@@ -117,19 +117,6 @@ bool MakeMarkWritePatInfo(CChunkNav& roNav, const PatInfoData& rkoPatInfo)
     return MakeMarkReplaceData(roNav, pbyRecord.get(), rkoPatInfo.Size());
 }
 
-// MakeMarkReadMarker -- meta type 0x7E, kind 3 or 4, at least two data bytes.
-bool MakeMarkReadMarker(const CEvent& rkoEvent, BYTE& rbyKind, BYTE& rbyPosition)
-{
-    if (rkoEvent.GetClass() != EC_META || rkoEvent.GetMetaType() != MA_META_MARKER || rkoEvent.GetMetaLength() < 2)
-        return false;
-    const BYTE* pkbyData = rkoEvent.GetMetaData();
-    if (pkbyData[0] != MA_MARKER_START && pkbyData[0] != MA_MARKER_END)
-        return false;
-    rbyKind = pkbyData[0];
-    rbyPosition = pkbyData[1];
-    return true;
-}
-
 // CChordVarWalk::Step -- depth 0 is the style, 1 its children, 2 the
 // children of an element container; nothing deeper is entered.
 bool CChordVarWalk::Step()
@@ -139,7 +126,7 @@ bool CChordVarWalk::Step()
     if (wDepth == 1)
     {
         const CChunkHeader& rkoHeader = MakeMarkHeader(m_roNav);
-        bEnter = rkoHeader.m_byId == MA_ID_ELEMENT && !(rkoHeader.m_byFlags & (CNCF_FINAL | CNCF_ATTR));
+        bEnter = rkoHeader.m_byId == QDI_ID_ELEMENT && !(rkoHeader.m_byFlags & (CNCF_FINAL | CNCF_ATTR));
     }
     if (bEnter && m_roNav.m_ofnEnter())
         return true;
@@ -154,7 +141,7 @@ bool CChordVarWalk::Next()
     while (!m_bDone && Step())
     {
         const CChunkHeader& rkoHeader = MakeMarkHeader(m_roNav);
-        if (Depth() == 2 && rkoHeader.m_byId == MA_ID_CHORDVAR && (rkoHeader.m_byFlags & CNCF_FINAL) &&
+        if (Depth() == 2 && rkoHeader.m_byId == QDI_ID_CHORD_VAR && (rkoHeader.m_byFlags & CNCF_FINAL) &&
             !(rkoHeader.m_byFlags & CNCF_ATTR))
             return true;
     }

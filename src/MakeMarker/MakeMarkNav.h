@@ -1,6 +1,5 @@
 // MakeMarkNav.h -- what marker building and marker making share: walking a
-// style's chunks, reading and writing its records in place, and reading the
-// marker meta events of a chord variation. Internal to MakeMarker.
+// style's chunks and reading and writing its records in place. Internal to MakeMarker.
 //
 // All walks start on the style container (at any depth of the navigator)
 // and never leave it: the style's depth is taken when a walk begins.
@@ -8,22 +7,7 @@
 
 #include "Base/QdTypes.h"
 #include "ChunkNav/ChunkNav.h"
-
-class CEvent;
-struct PatInfoData;
-
-// Marker meta events of a chord variation: meta type 0x7E, the kind in the
-// first data byte, for start and end markers the position in the second.
-inline constexpr BYTE MA_META_MARKER = 0x7E;
-inline constexpr BYTE MA_MARKER_KEPT = 2;
-inline constexpr BYTE MA_MARKER_START = 3;
-inline constexpr BYTE MA_MARKER_END = 4;
-// Chunk IDs of a style's chunks.
-inline constexpr BYTE MA_ID_PATINFO = 1;
-inline constexpr BYTE MA_ID_PATTERNS = 2;
-inline constexpr BYTE MA_ID_ELEMENT = 3;
-inline constexpr BYTE MA_ID_ELEMINFO = 1;
-inline constexpr BYTE MA_ID_CHORDVAR = 3;
+#include "NlzdStyle/QdRecords.h"
 
 // MakeMarkHeader -- the current chunk's header.
 inline const CChunkHeader& MakeMarkHeader(const CChunkNav& rkoNav)
@@ -57,11 +41,6 @@ bool MakeMarkReplaceData(CChunkNav& roNav, const BYTE* pkbySource, DWORD dwLengt
 // MakeMarkWritePatInfo -- writes the record into the current chunk (the
 // pattern info), resizing it. False, the chunk unchanged, when refused.
 bool MakeMarkWritePatInfo(CChunkNav& roNav, const PatInfoData& rkoPatInfo);
-
-// MakeMarkReadMarker -- whether the event is a start or end marker; its
-// kind and position then. A kind-3 or kind-4 event without a position byte
-// is no marker of a CV pattern.
-bool MakeMarkReadMarker(const CEvent& rkoEvent, BYTE& rbyKind, BYTE& rbyPosition);
 
 // CChordVarWalk -- visits the chord variation data chunks of the style in
 // order: in each element container (ID 3 among the style's children) its

@@ -25,7 +25,8 @@
 #include "Base/Report.h"
 #include "ChunkNav/ChunkNav.h"
 #include "Kernel/RTEvents/CEvent.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
+#include "Kernel/SeqBase/PropForm.h"
 #include "MakeMarker/MakeMarkNav.h"
 #include "MemCoder/MaEncoder.h"
 #include "NlzdStyle/QdRecords.h"
@@ -40,7 +41,7 @@ namespace {
 constexpr int NR_POSITIONS = MA_MAX_CVPATTERNS;
 // Room a flat pattern chunk needs besides its rendered events: header,
 // record fields, attribute bytes and an end event.
-constexpr SDWORD MIN_PATTERN_ROOM = 8 + 10 + 16;
+constexpr SDWORD MIN_PATTERN_ROOM = sizeof(CChunkHeader) + MA_PATTERN_MAX_OVERHEAD + 16;
 
 // qwfnSaturatedAdd -- sizes beyond the largest flat copy stay just beyond it.
 std::uint64_t qwfnSaturatedAdd(std::uint64_t qwA, std::uint64_t qwB)
@@ -74,17 +75,17 @@ void CollectSounding(const ChordVarData& rkoChordVarData, CCvSounding& roSoundin
     roSounding.m_bStrayPosition = false;
 
     CPatternReader oReader(rkoChordVarData.m_pbyEvents, rkoChordVarData.m_dwEventsDim);
-    CLinkedEvent* poList = nullptr;
+    CEventList oList;
     std::uint64_t qwTick = 0;
     std::uint64_t qwLastTick = 0;
-    while (oReader.Next(poList, qwTick))
+    while (oReader.Next(oList, qwTick))
     {
         qwLastTick = qwTick;
-        for (const CLinkedEvent* pkoEvent = poList; pkoEvent; pkoEvent = pkoEvent->Next())
+        for (const CLinkedEvent* pkoEvent = oList.Get(); pkoEvent; pkoEvent = pkoEvent->Next())
         {
             BYTE byKind = 0;
             BYTE byPosition = 0;
-            if (!MakeMarkReadMarker(*pkoEvent, byKind, byPosition))
+            if (!PropFormReadMarker(*pkoEvent, byKind, byPosition))
                 continue;
             if (byPosition >= rkoChordVarData.m_byNrPatterns || byPosition >= NR_POSITIONS)
             {
@@ -95,7 +96,7 @@ void CollectSounding(const ChordVarData& rkoChordVarData, CCvSounding& roSoundin
             if (rsqwStart >= 0)
                 roSounding.m_aqwSounding[byPosition] += qwTick - std::uint64_t(rsqwStart);
             rsqwStart = -1;
-            if (byKind == MA_MARKER_START)
+            if (byKind == PROP_MARKER_START)
             {
                 rsqwStart = std::int64_t(qwTick);
                 roSounding.m_bNotFlat = roSounding.m_bNotFlat || qwTick != 0;
@@ -103,7 +104,6 @@ void CollectSounding(const ChordVarData& rkoChordVarData, CCvSounding& roSoundin
             else
                 roSounding.m_bNotFlat = true;
         }
-        FreeEventsList(poList);
     }
     const std::uint64_t qwEnd = std::max<std::uint64_t>(qwLastTick, rkoChordVarData.m_dwTotalTicks);
     for (int i = 0; i < NR_POSITIONS; ++i)
@@ -177,7 +177,7 @@ void PrepareChordVar(CChunkNav& roStyleNav, const PatInfoData& rkoPatInfoData, C
                 roState.m_bFlatten = true;
                 continue;
             }
-            if (bReport && poPatternData->m_byChunkId != roChordVarData.m_poCvPatInfo[i].m_byType + 2)
+            if (bReport && poPatternData->m_byChunkId != QdPatternChunkId(roChordVarData.m_poCvPatInfo[i].m_byType))
                 QdReport("Warning! Pattern type && use in CV are inconsistent!");
             // A pattern of length 0 would repeat without end: the flat copy
             // renders nothing for it.
@@ -218,7 +218,7 @@ void PrepareChordVar(CChunkNav& roStyleNav, const PatInfoData& rkoPatInfoData, C
                 poPatternData->m_dwTotalTicks = DWORD(std::min<std::uint64_t>(qwSounding, 0xFFFFFFFF));
             }
             const std::uint64_t qwCopies = std::min<std::uint64_t>(qwRepeats, MA_MAX_FLAT_SIZE);
-            qwShare = qwfnSaturatedAdd(qwShare, qwCopies * poPatternData->Size() + 8);
+            qwShare = qwfnSaturatedAdd(qwShare, qwCopies * poPatternData->Size() + sizeof(CChunkHeader));
         }
         if (!bRestart)
         {
@@ -243,11 +243,11 @@ void RewritePatternLengths(CChunkNav& roStyleNav, WORD wStyleLevel, const CPatte
         if (dwPattern < rkoTable.m_wNrPatterns)
         {
             const PatternData& rkoPattern = rkoTable.m_poPatternData[dwPattern];
-            if (rkoPattern.m_byChunkId && roStyleNav.m_dwfnDataLength() >= 4)
+            if (rkoPattern.m_byChunkId && roStyleNav.m_dwfnDataLength() >= MA_PATTERN_DIM_OFFSET)
             {
                 BYTE abyTicks[4];
                 QdWriteBE32(abyTicks, rkoPattern.m_dwTotalTicks);
-                roStyleNav.m_fnWriteData(abyTicks, 4, 0);
+                roStyleNav.m_fnWriteData(abyTicks, sizeof abyTicks, MA_PATTERN_TICKS_OFFSET);
             }
         }
         ++dwPattern;
@@ -373,28 +373,24 @@ bool MakeMarkRenderPattern(const PatternData& rkoPattern, CMemEncoder& roEncoder
     while (bEncoded && qwAbsTick < tStop)
     {
         CPatternReader oReader(rkoPattern.m_pbyEvents, rkoPattern.m_pbyEvents ? rkoPattern.m_dwTotalEventsDim : 0);
-        CLinkedEvent* poList = nullptr;
+        CEventList oList;
         std::uint64_t qwTick = 0;
         bool bWritten = false;
-        while (bEncoded && oReader.Next(poList, qwTick))
+        while (bEncoded && oReader.Next(oList, qwTick))
         {
             const std::uint64_t qwAt = qwAbsTick + qwTick;
             if (qwTick >= dwLength || qwAt >= tStop)
-            {
-                FreeEventsList(poList);
                 break;
-            }
-            if (poList->GetClass() == EC_CHMSG)
+            if (oList.Get()->GetClass() == EC_CHMSG)
             {
                 // Notes end by the stop tick: the next stretch is another
                 // pattern's.
-                for (CLinkedEvent* poEvent = poList; poEvent; poEvent = poEvent->Next())
+                for (CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
                     if (poEvent->GetCode() == EVSC_NOTE && qwAt + poEvent->GetDuration() > tStop)
-                        poEvent->m_dw2 = (poEvent->m_dw2 & 0xFF000000) | DWORD(tStop - qwAt);
-                bEncoded = roEncoder.EncodeEventsAt(TTICK(qwAt), poList);
+                        poEvent->SetDuration(DWORD(tStop - qwAt));
+                bEncoded = roEncoder.EncodeEventsAt(TTICK(qwAt), oList.Get());
                 bWritten = true;
             }
-            FreeEventsList(poList);
         }
         if (!bWritten)
         {
@@ -430,16 +426,17 @@ bool bfnFlattenGroup(const CPatternTable& rkoTable, const PatInfoData& rkoPatInf
     };
     const PatternData* pkoFirst = PatternAt(iFirst);
     const BYTE byType = rkoChordVarData.m_poCvPatInfo[iFirst].m_byType;
-    const BYTE byChunkId = pkoFirst ? pkoFirst->m_byChunkId : BYTE(byType <= 2 ? byType + 2 : MA_PATTERN_ID_TYPE0);
+    const BYTE byChunkId =
+        pkoFirst ? pkoFirst->m_byChunkId : QdPatternChunkId(byType <= QDI_MAX_PATTERN_TYPE ? byType : 0);
     const TTICK tEnd = rkoChordVarData.m_dwTotalTicks;
 
     if (roFlatNav.m_sdwExtraLength < MIN_PATTERN_ROOM)
         return QD_ASSERT(roFlatNav.m_sdwExtraLength >= MIN_PATTERN_ROOM);
-    const DWORD dwData = DWORD(roFlatNav.m_sdwExtraLength) - 8;
+    const DWORD dwData = DWORD(roFlatNav.m_sdwExtraLength) - sizeof(CChunkHeader);
     if (!roFlatNav.m_ofnInsertAfter(typeNotFinal, typeFinal, CChunkId(byChunkId), 0, 0, dwData))
         return false;
     BYTE* pbyData = roFlatNav.m_pbyfnData();
-    CMemEncoder oEncoder(pbyData + 8, dwData - 10);
+    CMemEncoder oEncoder(pbyData + MA_PATTERN_EVENTS_OFFSET, dwData - MA_PATTERN_MAX_OVERHEAD);
     oEncoder.Open();
 
     // The stretches: from each start marker of the group to the next one,
@@ -453,23 +450,22 @@ bool bfnFlattenGroup(const CPatternTable& rkoTable, const PatInfoData& rkoPatInf
             bFits = MakeMarkRenderPattern(*pkoPattern, oEncoder, tPendingStart, tStop);
     };
     CPatternReader oReader(rkoChordVarData.m_pbyEvents, rkoChordVarData.m_dwEventsDim);
-    CLinkedEvent* poList = nullptr;
+    CEventList oList;
     std::uint64_t qwTick = 0;
-    while (oReader.Next(poList, qwTick))
+    while (oReader.Next(oList, qwTick))
     {
         const TTICK tTick = TTICK(std::min<std::uint64_t>(qwTick, tEnd));
-        for (const CLinkedEvent* pkoEvent = poList; pkoEvent; pkoEvent = pkoEvent->Next())
+        for (const CLinkedEvent* pkoEvent = oList.Get(); pkoEvent; pkoEvent = pkoEvent->Next())
         {
             BYTE byKind = 0;
             BYTE byPosition = 0;
-            if (!MakeMarkReadMarker(*pkoEvent, byKind, byPosition) || byKind != MA_MARKER_START ||
+            if (!PropFormReadMarker(*pkoEvent, byKind, byPosition) || byKind != PROP_MARKER_START ||
                 byPosition < iFirst || byPosition > iLast)
                 continue;
             Render(tTick);
             iPending = byPosition;
             tPendingStart = tTick;
         }
-        FreeEventsList(poList);
     }
     Render(tEnd);
 
@@ -489,7 +485,7 @@ bool bfnFlattenGroup(const CPatternTable& rkoTable, const PatInfoData& rkoPatInf
 
     PatternData oFlat(byChunkId);
     oFlat.m_dwTotalTicks = tEnd;
-    oFlat.m_pbyEvents = pbyData + 8;
+    oFlat.m_pbyEvents = pbyData + MA_PATTERN_EVENTS_OFFSET;
     oFlat.m_dwTotalEventsDim = oEncoder.GetBytesWritten();
     if (pkoFirst)
     {
@@ -521,37 +517,23 @@ bool bfnFlattenChordVar(CChunkNav& roFlatNav)
     for (std::size_t i = 0; bEncoded && i < aoGroups.size(); ++i)
     {
         CLinkedEvent oMarker;
-        BYTE* pbyMarker = oMarker.SetMetaEventBegin(MA_META_MARKER, 4);
-        pbyMarker[0] = MA_MARKER_START;
-        pbyMarker[1] = BYTE(i);
-        oMarker.SetMetaEventEnd();
+        PropFormSetMarker(oMarker, PROP_MARKER_START, BYTE(i));
         bEncoded = oEncoder.EncodeEventsAt(0, &oMarker);
     }
     CPatternReader oReader(oChordVarData.m_pbyEvents, oChordVarData.m_dwEventsDim);
-    CLinkedEvent* poList = nullptr;
+    CEventList oList;
     std::uint64_t qwTick = 0;
-    while (bEncoded && oReader.Next(poList, qwTick))
+    while (bEncoded && oReader.Next(oList, qwTick))
     {
-        CLinkedEvent* poKept = nullptr;
-        CLinkedEvent* poTail = nullptr;
-        for (CLinkedEvent* poEvent = poList; poEvent;)
-        {
-            CLinkedEvent* poNext = poEvent->DetachNext();
-            const bool bMarker = poEvent->GetClass() == EC_META && poEvent->GetMetaType() == MA_META_MARKER &&
-                                 poEvent->GetMetaLength() >= 1;
-            const BYTE byKind = bMarker ? poEvent->GetMetaData()[0] : 0;
-            if (bMarker && byKind >= MA_MARKER_KEPT && byKind != MA_MARKER_START && byKind != MA_MARKER_END &&
-                qwTick < tEnd)
-                poTail = poTail ? poTail->SetNext(poEvent) : (poKept = poEvent);
-            else
-                FreeEventsList(poEvent);
-            poEvent = poNext;
-        }
-        if (poKept)
-        {
-            bEncoded = oEncoder.EncodeEventsAt(TTICK(qwTick), poKept);
-            FreeEventsList(poKept);
-        }
+        oList.KeepIf([qwTick, tEnd](const CLinkedEvent& rkoEvent) {
+            const bool bMarker = rkoEvent.GetClass() == EC_META && rkoEvent.GetMetaType() == PROP_META_MARKER &&
+                                 rkoEvent.GetMetaLength() >= 1;
+            const BYTE byKind = bMarker ? rkoEvent.GetMetaData()[0] : 0;
+            return bMarker && byKind >= PROP_MARKER_KEPT && byKind != PROP_MARKER_START &&
+                   byKind != PROP_MARKER_END && qwTick < tEnd;
+        });
+        if (!oList.IsEmpty())
+            bEncoded = oEncoder.EncodeEventsAt(TTICK(qwTick), oList.Get());
     }
     bEncoded = bEncoded && oEncoder.SetEnd(tEnd);
     oEncoder.Close();
@@ -606,7 +588,7 @@ std::unique_ptr<CChunkNav> MakeMarkFlattenStyle(CPatternTable& roTable, CChunkNa
         while (poFlatNav->m_wLevel == wInfoLevel)
             if (!poFlatNav->m_ofnDelete())
                 return Fail();
-        if (!poFlatNav->m_ofnEnter(CChunkId(MA_ID_PATINFO), typeNotFinal, typeFinal))
+        if (!poFlatNav->m_ofnEnter(CChunkId(QDI_ID_PAT_INFO), typeNotFinal, typeFinal))
             return Fail();
     }
 

@@ -15,7 +15,8 @@
 #include "Base/Report.h"
 #include "ChunkNav/ChunkNav.h"
 #include "Kernel/RTEvents/CEvent.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
+#include "Kernel/SeqBase/PropForm.h"
 #include "MakeMarker/MakeMarkNav.h"
 #include "MemCoder/MaEncoder.h"
 #include "NlzdStyle/QdRecords.h"
@@ -88,7 +89,8 @@ bool OpenPatInfo(CChunkNav& roStyleNav, WORD wStyleLevel, PatInfoData& roPatInfo
 // ---------------------------------------------------------------------------
 
 // MakeMarkConsistencyCheck -- the cleaned record is built in one work area
-// (its events encoded at offset 8) and replaces the chunk's data in place. A
+// (its events encoded at their offset in the record) and replaces the
+// chunk's data in place. A
 // pattern whose cleaning does not fit the usual margin is tried once more
 // with a generous one.
 DWORD MakeMarkConsistencyCheck(CChunkNav& roStyleNav)
@@ -112,17 +114,17 @@ DWORD MakeMarkConsistencyCheck(CChunkNav& roStyleNav)
         if (!oPatternData.Parse(roStyleNav.m_pbyfnData(), roStyleNav.m_dwfnDataLength(), true))
             continue;
 
-        const std::uint64_t aqwRoom[] = {std::uint64_t(oPatternData.m_dwTotalEventsDim) + 500,
+        const std::uint64_t aqwRoom[] = {std::uint64_t(oPatternData.m_dwTotalEventsDim) + QDI_CLEAN_SPARE,
                                          2 * std::uint64_t(oPatternData.m_dwTotalEventsDim) + 4 * REENCODE_MARGIN};
         int iResult = MA_CLEAN_FAILED;
         CRecordBytes oRecord;
         PatternData oCleaned;
         for (std::uint64_t qwRoom : aqwRoom)
         {
-            if (!oRecord.Allocate(qwRoom + 10))
+            if (!oRecord.Allocate(qwRoom + MA_PATTERN_MAX_OVERHEAD))
                 break;
-            iResult =
-                CleanPattern(oChannelState, oPatternData, oCleaned, oRecord.m_pbyData.get() + 8, DWORD(qwRoom), true);
+            iResult = CleanPattern(oChannelState, oPatternData, oCleaned,
+                                   oRecord.m_pbyData.get() + MA_PATTERN_EVENTS_OFFSET, DWORD(qwRoom), true);
             if (iResult != MA_CLEAN_FAILED)
                 break;
         }
@@ -292,8 +294,9 @@ bool bfnPlanSplit(const CChunkNav& rkoNav, WORD wSigCode, int iTarget, CSplitPla
     {
         CRecordBytes oRecord;
         PatternData oSub;
-        if (!oRecord.Allocate(qwRoom + 10) ||
-            !ExtractSubPattern(roPatternData, i, oSub, oRecord.m_pbyData.get() + 8, DWORD(qwRoom)))
+        if (!oRecord.Allocate(qwRoom + MA_PATTERN_MAX_OVERHEAD) ||
+            !ExtractSubPattern(roPatternData, i, oSub, oRecord.m_pbyData.get() + MA_PATTERN_EVENTS_OFFSET,
+                               DWORD(qwRoom)))
             return false;
         oRecord.m_dwSize = oSub.Write(oRecord.m_pbyData.get(), oRecord.m_dwSize);
         if (!oRecord.m_dwSize)
@@ -342,7 +345,7 @@ public:
             {
                 if (rkoSub.m_dwStartTick > qwTick)
                     return true;
-                if (rkoSub.m_dwStartMarker && !Emit(rkoSub.m_dwStartTick, MA_MARKER_START, rkoSub.m_dwSharedIndex))
+                if (rkoSub.m_dwStartMarker && !Emit(rkoSub.m_dwStartTick, PROP_MARKER_START, rkoSub.m_dwSharedIndex))
                     return false;
                 m_bStarted = true;
             }
@@ -350,7 +353,7 @@ public:
             if (qwEnd > qwTick)
                 return true;
             if (rkoSub.m_dwEndMarker && qwEnd < m_tTotalTicks &&
-                !Emit(TTICK(qwEnd), MA_MARKER_END, rkoSub.m_dwSharedIndex))
+                !Emit(TTICK(qwEnd), PROP_MARKER_END, rkoSub.m_dwSharedIndex))
                 return false;
         }
         return true;
@@ -360,11 +363,7 @@ private:
     bool Emit(TTICK tTick, BYTE byKind, DWORD dwSharedIndex)
     {
         CLinkedEvent oMarker;
-        const int iLength = byKind == MA_MARKER_START ? 4 : 2;
-        BYTE* pbyData = oMarker.SetMetaEventBegin(MA_META_MARKER, iLength);
-        pbyData[0] = byKind;
-        pbyData[1] = BYTE(m_byPosition + dwSharedIndex);
-        oMarker.SetMetaEventEnd();
+        PropFormSetMarker(oMarker, byKind, BYTE(m_byPosition + dwSharedIndex));
         return m_roEncoder.EncodeEventsAt(tTick, &oMarker);
     }
 
@@ -390,34 +389,23 @@ bool bfnReencodeForPosition(const BYTE* pkbyEvents, DWORD dwEventsDim, const CSp
     CMarkerEmitter oEmitter(rkoPlan.m_oPatternData, byPosition, tTotalTicks, oEncoder);
     bool bEncoded = true;
     CPatternReader oReader(pkbyEvents, dwEventsDim);
-    CLinkedEvent* poList = nullptr;
+    CEventList oList;
     std::uint64_t qwTick = 0;
-    while (bEncoded && oReader.Next(poList, qwTick))
+    while (bEncoded && oReader.Next(oList, qwTick))
     {
         bEncoded = oEmitter.EmitUpTo(qwTick);
-        CLinkedEvent* poKept = nullptr;
-        CLinkedEvent* poTail = nullptr;
-        for (CLinkedEvent* poEvent = poList; poEvent;)
-        {
-            CLinkedEvent* poNext = poEvent->DetachNext();
+        oList.KeepIf([byPosition, dwAdded](CLinkedEvent& roEvent) {
             BYTE byKind = 0;
             BYTE byMarkerPosition = 0;
-            const bool bMarker = MakeMarkReadMarker(*poEvent, byKind, byMarkerPosition);
-            if ((bMarker && byMarkerPosition == byPosition) || poEvent->IsEndOfTrack())
-                FreeEventsList(poEvent);
-            else
-            {
-                if (bMarker && byMarkerPosition > byPosition)
-                    poEvent->GetMetaData()[1] = BYTE(byMarkerPosition + dwAdded);
-                poTail = poTail ? poTail->SetNext(poEvent) : (poKept = poEvent);
-            }
-            poEvent = poNext;
-        }
-        if (poKept)
-        {
-            bEncoded = bEncoded && oEncoder.EncodeEventsAt(TTICK(qwTick), poKept);
-            FreeEventsList(poKept);
-        }
+            const bool bMarker = PropFormReadMarker(roEvent, byKind, byMarkerPosition);
+            if ((bMarker && byMarkerPosition == byPosition) || roEvent.IsEndOfTrack())
+                return false;
+            if (bMarker && byMarkerPosition > byPosition)
+                roEvent.GetMetaData()[1] = BYTE(byMarkerPosition + dwAdded);
+            return true;
+        });
+        if (!oList.IsEmpty())
+            bEncoded = bEncoded && oEncoder.EncodeEventsAt(TTICK(qwTick), oList.Get());
     }
     bEncoded = bEncoded && oEmitter.EmitUpTo(tTotalTicks) && oEncoder.SetEnd(tTotalTicks);
     if (!bEncoded)
@@ -438,25 +426,24 @@ bool bfnIsFlatFor(const ChordVarData& rkoChordVarData, const std::vector<BYTE>& 
     std::vector<int> aiStarts(rkabyPositions.size(), 0);
     bool bFlat = true;
     CPatternReader oReader(rkoChordVarData.m_pbyEvents, rkoChordVarData.m_dwEventsDim);
-    CLinkedEvent* poList = nullptr;
+    CEventList oList;
     std::uint64_t qwTick = 0;
-    while (oReader.Next(poList, qwTick))
+    while (oReader.Next(oList, qwTick))
     {
         bFlat = bFlat && qwTick <= rkoChordVarData.m_dwTotalTicks;
-        for (const CLinkedEvent* pkoEvent = poList; pkoEvent; pkoEvent = pkoEvent->Next())
+        for (const CLinkedEvent* pkoEvent = oList.Get(); pkoEvent; pkoEvent = pkoEvent->Next())
         {
             BYTE byKind = 0;
             BYTE byPosition = 0;
-            if (!MakeMarkReadMarker(*pkoEvent, byKind, byPosition))
+            if (!PropFormReadMarker(*pkoEvent, byKind, byPosition))
                 continue;
             for (std::size_t i = 0; i < rkabyPositions.size(); ++i)
                 if (byPosition == rkabyPositions[i])
                 {
-                    bFlat = bFlat && byKind == MA_MARKER_START && qwTick == 0;
+                    bFlat = bFlat && byKind == PROP_MARKER_START && qwTick == 0;
                     ++aiStarts[i];
                 }
         }
-        FreeEventsList(poList);
     }
     return bFlat && !oReader.IsCorrupted() &&
            std::all_of(aiStarts.begin(), aiStarts.end(), [](int iStarts) { return iStarts == 1; });
@@ -704,10 +691,10 @@ int CMakeMarkers::Run()
         };
         Grow(std::int64_t(oPlan.m_aoDistinct[0].m_dwSize) - sqwOldLength);
         for (std::size_t m = 1; m < oPlan.m_aoDistinct.size(); ++m)
-            Grow(8 + std::int64_t(oPlan.m_aoDistinct[m].m_dwSize));
+            Grow(std::int64_t(sizeof(CChunkHeader)) + oPlan.m_aoDistinct[m].m_dwSize);
         for (const CCvRewrite& rkoRewrite : aoRewrites)
             Grow(std::int64_t(rkoRewrite.m_oRecord.m_dwSize) - rkoRewrite.m_dwOldLength);
-        const std::int64_t sqwNewInfoLength = 4 + 2 * std::int64_t(awRefs.size());
+        const std::int64_t sqwNewInfoLength = std::int64_t(PatInfoData::SizeFor(awRefs.size()));
         Grow(sqwNewInfoLength - sqwInfoLength);
         if (!QD_ASSERT(sqwNeeded <= m_roNav.m_sdwExtraLength))
             break;
@@ -727,18 +714,17 @@ int CMakeMarkers::Run()
 } // namespace
 
 // MakeMarkMakeMarkers -- the sub-patterns are cut at the measures of the
-// first style element's time signature, numerator * 256 + denominator.
+// first style element's time signature (its split code).
 int MakeMarkMakeMarkers(CChunkNav& roStyleNav, int iTarget)
 {
     const WORD wStyleLevel = roStyleNav.m_wLevel;
     StyleElementInfoData oElementInfo;
-    bool bSignature = MakeMarkEnterChild(roStyleNav, MA_ID_ELEMENT, typeNotFinal) &&
-                      roStyleNav.m_ofnEnter(CChunkId(MA_ID_ELEMINFO), typeNotFinal, typeFinal) &&
+    bool bSignature = MakeMarkEnterChild(roStyleNav, QDI_ID_ELEMENT, typeNotFinal) &&
+                      roStyleNav.m_ofnEnter(CChunkId(QDI_ID_ELEM_INFO), typeNotFinal, typeFinal) &&
                       oElementInfo.Parse(roStyleNav.m_pbyfnData(), roStyleNav.m_dwfnDataLength());
     MakeMarkToLevel(roStyleNav, wStyleLevel);
-    const BYTE byNumerator = oElementInfo.m_bySignature >> 3;
-    if (!bSignature || !byNumerator)
+    const CNstTimeSig oTimeSig = QdTimeSigOfSignatureByte(oElementInfo.m_bySignature);
+    if (!bSignature || !oTimeSig.m_byNumerator)
         return 0;
-    const WORD wSigCode = WORD(byNumerator << 8 | 1 << (oElementInfo.m_bySignature & 7));
-    return CMakeMarkers(roStyleNav, wSigCode, iTarget).Run();
+    return CMakeMarkers(roStyleNav, oTimeSig.GetSplitCode(), iTarget).Run();
 }

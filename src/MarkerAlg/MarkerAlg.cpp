@@ -17,7 +17,7 @@
 
 #include "Base/Report.h"
 #include "Kernel/RTEvents/CEvent.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "MemCoder/MaEncoder.h"
 
 #include <algorithm>
@@ -25,22 +25,12 @@
 
 namespace {
 
-// Ticks in a whole note.
-constexpr DWORD TICKS_PER_WHOLE = 1536;
-
 // SetNoEvents -- a destination that received nothing usable.
 void SetNoEvents(PatternData& roDest)
 {
     roDest.m_pbyEvents = nullptr;
     roDest.m_dwTotalEventsDim = 0;
     roDest.m_dwNrEvents = 0;
-}
-
-// ShortenNote -- sets the duration of a note event, keeping its note-off
-// velocity. Durations only ever shrink here, so they stay in range.
-void ShortenNote(CEvent& roNote, DWORD dwDuration)
-{
-    roNote.m_dw2 = (roNote.m_dw2 & 0xFF000000) | (dwDuration & 0x00FFFFFF);
 }
 
 bool IsNote(const CEvent& rkoEvent)
@@ -99,62 +89,43 @@ int CleanPattern(CChannelState& roChannelState, const PatternData& rkoSource, Pa
     std::uint64_t qwTick = 0;
 
     // The lists up to the last allowed tick, with what the channel state keeps.
-    CLinkedEvent* poList = nullptr;
-    while (bEncoded && oReader.Next(poList, qwTick))
+    CEventList oList;
+    while (bEncoded && oReader.Next(oList, qwTick))
     {
-        if (std::int64_t(qwTick) > sqwLastAllowed)
+        const CLinkedEvent* pkoFirst = oList.Get();
+        if (std::int64_t(qwTick) > sqwLastAllowed || pkoFirst->GetClass() != EC_CHMSG)
         {
-            // Only the source's own end event may lie here, at the length.
-            const bool bOwnEnd = poList->IsEndOfTrack() && !poList->Next() && qwTick == tTotalTicks;
+            // Not written; only the source's own end event may lie at the
+            // length, and the end event is written afresh there.
+            const bool bOwnEnd = pkoFirst->IsEndOfTrack() && !pkoFirst->Next() && qwTick == tTotalTicks;
             bChanged = bChanged || !bOwnEnd;
-            FreeEventsList(poList);
-            break;
-        }
-        if (poList->GetClass() != EC_CHMSG)
-        {
-            // Not written; the end event is written afresh at the length.
-            const bool bOwnEnd = poList->IsEndOfTrack() && !poList->Next() && qwTick == tTotalTicks;
-            bChanged = bChanged || !bOwnEnd;
-            FreeEventsList(poList);
+            if (std::int64_t(qwTick) > sqwLastAllowed)
+                break;
             continue;
         }
 
         // A list at the length itself is written one tick earlier.
         const TTICK tWrite = qwTick == tTotalTicks ? tTotalTicks - 1 : TTICK(qwTick);
         roChannelState.AdvanceTo(tWrite);
-        // The list is taken apart and the kept events linked up again.
-        CLinkedEvent* poKept = nullptr;
-        CLinkedEvent* poTail = nullptr;
-        for (CLinkedEvent* poEvent = poList; poEvent;)
-        {
-            CLinkedEvent* poNext = poEvent->DetachNext();
-            if (IsNote(*poEvent) && std::int64_t(tWrite) + poEvent->GetDuration() > sqwLastAllowed)
+        oList.KeepIf([&](CLinkedEvent& roEvent) {
+            if (IsNote(roEvent) && std::int64_t(tWrite) + roEvent.GetDuration() > sqwLastAllowed)
             {
-                ShortenNote(*poEvent, DWORD(sqwLastAllowed - tWrite));
+                roEvent.SetDuration(DWORD(sqwLastAllowed - tWrite));
                 bChanged = true;
             }
-            if (roChannelState.Update(*poEvent, tWrite))
+            if (!roChannelState.Update(roEvent, tWrite))
             {
-                if (poEvent->GetCode() != EVSC_NOTEOFF)
-                    ++dwKept;
-                if (poTail)
-                    poTail = poTail->SetNext(poEvent);
-                else
-                    poKept = poTail = poEvent;
-            }
-            else
-            {
-                FreeEventsList(poEvent);
                 bChanged = true;
+                return false;
             }
-            poEvent = poNext;
-        }
-        poList = poKept;
-        if (poList)
+            if (roEvent.GetCode() != EVSC_NOTEOFF)
+                ++dwKept;
+            return true;
+        });
+        if (!oList.IsEmpty())
         {
             bChanged = bChanged || tWrite != qwTick;
-            bEncoded = oEncoder.EncodeEventsAt(tWrite, poList);
-            FreeEventsList(poList);
+            bEncoded = oEncoder.EncodeEventsAt(tWrite, oList.Get());
         }
     }
     bChanged = bChanged || oReader.IsCorrupted();
@@ -166,6 +137,7 @@ int CleanPattern(CChannelState& roChannelState, const PatternData& rkoSource, Pa
     {
         CLinkedEvent* poReset = nullptr;
         roChannelState.MakeResetEvents(poReset);
+        const CEventList oReset(poReset);
         for (CLinkedEvent* poEvent = poReset; poEvent; poEvent = poEvent->Next())
         {
             roChannelState.Update(*poEvent, tTotalTicks);
@@ -173,10 +145,7 @@ int CleanPattern(CChannelState& roChannelState, const PatternData& rkoSource, Pa
                 ++dwKept;
         }
         if (poReset)
-        {
             bEncoded = oEncoder.EncodeEventsAt(tTotalTicks ? tTotalTicks - 1 : 0, poReset);
-            FreeEventsList(poReset);
-        }
         bChanged = true;
     }
 
@@ -202,8 +171,8 @@ int SplitPattern(CChannelState& roChannelState, PatternData& roPatternData, WORD
     roPatternData.Release();
     if (!QD_ASSERT(wSigCode))
         return 0;
-    const DWORD dwNumerator = wSigCode >> 8;
-    const DWORD dwDenominator = wSigCode & 0xFF;
+    const DWORD dwNumerator = NstSplitCodeNumerator(wSigCode);
+    const DWORD dwDenominator = NstSplitCodeDenominator(wSigCode);
     if (!QD_ASSERT(dwNumerator > 0 && dwDenominator > 0) || !QD_ASSERT(iTarget > 0))
         return 0;
     const DWORD dwNrEvents = roPatternData.m_dwNrEvents;
@@ -220,7 +189,7 @@ int SplitPattern(CChannelState& roChannelState, PatternData& roPatternData, WORD
     // is cut at measure boundaries between lo and hi events, a shorter one
     // by count. A target of 1 would give lo = 0: at least 1.
     roChannelState.Reset();
-    const TTICK tMeasure = dwNumerator * TICKS_PER_WHOLE / dwDenominator;
+    const TTICK tMeasure = dwNumerator * NST_TICKS_PER_WHOLE / dwDenominator;
     DWORD dwLo = dwTarget;
     DWORD dwHi = dwTarget;
     if (roPatternData.m_dwTotalTicks >= tMeasure)
@@ -241,19 +210,18 @@ int SplitPattern(CChannelState& roChannelState, PatternData& roPatternData, WORD
     // The first sub-pattern starts at tick 0, its offset is the first list's
     // tick. A cut is looked for before each list.
     CPatternReader oReader(roPatternData.m_pbyEvents, roPatternData.m_pbyEvents ? roPatternData.m_dwTotalEventsDim : 0);
-    CLinkedEvent* poList = nullptr;
+    CEventList oList;
     std::uint64_t qwTick = 0;
     TTICK tTick = 0;
     DWORD dwSeen = 0;
     DWORD dwInCurrent = 0;
     bool bWhole = true;
     bool bFirst = true;
-    while (oReader.Next(poList, qwTick))
+    while (oReader.Next(oList, qwTick))
     {
         const TTICK tPrevMeasure = tTick / tMeasure;
         if (!QD_ASSERT_TEXT(qwTick <= roPatternData.m_dwTotalTicks, "tTick <= roPatternData.m_dwTotalTicks"))
         {
-            FreeEventsList(poList);
             bWhole = false;
             break;
         }
@@ -285,14 +253,13 @@ int SplitPattern(CChannelState& roChannelState, PatternData& roPatternData, WORD
             }
         }
 
-        for (const CLinkedEvent* pkoEvent = poList; pkoEvent; pkoEvent = pkoEvent->Next())
+        for (const CLinkedEvent* pkoEvent = oList.Get(); pkoEvent; pkoEvent = pkoEvent->Next())
         {
             if (pkoEvent->GetClass() == EC_CHMSG)
                 roChannelState.Update(*pkoEvent, tTick);
             ++dwSeen;
             ++dwInCurrent;
         }
-        FreeEventsList(poList);
     }
     if (!bWhole || oReader.IsCorrupted())
         return 0;
@@ -352,15 +319,14 @@ bool ExtractSubPattern(const PatternData& rkoPatternData, int iIndex, PatternDat
     bool bFirst = true;
     std::uint64_t qwPrevTick = 0;
     std::uint64_t qwAt = oSub.m_dwFirstOffset;
-    CLinkedEvent* poList = nullptr;
+    CEventList oList;
     std::uint64_t qwTick = 0;
-    while (bEncoded && dwTaken < oSub.m_dwNrEvents && oReader.Next(poList, qwTick))
+    while (bEncoded && dwTaken < oSub.m_dwNrEvents && oReader.Next(oList, qwTick))
     {
         // Whole lists up to the sub-pattern's first event are passed over.
         if (dwSkipped < oSub.m_dwFirstEvent)
         {
-            dwSkipped += CountEventsList(poList);
-            FreeEventsList(poList);
+            dwSkipped += CountEventsList(oList.Get());
             continue;
         }
         // The first list goes at the first offset, the others at their deltas.
@@ -371,39 +337,24 @@ bool ExtractSubPattern(const PatternData& rkoPatternData, int iIndex, PatternDat
         if (qwAt > oSub.m_dwTicks)
         {
             bWithinSubPattern = false;
-            FreeEventsList(poList);
             break;
         }
 
         // Events beyond the count, and the pattern's own end event, stay out.
-        CLinkedEvent* poKept = nullptr;
-        CLinkedEvent* poTail = nullptr;
-        for (CLinkedEvent* poEvent = poList; poEvent;)
-        {
-            CLinkedEvent* poNext = poEvent->DetachNext();
-            if (dwTaken < oSub.m_dwNrEvents && !poEvent->IsEndOfTrack())
+        oList.KeepIf([&](CLinkedEvent& roEvent) {
+            if (dwTaken >= oSub.m_dwNrEvents || roEvent.IsEndOfTrack())
+                return false;
+            if (IsNote(roEvent) && qwAt + roEvent.GetDuration() > oSub.m_dwTicks)
             {
-                if (IsNote(*poEvent) && qwAt + poEvent->GetDuration() > oSub.m_dwTicks)
-                {
-                    ShortenNote(*poEvent, DWORD(oSub.m_dwTicks - qwAt));
-                    bWithinSubPattern = false;
-                }
-                ++dwTaken;
-                dwWritten += !(poEvent->GetClass() == EC_CHMSG && poEvent->GetCode() == EVSC_NOTEOFF);
-                if (poTail)
-                    poTail = poTail->SetNext(poEvent);
-                else
-                    poKept = poTail = poEvent;
+                roEvent.SetDuration(DWORD(oSub.m_dwTicks - qwAt));
+                bWithinSubPattern = false;
             }
-            else
-                FreeEventsList(poEvent);
-            poEvent = poNext;
-        }
-        if (poKept)
-        {
-            bEncoded = oEncoder.EncodeEventsAt(TTICK(qwAt), poKept);
-            FreeEventsList(poKept);
-        }
+            ++dwTaken;
+            dwWritten += !(roEvent.GetClass() == EC_CHMSG && roEvent.GetCode() == EVSC_NOTEOFF);
+            return true;
+        });
+        if (!oList.IsEmpty())
+            bEncoded = oEncoder.EncodeEventsAt(TTICK(qwAt), oList.Get());
     }
     QD_ASSERT(bWithinSubPattern);
 

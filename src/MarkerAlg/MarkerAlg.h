@@ -22,17 +22,25 @@
 #pragma once
 
 #include "Base/QdTypes.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecProp.h"
 #include "Kernel/SeqBase/CHeap.h"
+#include "NlzdStyle/QdRecords.h"
 
 #include <cstdint>
 #include <memory>
 
-class CEvent;
-class CLinkedEvent;
 
-// Chunk ID of a type-0 pattern: its record has no attribute bytes.
-inline constexpr BYTE MA_PATTERN_ID_TYPE0 = 2;
+// Stored form of a pattern record: its length in ticks and its event size
+// (4 bytes each), the event bytes from MA_PATTERN_EVENTS_OFFSET on, then two
+// attribute bytes unless it is a type-0 pattern (chunk id
+// QDI_ID_PATTERN_BASE). MA_PATTERN_MAX_OVERHEAD: the bytes of a record
+// besides its events, at the most.
+inline constexpr DWORD MA_PATTERN_TICKS_OFFSET = 0;
+inline constexpr DWORD MA_PATTERN_DIM_OFFSET = 4;
+inline constexpr DWORD MA_PATTERN_EVENTS_OFFSET = 8;
+inline constexpr DWORD MA_PATTERN_ATTR_SIZE = 2;
+inline constexpr DWORD MA_PATTERN_MAX_OVERHEAD = MA_PATTERN_EVENTS_OFFSET + MA_PATTERN_ATTR_SIZE;
 
 // Keys and controller numbers of the channel state.
 inline constexpr int MA_NR_KEYS = 128;
@@ -45,6 +53,9 @@ inline constexpr int MA_CTRL_NOT_ALLOWED = -2; // dropped from a pattern
 inline constexpr WORD MA_PITCH_BEND_CENTRE = 64;
 // Velocity of the note-offs of the reset events.
 inline constexpr BYTE MA_RESET_VELOCITY = 64;
+
+// Room beyond the event size of a pattern for its cleaned form.
+inline constexpr DWORD QDI_CLEAN_SPARE = 500;
 
 // Results of CleanPattern.
 inline constexpr int MA_CLEAN_UNCHANGED = 1; // the source was clean
@@ -67,7 +78,8 @@ struct SubPattern
 // PatternData -- a pattern chunk's record in memory.
 //
 // Stored form (big-endian): m_dwTotalTicks (4), m_dwTotalEventsDim (4), the
-// event bytes, then the two attribute bytes unless the chunk ID is 2. The
+// event bytes, then the two attribute bytes unless the chunk ID is
+// QDI_ID_PATTERN_BASE (see MA_PATTERN_EVENTS_OFFSET). The
 // event bytes are not owned: they lie in the chunk the record was parsed
 // from or in a caller's buffer. The sub-pattern array is owned; the record
 // is movable, not copyable.
@@ -89,8 +101,8 @@ struct PatternData
     // and the record keeps its chunk ID and no events.
     bool Parse(const BYTE* pbyData, DWORD dwLength, bool bCountEvents);
 
-    // PatternData::Size -- bytes of the stored form: 8 + m_dwTotalEventsDim
-    // for chunk ID 2, 10 + m_dwTotalEventsDim otherwise. An event size
+    // PatternData::Size -- bytes of the stored form: the fixed fields (and
+    // the attribute bytes but for type 0) + m_dwTotalEventsDim. An event size
     // without events is reported and counted as no events, as Write writes it.
     DWORD Size() const;
 
@@ -104,7 +116,7 @@ struct PatternData
     // stay with their owner.
     void Release();
 
-    BYTE m_byChunkId;             // pattern type + 2
+    BYTE m_byChunkId;             // QdPatternChunkId of the pattern type
     DWORD m_dwTotalTicks;         // length in ticks
     DWORD m_dwTotalEventsDim;     // size of the event bytes
     BYTE m_byAttr1;               // carried, not interpreted; 0 for chunk ID 2
@@ -123,9 +135,10 @@ class CPatternReader
 public:
     CPatternReader(const BYTE* pbyEvents, DWORD dwEventsDim);
 
-    // CPatternReader::Next -- the next list, owned by the caller from now on,
-    // and its tick; false when no list follows (end of stream or error).
-    bool Next(CLinkedEvent*& rpoList, std::uint64_t& rqwTick);
+    // CPatternReader::Next -- the next list into roList (whose earlier events
+    // go back to the pool) and its tick; false, roList empty, when no list
+    // follows (end of stream or error).
+    bool Next(CEventList& roList, std::uint64_t& rqwTick);
 
     // CPatternReader::IsCorrupted -- decoding stopped before the stream's end
     // event (the decoder has reported why).

@@ -12,10 +12,17 @@
 
 namespace {
 
+// HasAttributes -- all pattern records but those of type 0 end with the two
+// attribute bytes.
+bool HasAttributes(BYTE byChunkId)
+{
+    return byChunkId != QDI_ID_PATTERN_BASE;
+}
+
 // Bytes of the stored form besides the event bytes.
 DWORD dwfnFixedSize(BYTE byChunkId)
 {
-    return byChunkId == MA_PATTERN_ID_TYPE0 ? 8 : 10;
+    return MA_PATTERN_EVENTS_OFFSET + (HasAttributes(byChunkId) ? MA_PATTERN_ATTR_SIZE : 0);
 }
 
 } // namespace
@@ -44,28 +51,25 @@ bool PatternData::Parse(const BYTE* pbyData, DWORD dwLength, bool bCountEvents)
         dwLength = 0;
 
     const DWORD dwFixedSize = dwfnFixedSize(m_byChunkId);
-    const DWORD dwEventsDim = dwLength >= 8 ? QdReadBE32(pbyData + 4) : 0;
+    const DWORD dwEventsDim = dwLength >= MA_PATTERN_EVENTS_OFFSET ? QdReadBE32(pbyData + MA_PATTERN_DIM_OFFSET) : 0;
     if (!QD_ASSERT(dwLength >= dwFixedSize && dwEventsDim <= dwLength - dwFixedSize))
         return false;
 
-    m_dwTotalTicks = QdReadBE32(pbyData);
+    m_dwTotalTicks = QdReadBE32(pbyData + MA_PATTERN_TICKS_OFFSET);
     m_dwTotalEventsDim = dwEventsDim;
-    m_pbyEvents = pbyData + 8;
-    if (m_byChunkId != MA_PATTERN_ID_TYPE0)
+    m_pbyEvents = pbyData + MA_PATTERN_EVENTS_OFFSET;
+    if (HasAttributes(m_byChunkId))
     {
-        m_byAttr1 = pbyData[8 + dwEventsDim];
-        m_byAttr2 = pbyData[9 + dwEventsDim];
+        m_byAttr1 = m_pbyEvents[dwEventsDim];
+        m_byAttr2 = m_pbyEvents[dwEventsDim + 1];
     }
     if (bCountEvents)
     {
         CPatternReader oReader(m_pbyEvents, m_dwTotalEventsDim);
-        CLinkedEvent* poList = nullptr;
+        CEventList oList;
         std::uint64_t qwTick = 0;
-        while (oReader.Next(poList, qwTick))
-        {
-            m_dwNrEvents += CountEventsList(poList);
-            FreeEventsList(poList);
-        }
+        while (oReader.Next(oList, qwTick))
+            m_dwNrEvents += CountEventsList(oList.Get());
     }
     return true;
 }
@@ -87,15 +91,16 @@ DWORD PatternData::Write(BYTE* pbyData, DWORD dwCapacity) const
     if (!pbyData || qwSize > dwCapacity)
         return 0;
 
-    QdWriteBE32(pbyData, m_dwTotalTicks);
-    QdWriteBE32(pbyData + 4, dwEventsDim);
+    QdWriteBE32(pbyData + MA_PATTERN_TICKS_OFFSET, m_dwTotalTicks);
+    QdWriteBE32(pbyData + MA_PATTERN_DIM_OFFSET, dwEventsDim);
     // The events may lie in the very chunk being rewritten.
+    BYTE* pbyEvents = pbyData + MA_PATTERN_EVENTS_OFFSET;
     if (dwEventsDim)
-        std::memmove(pbyData + 8, m_pbyEvents, dwEventsDim);
-    if (m_byChunkId != MA_PATTERN_ID_TYPE0)
+        std::memmove(pbyEvents, m_pbyEvents, dwEventsDim);
+    if (HasAttributes(m_byChunkId))
     {
-        pbyData[8 + dwEventsDim] = m_byAttr1;
-        pbyData[9 + dwEventsDim] = m_byAttr2;
+        pbyEvents[dwEventsDim] = m_byAttr1;
+        pbyEvents[dwEventsDim + 1] = m_byAttr2;
     }
     return DWORD(qwSize);
 }
@@ -117,9 +122,9 @@ CPatternReader::CPatternReader(const BYTE* pbyEvents, DWORD dwEventsDim)
 
 // CPatternReader::Next -- nothing pending before the first list means an
 // empty or damaged stream: no extraction is attempted then.
-bool CPatternReader::Next(CLinkedEvent*& rpoList, std::uint64_t& rqwTick)
+bool CPatternReader::Next(CEventList& roList, std::uint64_t& rqwTick)
 {
-    rpoList = nullptr;
+    roList.Reset();
     if (m_bDone)
         return false;
     if (!m_bStarted && m_oDecoder.GetPendingClass() == EC_NONE)
@@ -128,7 +133,9 @@ bool CPatternReader::Next(CLinkedEvent*& rpoList, std::uint64_t& rqwTick)
         return false;
     }
 
-    const TDELTA sdwDelta = m_oDecoder.ExtractEvents(rpoList);
+    CLinkedEvent* poList = nullptr;
+    const TDELTA sdwDelta = m_oDecoder.ExtractEvents(poList);
+    roList.Reset(poList);
     if (!m_bStarted)
         m_qwTick = m_oDecoder.GetTick();
     else
@@ -137,7 +144,7 @@ bool CPatternReader::Next(CLinkedEvent*& rpoList, std::uint64_t& rqwTick)
     m_sdwDelta = sdwDelta;
     if (sdwDelta == NO_DELTA)
         m_bDone = true;
-    if (!rpoList)
+    if (roList.IsEmpty())
     {
         m_bDone = true;
         return false;

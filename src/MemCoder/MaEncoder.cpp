@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr BYTE META_END_OF_TRACK = 0x2F;
-
 // Heap value of a pending note-off.
 DWORD NoteOffValue(BYTE byTrack, BYTE byKey, BYTE byVelOff)
 {

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr BYTE META_END_OF_TRACK = 0x2F;
 // End tick of a track input: its lists are all taken.
 constexpr TTICK PM_NO_END_TICK = 0xFFFFFFFF;
 

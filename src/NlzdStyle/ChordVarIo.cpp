@@ -10,13 +10,13 @@
 #include "NlzdStyle/NstEditIfc.h"
 
 #include "Base/Report.h"
-#include "Kernel/RTEvents/EvPool.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecProp.h"
 #include "Kernel/SeqBase/CEncBase.h"
 #include "MarkerAlg/MarkerAlg.h"
 #include "MemCoder/MaEncoder.h"
 #include "NlzdStyle/NstQdIfc.h"
+#include "NlzdStyle/QdRecords.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -35,60 +35,6 @@ constexpr DWORD MICROSECONDS_PER_MINUTE = 60000000;
 // (96, so 24 for quarter notes) and 32nd notes per quarter note.
 constexpr BYTE SMF_CLOCKS_PER_WHOLE = 96;
 constexpr BYTE SMF_32NDS_PER_QUARTER = 8;
-// Time signatures the bank can hold: numerator * 8 + exponent in one byte.
-constexpr BYTE QDI_MAX_NUMERATOR = 31;
-constexpr BYTE QDI_MAX_DENOM_EXP = 7;
-
-// CPoolEventList -- a list of events from the events pool, given back when
-// the holder goes. An exhausted pool has reported; the event is then left out.
-class CPoolEventList
-{
-public:
-    CPoolEventList() = default;
-    ~CPoolEventList()
-    {
-        if (m_poFirst)
-            FreeEventsList(m_poFirst);
-    }
-    CPoolEventList(const CPoolEventList&) = delete;
-    CPoolEventList& operator=(const CPoolEventList&) = delete;
-
-    // CPoolEventList::Add -- a new empty event at the end, or null.
-    CLinkedEvent* Add()
-    {
-        CLinkedEvent* poEvent = EventsPool().GetNewEvent();
-        if (!poEvent)
-            return nullptr;
-        m_poLast = m_poFirst ? m_poLast->SetNext(poEvent) : (m_poFirst = poEvent);
-        return poEvent;
-    }
-    void AddMeta(BYTE byType, const BYTE* pkbyData, int iLength)
-    {
-        CLinkedEvent* poEvent = Add();
-        if (!poEvent)
-            return;
-        BYTE* pbyData = poEvent->SetMetaEventBegin(byType, iLength);
-        for (int i = 0; pbyData && i < iLength; ++i)
-            pbyData[i] = pkbyData[i];
-        poEvent->SetMetaEventEnd();
-    }
-    void AddControl(BYTE byChannel, BYTE byController, BYTE byValue)
-    {
-        if (CLinkedEvent* poEvent = Add())
-            poEvent->SetChnMessage(EVSC_CTRL_CHANGE, byChannel, byController, byValue);
-    }
-    void AddProgram(BYTE byChannel, BYTE byProgram)
-    {
-        if (CLinkedEvent* poEvent = Add())
-            poEvent->SetChnMessage(EVSC_PRG_CHANGE, byChannel, byProgram);
-    }
-
-    const CLinkedEvent* Get() const { return m_poFirst; }
-
-private:
-    CLinkedEvent* m_poFirst = nullptr;
-    CLinkedEvent* m_poLast = nullptr;
-};
 
 // CeilDiv -- the smallest whole number of tDivisor that reaches tValue
 // (tDivisor above 0).
@@ -182,7 +128,7 @@ bool CNstEditIfc::ExportChordVar(CEncoderBase& roEncoder, bool bWithMeta, BYTE b
         poChordVar->GetPattern(0);
 
     {
-        CPoolEventList oMeta;
+        CEventList oMeta;
         if (sdwTempo >= NST_MIN_EXPORT_TEMPO)
         {
             const DWORD dwMicroseconds = MICROSECONDS_PER_MINUTE / DWORD(sdwTempo);
@@ -209,7 +155,7 @@ bool CNstEditIfc::ExportChordVar(CEncoderBase& roEncoder, bool bWithMeta, BYTE b
             continue;
 
         const CNstTrackParam* pkoParam = poStyleElem->GetTrackParam(byTrack);
-        CPoolEventList oParams;
+        CEventList oParams;
         oParams.AddControl(byChannel, CTRL_EXPRESSION, pkoParam->m_byExpression);
         oParams.AddControl(byChannel, CTRL_BANK_MSB, pkoParam->m_byBankMsb);
         oParams.AddControl(byChannel, CTRL_BANK_LSB, pkoParam->m_byBankLsb);
@@ -232,7 +178,7 @@ bool CNstEditIfc::ExportChordVar(CEncoderBase& roEncoder, bool bWithMeta, BYTE b
             oCopy.SetLength(qwTicks ? TTICK(qwTicks * CeilDiv(tTarget, qwTicks)) : tTarget, false);
         }
 
-        PatternData oSource(BYTE(oCopy.GetType() + 2));
+        PatternData oSource(QdPatternChunkId(oCopy.GetType()));
         oSource.m_dwTotalTicks = tTarget;
         oSource.m_dwTotalEventsDim = oCopy.GetDataLength();
         oSource.m_pbyEvents = oCopy.GetData();
@@ -307,8 +253,9 @@ void ReadTick0Event(const CEvent& rkoEvent, const BYTE (&rkabyChannelMap)[PM_NR_
         }
         else if (rkoEvent.GetMetaType() == META_TIME_SIGNATURE && iLength >= 2)
         {
-            if (pkbyData[0] >= 1 && pkbyData[0] <= QDI_MAX_NUMERATOR && pkbyData[1] <= QDI_MAX_DENOM_EXP)
-                roTick0.m_oTimeSig = CNstTimeSig{pkbyData[0], pkbyData[1]};
+            const CNstTimeSig oTimeSig{pkbyData[0], pkbyData[1]};
+            if (oTimeSig.m_byNumerator >= 1 && QdSignatureFits(oTimeSig))
+                roTick0.m_oTimeSig = oTimeSig;
         }
         return;
     }
@@ -378,12 +325,10 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE byS
         {
             if (!QD_ASSERT_TEXT(!roDecoder.IsEndOfStream(), "!roDecoder.IsFinished()"))
                 break;
-            CLinkedEvent* poList = nullptr;
-            sdwDelta = roDecoder.ExtractEvents(poList);
-            for (const CLinkedEvent* poEvent = poList; poEvent; poEvent = poEvent->Next())
+            CEventList oList;
+            sdwDelta = roDecoder.ExtractEvents(oList);
+            for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
                 ReadTick0Event(*poEvent, abyChannelMap, oTick0);
-            if (poList)
-                FreeEventsList(poList);
         }
     }
     const TTICK tTicksPerMeasure = oTick0.m_oTimeSig.GetTicksPerMeasure();
@@ -449,7 +394,7 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE byS
         if (bFresh)
             poPattern->SetTimeSig(poChordVar->GetTimeSig());
 
-        PatternData oSource(BYTE(poPattern->GetType() + 2));
+        PatternData oSource(QdPatternChunkId(poPattern->GetType()));
         oSource.m_dwTotalTicks = poEncoder->GetEndTick();
         oSource.m_dwTotalEventsDim = poEncoder->GetBytesWritten();
         oSource.m_pbyEvents = poEncoder->GetBufferStart();

@@ -28,6 +28,7 @@
 #pragma once
 
 #include "Base/QdTypes.h"
+#include "NlzdStyle/NstTimeSig.h"
 
 #include <memory>
 #include <vector>
@@ -42,9 +43,6 @@ inline constexpr BYTE QDI_MAX_CHORD = 22; // entries of an element's chord-to-CV
 inline constexpr int NST_NAME_SIZE = 32;
 // Bytes of one track parameter record.
 inline constexpr int NST_TRKPAR_SIZE = 6;
-// Time base: 384 ticks per quarter note, 1536 per whole note.
-inline constexpr TTICK NST_TICKS_PER_QUARTER = 384;
-inline constexpr TTICK NST_TICKS_PER_WHOLE = 1536;
 // Length of a pattern in its initial state.
 inline constexpr TTICK NST_INITIAL_TICKS = NST_TICKS_PER_QUARTER;
 // End tick of a stored meta pattern: 999 quarter notes.
@@ -59,24 +57,6 @@ class CNstStyle;
 class CNstStyleElem;
 class CNstChordVar;
 class CNstPattern;
-
-// CNstTimeSig -- a time signature: numerator and the denominator as a power
-// of two (2 = quarter notes); default 4/4.
-struct CNstTimeSig
-{
-    BYTE m_byNumerator = 4;
-    BYTE m_byDenomExp = 2;
-
-    bool operator==(const CNstTimeSig& rkoOther) const = default;
-
-    // CNstTimeSig::GetTicksPerMeasure -- (1536 >> exponent) x numerator: 4/4
-    // gives 1536, 3/4 and 6/8 give 1152. 0 for a numerator of 0 or an
-    // exponent above 10; callers that divide by it check.
-    TTICK GetTicksPerMeasure() const;
-    // CNstTimeSig::GetPacked -- the display code: (numerator - 1) in the low
-    // four bits, the exponent in the high four bits.
-    BYTE GetPacked() const;
-};
 
 // CNstTrackParam -- a style element's parameters of one track, in the byte
 // order in which the bank holds them. The export and import turn the first

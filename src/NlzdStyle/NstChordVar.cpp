@@ -5,8 +5,9 @@
 #include "NlzdStyle/NlzdStyle.h"
 
 #include "Base/Report.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecProp.h"
+#include "Kernel/SeqBase/PropForm.h"
 #include "MemCoder/MaEncoder.h"
 
 #include <algorithm>
@@ -14,42 +15,9 @@
 
 namespace {
 
-constexpr BYTE META_MARKER = 0x7E;
-// First data byte of the markers that the meta pattern keeps.
-constexpr BYTE MARKER_KIND_KEPT = 2;
 // Room beyond the input for the meta pattern's encoding: its end of track
 // may take more bytes than the input's.
 constexpr DWORD NST_META_SPARE = 20;
-
-bool IsKeptMarker(const CEvent& rkoEvent)
-{
-    return rkoEvent.GetClass() == EC_META && rkoEvent.GetMetaType() == META_MARKER &&
-           rkoEvent.GetMetaLength() > 0 && rkoEvent.GetMetaData()[0] == MARKER_KIND_KEPT;
-}
-
-// TakeKeptMarkers -- splits the list: returns the kept markers, in their
-// order, and frees the other events.
-CLinkedEvent* TakeKeptMarkers(CLinkedEvent* poList)
-{
-    CLinkedEvent* poKeptFirst = nullptr;
-    CLinkedEvent* poKeptLast = nullptr;
-    CLinkedEvent* poDropFirst = nullptr;
-    CLinkedEvent* poDropLast = nullptr;
-    while (poList)
-    {
-        CLinkedEvent* poNext = poList->DetachNext();
-        CLinkedEvent*& rpoFirst = IsKeptMarker(*poList) ? poKeptFirst : poDropFirst;
-        CLinkedEvent*& rpoLast = IsKeptMarker(*poList) ? poKeptLast : poDropLast;
-        if (rpoFirst)
-            rpoLast = rpoLast->SetNext(poList);
-        else
-            rpoFirst = rpoLast = poList;
-        poList = poNext;
-    }
-    if (poDropFirst)
-        FreeEventsList(poDropFirst);
-    return poKeptFirst;
-}
 
 } // namespace
 
@@ -159,19 +127,16 @@ TTICK CNstChordVar::SetMetaPattern(const BYTE* pbyData, DWORD dwLength)
     bool bKept = false;
     TTICK tLastKept = 0;
     TDELTA sdwDelta = oDecoder.Rewind();
+    CEventList oList;
     while (!oDecoder.IsEndOfStream() && sdwDelta != NO_DELTA)
     {
-        CLinkedEvent* poList = nullptr;
-        sdwDelta = oDecoder.ExtractEvents(poList);
-        CLinkedEvent* poKept = TakeKeptMarkers(poList);
-        if (!poKept)
-            continue;
-        if (oEncoder.EncodeEventsAt(oDecoder.GetTick(), poKept))
+        sdwDelta = oDecoder.ExtractEvents(oList);
+        oList.KeepIf([](const CLinkedEvent& rkoEvent) { return PropFormIsMarker(rkoEvent, PROP_MARKER_KEPT); });
+        if (!oList.IsEmpty() && oEncoder.EncodeEventsAt(oDecoder.GetTick(), oList.Get()))
         {
             bKept = true;
             tLastKept = oDecoder.GetTick();
         }
-        FreeEventsList(poKept);
     }
     const TTICK tTotal = oDecoder.GetTick();
 

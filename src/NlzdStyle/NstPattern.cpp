@@ -5,51 +5,24 @@
 #include "NlzdStyle/NlzdStyle.h"
 
 #include "Base/Report.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecProp.h"
+#include "Kernel/SeqBase/PropForm.h"
 #include "MemCoder/MaEncoder.h"
 
 #include <cstdint>
 
 namespace {
 
-constexpr BYTE META_END_OF_TRACK = 0x2F;
-constexpr BYTE META_MARKER = 0x7E;
-// First data byte of the marker meta event that ends a compact stream.
-constexpr BYTE MARKER_END_OF_STREAM = 1;
 // Buffer of the initial stream: the end of track at tick 384 takes 6 bytes.
 constexpr DWORD NST_INITIAL_BUFFER = 20;
 
 // IsStreamEnd -- an event after which the decoder reads no further record:
-// the end of track, or the end marker (meta 0x7E with first data byte 1).
+// the end of track, or the end marker.
 bool IsStreamEnd(const CEvent& rkoEvent)
 {
-    if (rkoEvent.GetClass() != EC_META)
-        return false;
-    if (rkoEvent.GetMetaType() == META_END_OF_TRACK)
-        return true;
-    return rkoEvent.GetMetaType() == META_MARKER && rkoEvent.GetMetaLength() > 0 &&
-           rkoEvent.GetMetaData()[0] == MARKER_END_OF_STREAM;
-}
-
-// CutAtStreamEnd -- frees the stream's end event and everything after it in
-// the list; returns what remains (null when nothing does).
-CLinkedEvent* CutAtStreamEnd(CLinkedEvent* poList)
-{
-    if (!poList)
-        return nullptr;
-    if (IsStreamEnd(*poList))
-    {
-        FreeEventsList(poList);
-        return nullptr;
-    }
-    for (CLinkedEvent* poEvent = poList; poEvent->Next(); poEvent = poEvent->Next())
-        if (IsStreamEnd(*poEvent->Next()))
-        {
-            FreeEventsList(poEvent->DetachNext());
-            break;
-        }
-    return poList;
+    return rkoEvent.GetClass() == EC_META &&
+           PropFormIsStreamEnd(rkoEvent.GetMetaType(), rkoEvent.GetMetaData(), rkoEvent.GetMetaLength());
 }
 
 // HoldsOnlyEnd -- the first event list of the stream is the end of track.
@@ -60,13 +33,10 @@ bool HoldsOnlyEnd(const std::vector<BYTE>& rkabyData)
     CDecProp oDecoder(rkabyData.data(), rkabyData.size());
     if (oDecoder.GetPendingClass() == EC_NONE)
         return true;
-    CLinkedEvent* poList = nullptr;
-    oDecoder.ExtractEvents(poList);
-    const bool bEnd =
-        poList && poList->GetClass() == EC_META && poList->GetMetaType() == META_END_OF_TRACK;
-    if (poList)
-        FreeEventsList(poList);
-    return bEnd;
+    CEventList oList;
+    oDecoder.ExtractEvents(oList);
+    const CLinkedEvent* pkoFirst = oList.Get();
+    return pkoFirst && pkoFirst->GetClass() == EC_META && pkoFirst->GetMetaType() == META_END_OF_TRACK;
 }
 
 // EncodeCopies -- the passes of SetLength: the pattern's event lists, without
@@ -81,6 +51,7 @@ void EncodeCopies(CMemEncoder& roEncoder, const std::vector<BYTE>& rkabyData, TT
                   TTICK tNrTicks, bool bNoRepeat)
 {
     CDecProp oDecoder(rkabyData.data(), rkabyData.size());
+    CEventList oList;
     std::uint64_t qwOffset = 0;
     bool bEnd = false;
     while (!bEnd && std::uint64_t(tPatternTicks) + qwOffset <= tNrTicks)
@@ -95,15 +66,16 @@ void EncodeCopies(CMemEncoder& roEncoder, const std::vector<BYTE>& rkabyData, TT
                 break;
             }
             qwOffset += TTICK(sdwDelta);
-            CLinkedEvent* poList = nullptr;
-            sdwDelta = oDecoder.ExtractEvents(poList);
-            if (poList && poList->GetClass() == EC_META)
-                poList = CutAtStreamEnd(poList);
-            if (!poList)
+            sdwDelta = oDecoder.ExtractEvents(oList);
+            // The stream's end event and anything after it are not copied.
+            bool bStreamEnded = false;
+            oList.KeepIf([&bStreamEnded](const CLinkedEvent& rkoEvent) {
+                bStreamEnded = bStreamEnded || IsStreamEnd(rkoEvent);
+                return !bStreamEnded;
+            });
+            if (oList.IsEmpty())
                 continue;
-            const bool bEncoded = qwOffset <= tNrTicks && roEncoder.EncodeEventsAt(TTICK(qwOffset), poList);
-            FreeEventsList(poList);
-            if (!bEncoded)
+            if (!(qwOffset <= tNrTicks && roEncoder.EncodeEventsAt(TTICK(qwOffset), oList.Get())))
             {
                 bEnd = true;
                 break;

@@ -14,9 +14,9 @@
 #include "NlzdStyle/NstQdIfc.h"
 
 #include "Base/Report.h"
-#include "Kernel/RTEvents/EvPool.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecProp.h"
+#include "Kernel/SeqBase/PropForm.h"
 #include "MarkerAlg/MarkerAlg.h"
 #include "MemCoder/MaEncoder.h"
 #include "NlzdStyle/QdRecords.h"
@@ -40,33 +40,10 @@ constexpr BYTE QDI_DEFAULT_ELEM_MODE[NST_NR_STE] = {1, 1, 1, 1, 3, 1, 1, 1, 3, 1
 constexpr BYTE QDI_DEFAULT_ELEM_MEASURES[NST_NR_STE] = {2, 2, 2, 2, 2, 2, 1, 1, 2, 2};
 constexpr const char* QDI_NEW_STYLE_NAME = "New Style";
 
-// Chunk ids: of the style container and its children, of the pattern
-// container's first child, and of a style element's children. A pattern
-// chunk's id is its pattern type + QDI_ID_PATTERN_BASE.
-constexpr BYTE QDI_ID_STYLE = 1;
-constexpr BYTE QDI_ID_STYLE_INFO = 1;
-constexpr BYTE QDI_ID_PATTERNS = 2;
-constexpr BYTE QDI_ID_ELEMENT = 3;
-constexpr BYTE QDI_ID_PAT_INFO = 1;
-constexpr BYTE QDI_ID_PATTERN_BASE = 2;
-constexpr BYTE QDI_ID_ELEM_INFO = 1;
-constexpr BYTE QDI_ID_TRACK_PARAMS = 2;
-constexpr BYTE QDI_ID_CHORD_VAR = 3;
-
 // Elements 0-3 are the Variations, which may hold all chord variations; the
 // other elements hold at most QDI_NR_CV_OTHER.
 constexpr BYTE QDI_NR_VARIATIONS = 4;
 constexpr BYTE QDI_NR_CV_OTHER = 2;
-// Signature byte: numerator in bits 7-3, denominator exponent in bits 2-0.
-constexpr BYTE QDI_SIG_EXP_MASK = 0x07;
-constexpr BYTE QDI_SIG_MAX_NUMERATOR = 31;
-
-// Marker meta events of a chord variation's own event data.
-constexpr BYTE META_MARKER = 0x7E;
-constexpr BYTE MARKER_KIND_KEPT = 2;
-constexpr BYTE MARKER_KIND_START = 3;
-constexpr int MARKER_START_LENGTH = 4;
-
 // Largest buffer the writer asks for: the navigator counts its reserve in a
 // signed 32-bit value.
 constexpr std::uint64_t QDI_MAX_BUFFER = 0x7FFFFFFF;
@@ -78,11 +55,6 @@ constexpr std::uint64_t QDI_MAX_STYLE_DATA = 0x300000;
 // ticks per quarter note. A longer one is damaged; lengthening patterns to
 // it would take the writer minutes over a few repeated events.
 constexpr std::uint64_t QDI_MAX_CV_TICKS = 255ull * 16 * 4 * 384;
-
-bool IsPatternChunkId(BYTE byId)
-{
-    return byId >= QDI_ID_PATTERN_BASE && byId <= QDI_ID_PATTERN_BASE + QDI_MAX_PATTERN_TYPE;
-}
 
 // NextPresent -- the number of the chunk that follows number iNr: the next
 // set bit of the presence mask, which is shifted past that bit. A mask
@@ -98,61 +70,6 @@ int NextPresent(int iNr, DWORD& rdwMask, int iLimit)
     }
     rdwMask >>= 1;
     return iNr;
-}
-
-bool IsKeptMarker(const CEvent& rkoEvent)
-{
-    return rkoEvent.GetClass() == EC_META && rkoEvent.GetMetaType() == META_MARKER &&
-           rkoEvent.GetMetaLength() > 0 && rkoEvent.GetMetaData()[0] == MARKER_KIND_KEPT;
-}
-
-// TakeKeptMarkers -- the kept markers of the list, in their order; the other
-// events are freed.
-CLinkedEvent* TakeKeptMarkers(CLinkedEvent* poList)
-{
-    CLinkedEvent* poKept = nullptr;
-    CLinkedEvent* poKeptLast = nullptr;
-    while (poList)
-    {
-        CLinkedEvent* poNext = poList->DetachNext();
-        if (IsKeptMarker(*poList))
-        {
-            if (poKept)
-                poKeptLast = poKeptLast->SetNext(poList);
-            else
-                poKept = poKeptLast = poList;
-        }
-        else
-            FreeEventsList(poList);
-        poList = poNext;
-    }
-    return poKept;
-}
-
-// MakeStartMarkers -- one start marker (3, position, 0, 0) for each position
-// below byNrPatterns, in one list; false when the events pool ran dry (the
-// events taken so far are in the list).
-bool MakeStartMarkers(BYTE byNrPatterns, CLinkedEvent*& rpoList)
-{
-    rpoList = nullptr;
-    CLinkedEvent* poLast = nullptr;
-    for (BYTE byPosition = 0; byPosition < byNrPatterns; ++byPosition)
-    {
-        CLinkedEvent* poMarker = EventsPool().GetNewEvent();
-        if (!poMarker)
-            return false;
-        BYTE* pbyData = poMarker->SetMetaEventBegin(META_MARKER, MARKER_START_LENGTH);
-        pbyData[0] = MARKER_KIND_START;
-        pbyData[1] = byPosition;
-        pbyData[2] = 0;
-        pbyData[3] = 0;
-        poMarker->SetMetaEventEnd();
-        if (rpoList)
-            poLast = poLast->SetNext(poMarker);
-        else
-            rpoList = poLast = poMarker;
-    }
-    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -278,8 +195,7 @@ void CNstQdReader::ReadElement(int iCurSe)
     if (QD_ASSERT(bElemInfoParsed))
     {
         poStyleElem = m_roStyle.GetStyleElem(BYTE(iCurSe));
-        const BYTE bySignature = oStyleElementInfoData.m_bySignature;
-        poStyleElem->SetTimeSig({BYTE(bySignature >> 3), BYTE(bySignature & QDI_SIG_EXP_MASK)});
+        poStyleElem->SetTimeSig(QdTimeSigOfSignatureByte(oStyleElementInfoData.m_bySignature));
         poStyleElem->SetMode(oStyleElementInfoData.m_byMode);
         // Only the model's 22 entries are taken from a longer table; the
         // entries a shorter one lacks repeat its entry 0 (0 for an empty one).
@@ -372,9 +288,9 @@ void CNstQdReader::ReadPatterns(const ChordVarData& rkoChordVarData, CNstChordVa
         const BYTE byTrackNr = rkoCvPatInfo.m_byTrack;
         if (!QD_ASSERT_TEXT(byTrackNr < NST_NR_TRK, "byTrackNr < 8"))
             continue;
-        QD_ASSERT_TEXT(oId.m_byId == rkoCvPatInfo.m_byType + QDI_ID_PATTERN_BASE,
+        QD_ASSERT_TEXT(oId.m_byId == QdPatternChunkId(rkoCvPatInfo.m_byType),
                        "oId.ID() == (oChordVarData.m_poCvPatInfo[i].m_byType + 2)");
-        if (!QD_ASSERT(IsPatternChunkId(oId.m_byId)))
+        if (!QD_ASSERT_TEXT(QdIsPatternChunkId(oId.m_byId), "IsPatternChunkId(oId.m_byId)"))
             continue;
         PatternData oPatternData(oId.m_byId);
         // A record that does not fit its chunk is reported by the record.
@@ -383,7 +299,7 @@ void CNstQdReader::ReadPatterns(const ChordVarData& rkoChordVarData, CNstChordVa
         if (!poChordVar)
             continue;
         CNstPattern* poPattern = poChordVar->GetPattern(byTrackNr);
-        poPattern->SetType(BYTE(oId.m_byId - QDI_ID_PATTERN_BASE));
+        poPattern->SetType(QdPatternType(oId.m_byId));
         poPattern->SetAttributes(oPatternData.m_byAttr1, oPatternData.m_byAttr2);
         poPattern->SetTimeSig(poChordVar->GetTimeSig());
         poPattern->SetMeasures(poChordVar->GetMeasures());
@@ -632,7 +548,7 @@ EQdWriteResult CNstQdWriter::WritePattern(const CNstChordVar& rkoChordVar, BYTE 
         oWork.SetLength(TTICK(std::min<std::uint64_t>(qwTarget, 0xFFFFFFFF)), false);
     }
 
-    PatternData oSource(BYTE(rkoPattern.GetType() + QDI_ID_PATTERN_BASE));
+    PatternData oSource(QdPatternChunkId(rkoPattern.GetType()));
     oSource.m_dwTotalTicks = tCvLength;
     oSource.m_dwTotalEventsDim = oWork.GetDataLength();
     oSource.m_pbyEvents = oWork.GetData();
@@ -678,9 +594,9 @@ EQdWriteResult CNstQdWriter::WriteElement(const CNstStyleElem& rkoStyleElem)
     // The byte holds numerators up to 31 and exponents up to 7; a larger
     // value keeps its low bits.
     const CNstTimeSig& rkoTimeSig = rkoStyleElem.GetTimeSig();
-    QD_ASSERT(rkoTimeSig.m_byNumerator <= QDI_SIG_MAX_NUMERATOR && rkoTimeSig.m_byDenomExp <= QDI_SIG_EXP_MASK);
-    oStyleElementInfoData.m_bySignature =
-        BYTE((rkoTimeSig.m_byNumerator << 3) | (rkoTimeSig.m_byDenomExp & QDI_SIG_EXP_MASK));
+    QD_ASSERT_TEXT(QdSignatureFits(rkoTimeSig),
+                   "rkoTimeSig.m_byNumerator <= QDI_SIG_MAX_NUMERATOR && rkoTimeSig.m_byDenomExp <= QDI_SIG_EXP_MASK");
+    oStyleElementInfoData.m_bySignature = QdSignatureByte(rkoTimeSig);
     oStyleElementInfoData.m_byCVTabLength = QDI_MAX_CHORD;
     oStyleElementInfoData.m_abyChordTable.assign(rkoStyleElem.GetChordTable(),
                                                  rkoStyleElem.GetChordTable() + QDI_MAX_CHORD);
@@ -812,35 +728,36 @@ bool CNstQdIfc::EncodeChordVarEvents(CMemEncoder& roEncoder, const CNstChordVar&
         return false;
     const TTICK tLength = rkoChordVar.GetLength();
 
-    CLinkedEvent* poStartMarkers = nullptr;
-    bool bEncoded = MakeStartMarkers(byNrPatterns, poStartMarkers);
-    if (poStartMarkers)
+    // The start markers; an exhausted events pool (reported) leaves the
+    // chord variation unwritten.
+    bool bEncoded = true;
     {
-        bEncoded = bEncoded && roEncoder.EncodeEventsAt(0, poStartMarkers);
-        FreeEventsList(poStartMarkers);
+        CEventList oStartMarkers;
+        for (BYTE byPosition = 0; bEncoded && byPosition < byNrPatterns; ++byPosition)
+        {
+            CLinkedEvent* poMarker = oStartMarkers.Add();
+            bEncoded = poMarker != nullptr;
+            if (poMarker)
+                PropFormSetMarker(*poMarker, PROP_MARKER_START, byPosition);
+        }
+        if (!oStartMarkers.IsEmpty())
+            bEncoded = bEncoded && roEncoder.EncodeEventsAt(0, oStartMarkers.Get());
     }
 
     if (rkoChordVar.GetMetaPatternLength())
     {
         CDecProp oDecoder(rkoChordVar.GetMetaPatternData(), rkoChordVar.GetMetaPatternLength());
         TDELTA sdwDelta = oDecoder.Rewind();
+        CEventList oList;
         while (bEncoded && !oDecoder.IsEndOfStream() && sdwDelta != NO_DELTA)
         {
-            CLinkedEvent* poList = nullptr;
-            sdwDelta = oDecoder.ExtractEvents(poList);
+            sdwDelta = oDecoder.ExtractEvents(oList);
             if (oDecoder.GetTick() >= tLength)
-            {
-                if (poList)
-                    FreeEventsList(poList);
                 break;
-            }
             // The meta pattern's own end of track is not written.
-            CLinkedEvent* poKept = TakeKeptMarkers(poList);
-            if (poKept)
-            {
-                bEncoded = roEncoder.EncodeEventsAt(oDecoder.GetTick(), poKept);
-                FreeEventsList(poKept);
-            }
+            oList.KeepIf([](const CLinkedEvent& rkoEvent) { return PropFormIsMarker(rkoEvent, PROP_MARKER_KEPT); });
+            if (!oList.IsEmpty())
+                bEncoded = roEncoder.EncodeEventsAt(oDecoder.GetTick(), oList.Get());
         }
     }
 

@@ -23,15 +23,12 @@
 
 #include "ChunkNav/ChunkNav.h"
 #include "NlzdStyle/NlzdStyle.h"
+#include "NlzdStyle/QdRecords.h"
 
 #include <memory>
 
 class CMemEncoder;
 
-// Largest pattern type; the pattern chunk ids are 2 to 4.
-inline constexpr BYTE QDI_MAX_PATTERN_TYPE = 2;
-// Room beyond the event size of a pattern for its cleaned form.
-inline constexpr DWORD QDI_CLEAN_SPARE = 500;
 // Room beyond the meta pattern's length for a chord variation's event data.
 inline constexpr DWORD QDI_CV_EVENTS_SPARE = 80;
 // Writer's buffer: allowance per written chord variation, per written track,

@@ -137,7 +137,7 @@ bool PatInfoData::Parse(const BYTE* pbyData, DWORD dwLength)
 
 DWORD PatInfoData::Size() const
 {
-    return 4 + 2 * DWORD(m_awRefs.size());
+    return DWORD(SizeFor(m_awRefs.size()));
 }
 
 DWORD PatInfoData::Write(BYTE* pbyData, DWORD dwCapacity) const

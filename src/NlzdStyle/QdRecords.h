@@ -9,9 +9,67 @@
 #pragma once
 
 #include "Base/QdTypes.h"
+#include "NlzdStyle/NstTimeSig.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// Chunk ids of a style's subtree. The style container holds the style info,
+// the pattern container and one container per present style element. The
+// pattern container holds the pattern info and the pattern chunks, whose id
+// is their pattern type + QDI_ID_PATTERN_BASE. An element container holds
+// its element info, its track parameters and its chord variations.
+inline constexpr BYTE QDI_ID_STYLE = 1;
+inline constexpr BYTE QDI_ID_STYLE_INFO = 1;
+inline constexpr BYTE QDI_ID_PATTERNS = 2;
+inline constexpr BYTE QDI_ID_ELEMENT = 3;
+inline constexpr BYTE QDI_ID_PAT_INFO = 1;
+inline constexpr BYTE QDI_ID_PATTERN_BASE = 2;
+inline constexpr BYTE QDI_ID_ELEM_INFO = 1;
+inline constexpr BYTE QDI_ID_TRACK_PARAMS = 2;
+inline constexpr BYTE QDI_ID_CHORD_VAR = 3;
+// Largest pattern type; the pattern chunk ids are 2 to 4.
+inline constexpr BYTE QDI_MAX_PATTERN_TYPE = 2;
+
+// QdPatternChunkId -- the chunk id of a pattern of type byType.
+inline constexpr BYTE QdPatternChunkId(BYTE byType)
+{
+    return BYTE(byType + QDI_ID_PATTERN_BASE);
+}
+// QdPatternType -- the pattern type of a pattern chunk id.
+inline constexpr BYTE QdPatternType(BYTE byChunkId)
+{
+    return BYTE(byChunkId - QDI_ID_PATTERN_BASE);
+}
+// QdIsPatternChunkId -- the id of a pattern chunk (types 0 to
+// QDI_MAX_PATTERN_TYPE).
+inline constexpr bool QdIsPatternChunkId(BYTE byId)
+{
+    return byId >= QDI_ID_PATTERN_BASE && byId <= QdPatternChunkId(QDI_MAX_PATTERN_TYPE);
+}
+
+// Signature byte of the element info: numerator in bits 7-3, denominator
+// exponent in bits 2-0. The largest time signature parts it holds:
+inline constexpr BYTE QDI_SIG_MAX_NUMERATOR = 31;
+inline constexpr BYTE QDI_SIG_MAX_DENOM_EXP = 7;
+
+// QdSignatureFits -- the signature byte holds the time signature whole.
+inline constexpr bool QdSignatureFits(const CNstTimeSig& rkoTimeSig)
+{
+    return rkoTimeSig.m_byNumerator <= QDI_SIG_MAX_NUMERATOR && rkoTimeSig.m_byDenomExp <= QDI_SIG_MAX_DENOM_EXP;
+}
+// QdSignatureByte -- the signature byte of a time signature; parts beyond
+// QdSignatureFits lose their high bits.
+inline constexpr BYTE QdSignatureByte(const CNstTimeSig& rkoTimeSig)
+{
+    return BYTE((rkoTimeSig.m_byNumerator << 3) | (rkoTimeSig.m_byDenomExp & QDI_SIG_MAX_DENOM_EXP));
+}
+// QdTimeSigOfSignatureByte -- the time signature a signature byte holds.
+inline constexpr CNstTimeSig QdTimeSigOfSignatureByte(BYTE bySignature)
+{
+    return CNstTimeSig{BYTE(bySignature >> 3), BYTE(bySignature & QDI_SIG_MAX_DENOM_EXP)};
+}
 
 // Largest number of CV patterns one chord variation may reference.
 inline constexpr int MA_MAX_CVPATTERNS = 64;
@@ -20,7 +78,7 @@ inline constexpr int QDI_NR_TRACKS = 8;
 // Bytes of one track's parameters.
 inline constexpr int QDI_TRACK_PARAM_SIZE = 6;
 
-// Style info (chunk id 1 of the style): name, per-track mode and flag bits,
+// Style info (QDI_ID_STYLE_INFO of the style): name, per-track mode and flag bits,
 // element presence mask.
 struct StyleInfoData
 {
@@ -45,6 +103,8 @@ struct PatInfoData
     bool Parse(const BYTE* pbyData, DWORD dwLength);
     DWORD Size() const;
     DWORD Write(BYTE* pbyData, DWORD dwCapacity) const;
+    // PatInfoData::SizeFor -- the size of a record of qwRefs references.
+    static std::uint64_t SizeFor(std::uint64_t qwRefs) { return 4 + 2 * qwRefs; }
 };
 
 // Style element info (chunk id 1 of an element): chord variation mask,
@@ -53,7 +113,7 @@ struct StyleElementInfoData
 {
     BYTE m_byCvMask = 0;
     BYTE m_byMode = 0;
-    BYTE m_bySignature = 0;      // numerator << 3 | denominator exponent
+    BYTE m_bySignature = 0;      // QdSignatureByte of the element's time signature
     BYTE m_byCVTabLength = 0;
     std::vector<BYTE> m_abyChordTable; // m_byCVTabLength entries
 

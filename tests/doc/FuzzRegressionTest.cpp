@@ -53,5 +53,5 @@ TEST_F(CBankDocTest, ChordVariationLongerThanAnyMeasureCountIsNotWrittenBack)
     m_oDoc.RenameStyle("X");
     EXPECT_NE(m_oDoc.WriteBackStyle(), QD_WRITEBACK_DONE);
     EXPECT_TRUE(m_oDoc.IsStyleModified());
-    EXPECT_TRUE(m_oReports.Has("Assert tCvLength <= QDI_MAX_CV_TICKS File:NlzdStyle/NstQdIfc Line:615"));
+    EXPECT_TRUE(m_oReports.HasAssert("tCvLength <= QDI_MAX_CV_TICKS", "NlzdStyle/NstQdIfc"));
 }

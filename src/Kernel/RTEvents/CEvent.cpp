@@ -212,6 +212,16 @@ DWORD CEvent::GetDuration() const
     return m_dw2 & 0x00FFFFFF;
 }
 
+// CEvent::SetDuration -- bits 0-23 of m_dw2; a longer duration is reported
+// and its high bits dropped, so the note-off velocity in bits 24-31 stays.
+void CEvent::SetDuration(DWORD dwDuration)
+{
+    if (!QD_ASSERT((BYTE)m_dw1 == EVSC_NOTE))
+        return;
+    QD_ASSERT(dwDuration < 0x01000000);
+    m_dw2 = (m_dw2 & 0xFF000000) | (dwDuration & 0x00FFFFFF);
+}
+
 // CEvent::SetMetaEventBegin -- up to 4 data bytes go into m_dw2 (cleared
 // first), more into a locked buffer with one reference.
 BYTE* CEvent::SetMetaEventBegin(BYTE eType, int iDataLength)

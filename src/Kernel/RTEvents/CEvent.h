@@ -57,6 +57,8 @@ inline constexpr BYTE EC_NONE = 0xFF;
 
 // Highest meta type an event may carry.
 inline constexpr BYTE META_SPECIFIC = 0x7F;
+// Meta type of the end of track, the last event of every stream.
+inline constexpr BYTE META_END_OF_TRACK = 0x2F;
 
 // System exclusive packet types (GetSysExPackType).
 inline constexpr BYTE EP_COMPLETE = 0; // F0 ... F7
@@ -117,6 +119,9 @@ public:
     BYTE GetData2() const;
     BYTE GetVelOff() const;
     DWORD GetDuration() const;
+    // CEvent::SetDuration -- the duration of a note (below 0x01000000 ticks),
+    // its note-off velocity kept. Refused on any other event.
+    void SetDuration(DWORD dwDuration);
 
     // CEvent::SetMetaEventBegin -- starts a meta event of iDataLength bytes
     // and returns where the data are to be written: m_dw2 for up to 4 bytes,

@@ -1,6 +1,8 @@
 // CDecBase.cpp -- grouping protocol shared by all decoders.
 #include "Kernel/SeqBase/CDecBase.h"
 
+#include "Kernel/RTEvents/EventList.h"
+
 CDecBase::CDecBase() : m_sdwDelta(NO_DELTA), m_tTick(0), m_sdwSavedDelta(NO_DELTA), m_tSavedTick(0) {}
 
 CDecBase::~CDecBase() = default;
@@ -20,6 +22,15 @@ TDELTA CDecBase::ExtractEvents(CLinkedEvent*& rpoList)
         m_tTick += TTICK(m_sdwDelta);
     m_sdwDelta = OnExtractEvents(rpoList);
     return m_sdwDelta;
+}
+
+TDELTA CDecBase::ExtractEvents(CEventList& roList)
+{
+    roList.Reset();
+    CLinkedEvent* poList = nullptr;
+    const TDELTA sdwDelta = ExtractEvents(poList);
+    roList.Reset(poList);
+    return sdwDelta;
 }
 
 void CDecBase::SavePosition()

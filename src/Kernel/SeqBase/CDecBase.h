@@ -9,6 +9,7 @@
 
 #include "Base/QdTypes.h"
 
+class CEventList;
 class CLinkedEvent;
 
 // Delta result of the decoders: ticks to the next group, or -1 for none.
@@ -45,6 +46,10 @@ public:
     // ExtractEvents -- hands out the next group into rpoList (null when none)
     // and returns the delta to the group after it, or -1.
     TDELTA ExtractEvents(CLinkedEvent*& rpoList);
+    // ExtractEvents -- the same into a list that owns the group: the events
+    // roList held go back to the pool first, so a loop needs no more than
+    // one group at a time.
+    TDELTA ExtractEvents(CEventList& roList);
     // GetTick -- tick of the group last handed out, from the start of the stream.
     TTICK GetTick() const { return m_tTick; }
 

@@ -13,12 +13,6 @@
 
 namespace {
 
-// Meta types that end a stream: the end of track, and the end marker (0x7E
-// with first data byte 1).
-constexpr BYTE META_END_OF_TRACK = 0x2F;
-constexpr BYTE META_QD_PRIVATE = 0x7E;
-constexpr BYTE END_MARKER_DATA = 1;
-
 // Largest data length of an event (15 bits of m_dw1).
 constexpr DWORD MAX_EVENT_LENGTH = 0x7FFF;
 
@@ -365,7 +359,7 @@ CLinkedEvent* CDecProp::DecodeMetaRecord()
         std::memcpy(pbyEventData, pbyData, wLength);
     poEvent->SetMetaEventEnd();
 
-    if (byMetaType == META_END_OF_TRACK || (byMetaType == META_QD_PRIVATE && wLength && pbyData[0] == END_MARKER_DATA))
+    if (PropFormIsStreamEnd(byMetaType, pbyData, wLength))
         m_bIsTerminated = true;
     return poEvent;
 }

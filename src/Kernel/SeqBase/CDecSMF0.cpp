@@ -286,7 +286,7 @@ int CDecSMF0::DecodeDataEvent(CLinkedEvent& roEvent)
         m_dwSysExLeft = m_dwDataLength;
         return FillSysExPacket(roEvent, m_byEventType == SYSEX_INTRODUCER);
     }
-    if (m_byEventType < MARKER_META_TYPE)
+    if (m_byEventType < PROP_META_MARKER)
         return FillMetaEvent(roEvent, m_byEventType, nullptr, 0, m_dwDataLength);
     if (m_byEventType <= MARKER_FILE_TYPE)
         return DecodeMarkerOrSpecific(roEvent);
@@ -323,7 +323,7 @@ int CDecSMF0::FillMetaEvent(CLinkedEvent& roEvent, BYTE byType, const BYTE* pkby
 int CDecSMF0::DecodeMarkerOrSpecific(CLinkedEvent& roEvent)
 {
     const DWORD dwLength = m_dwDataLength;
-    if (m_byEventType == MARKER_META_TYPE || dwLength == 0)
+    if (m_byEventType == PROP_META_MARKER || dwLength == 0)
         return SkipBytes(dwLength) ? EXTRACT_EVENT : UnexpectedEnd();
 
     BYTE abyHead[MARKER_ID_BYTES + 1];
@@ -344,7 +344,7 @@ int CDecSMF0::DecodeMarkerOrSpecific(CLinkedEvent& roEvent)
             QdReport("\nCDecSMF0::OnExtractEvent() - Meta event of %lu bytes cut to %lu bytes",
                      static_cast<unsigned long>(dwRemaining + 1), static_cast<unsigned long>(dwFurther + 1));
     }
-    BYTE* pbyData = roEvent.SetMetaEventBegin(MARKER_META_TYPE, int(dwFurther + 1));
+    BYTE* pbyData = roEvent.SetMetaEventBegin(PROP_META_MARKER, int(dwFurther + 1));
     if (!pbyData)
         return EXTRACT_ERROR;
     pbyData[0] = abyHead[2];

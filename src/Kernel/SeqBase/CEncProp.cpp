@@ -26,8 +26,6 @@ constexpr DWORD META_RECORD_OVERHEAD = 8;
 constexpr BYTE VELOFF_PLACEHOLDER = PROP_HIGH_BIT;
 constexpr BYTE VELOFF_SHUT = 0xFF;
 
-constexpr BYTE META_END_OF_TRACK = 0x2F;
-
 // Fields of a raw channel message (m_dw1).
 BYTE RawCode(DWORD dwRaw)
 {

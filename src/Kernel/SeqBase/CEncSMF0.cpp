@@ -228,7 +228,7 @@ bool CEncoderSMF0::EncodeMetaEvent(TTICK tAbsTick, const CEvent& kroEvent)
     m_byLastStatus = 0;
     if (!EncodeDeltaAt(tAbsTick))
         return false;
-    if (byType == MARKER_META_TYPE)
+    if (byType == PROP_META_MARKER)
     {
         const BYTE abyIntro[2] = {META_INTRODUCER, MARKER_FILE_TYPE};
         const BYTE abyId[2] = {MARKER_ID_1, MARKER_ID_2};

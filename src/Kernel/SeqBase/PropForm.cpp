@@ -4,6 +4,7 @@
 #include "Kernel/SeqBase/PropForm.h"
 
 #include "Base/Report.h"
+#include "Kernel/RTEvents/CEvent.h"
 
 #include <cstddef>
 
@@ -89,4 +90,43 @@ void PropFormWriteLength(BYTE* pbyField, WORD wLength)
 WORD PropFormReadLength(const BYTE* pbyField)
 {
     return WORD(pbyField[0] << 7 | (pbyField[1] & PROP_DATA_MASK));
+}
+
+bool PropFormIsMarker(const CEvent& rkoEvent, BYTE byKind)
+{
+    return rkoEvent.GetClass() == EC_META && rkoEvent.GetMetaType() == PROP_META_MARKER &&
+           rkoEvent.GetMetaLength() > 0 && rkoEvent.GetMetaData()[0] == byKind;
+}
+
+bool PropFormIsStreamEnd(BYTE byMetaType, const BYTE* pkbyData, int iLength)
+{
+    return byMetaType == META_END_OF_TRACK ||
+           (byMetaType == PROP_META_MARKER && iLength > 0 && pkbyData[0] == PROP_MARKER_END_OF_STREAM);
+}
+
+bool PropFormReadMarker(const CEvent& rkoEvent, BYTE& rbyKind, BYTE& rbyPosition)
+{
+    if (rkoEvent.GetClass() != EC_META || rkoEvent.GetMetaType() != PROP_META_MARKER || rkoEvent.GetMetaLength() < 2)
+        return false;
+    const BYTE* pkbyData = rkoEvent.GetMetaData();
+    if (pkbyData[0] != PROP_MARKER_START && pkbyData[0] != PROP_MARKER_END)
+        return false;
+    rbyKind = pkbyData[0];
+    rbyPosition = pkbyData[1];
+    return true;
+}
+
+// PropFormSetMarker -- a short meta event keeps its data in the record, whose
+// unused bytes are 0: the start marker's last two bytes.
+void PropFormSetMarker(CEvent& roEvent, BYTE byKind, BYTE byPosition)
+{
+    const int iLength = byKind == PROP_MARKER_START ? PROP_MARKER_START_LENGTH : PROP_MARKER_END_LENGTH;
+    BYTE* pbyData = roEvent.SetMetaEventBegin(PROP_META_MARKER, iLength);
+    if (!pbyData)
+        return;
+    for (int i = 0; i < iLength; ++i)
+        pbyData[i] = 0;
+    pbyData[0] = byKind;
+    pbyData[1] = byPosition;
+    roEvent.SetMetaEventEnd();
 }

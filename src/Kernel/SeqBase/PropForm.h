@@ -20,6 +20,8 @@
 
 #include "Base/QdTypes.h"
 
+class CEvent;
+
 // Delta times.
 inline constexpr int MAX_DELTA_LEN = 4;
 inline constexpr DWORD PROP_MAX_DELTA = 0x0FFFFFFF;
@@ -58,6 +60,38 @@ inline constexpr DWORD PROP_MAX_LENGTH = (DWORD(1) << 14) - 1;
 
 // Fixed bytes of the end-of-track record after its delta.
 inline constexpr BYTE PROP_END_OF_TRACK[] = {0x09, 0x2F, 0x00, 0x00};
+
+// Marker meta events: meta type PROP_META_MARKER, the kind in the first data
+// byte. The null event (kind 0) and the end marker (kind 1, which ends a
+// stream like the end of track) belong to every compact stream; the other
+// kinds belong to a chord variation's own events: kept markers travel with
+// its meta pattern, start markers (kind, position, 0, 0) start the CV pattern
+// at a position and end markers (kind, position) stop it.
+inline constexpr BYTE PROP_META_MARKER = 0x7E;
+inline constexpr BYTE PROP_MARKER_NULL = 0;
+inline constexpr BYTE PROP_MARKER_END_OF_STREAM = 1;
+inline constexpr BYTE PROP_MARKER_KEPT = 2;
+inline constexpr BYTE PROP_MARKER_START = 3;
+inline constexpr BYTE PROP_MARKER_END = 4;
+inline constexpr int PROP_MARKER_START_LENGTH = 4;
+inline constexpr int PROP_MARKER_END_LENGTH = 2;
+
+// PropFormIsMarker -- a marker meta event of kind byKind (at least its kind
+// byte).
+bool PropFormIsMarker(const CEvent& rkoEvent, BYTE byKind);
+
+// PropFormIsStreamEnd -- the meta type and data of a meta record after which
+// a compact stream holds nothing more: the end of track or the end marker.
+bool PropFormIsStreamEnd(BYTE byMetaType, const BYTE* pkbyData, int iLength);
+
+// PropFormReadMarker -- a start or end marker with its position byte; its
+// kind and position then. Other kinds, and a start or end marker without a
+// position, are no marker of a CV pattern: false, nothing set.
+bool PropFormReadMarker(const CEvent& rkoEvent, BYTE& rbyKind, BYTE& rbyPosition);
+
+// PropFormSetMarker -- makes the empty event a start marker (kind, position,
+// 0, 0) or an end marker (kind, position).
+void PropFormSetMarker(CEvent& roEvent, BYTE byKind, BYTE byPosition);
 
 // PropFormDeltaLength -- bytes that a delta takes (0 to MAX_DELTA_LEN), or -1
 // when it is above PROP_MAX_DELTA.

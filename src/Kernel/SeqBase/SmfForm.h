@@ -3,15 +3,15 @@
 #pragma once
 
 #include "Base/QdTypes.h"
+#include "Kernel/SeqBase/PropForm.h"
 
 namespace SmfForm {
 
 inline constexpr BYTE META_INTRODUCER = 0xFF;
 inline constexpr BYTE SYSEX_INTRODUCER = 0xF0;
 inline constexpr BYTE SYSEX_ESCAPE = 0xF7;
-// The instrument's marker meta event (type 0x7E) travels in the file as a
-// sequencer-specific event (type 0x7F) whose data start with 42 60.
-inline constexpr BYTE MARKER_META_TYPE = 0x7E;
+// The instrument's marker meta event (PROP_META_MARKER) travels in the file
+// as a sequencer-specific event (type 0x7F) whose data start with 42 60.
 inline constexpr BYTE MARKER_FILE_TYPE = 0x7F;
 inline constexpr BYTE MARKER_ID_1 = 0x42;
 inline constexpr BYTE MARKER_ID_2 = 0x60;
