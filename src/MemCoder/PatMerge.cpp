@@ -5,8 +5,7 @@
 
 #include "Base/Report.h"
 #include "Kernel/RTEvents/CEvent.h"
-#include "Kernel/RTEvents/EvPool.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecBase.h"
 #include "Kernel/SeqBase/CEncBase.h"
 
@@ -45,18 +44,12 @@ int CountEvents(const CLinkedEvent* poList)
     return iCount;
 }
 
-// DropFirstEvents -- frees the first iCount events of the list and returns
-// the rest (null when nothing is left).
-CLinkedEvent* DropFirstEvents(CLinkedEvent* poList, int iCount)
+// DropFirstEvents -- gives the first iCount events of the list back to the
+// pool.
+void DropFirstEvents(CEventList& roList, int iCount)
 {
-    if (iCount <= 0)
-        return poList;
-    CLinkedEvent* poLastDropped = poList;
-    for (int i = 1; i < iCount && poLastDropped->Next(); ++i)
-        poLastDropped = poLastDropped->Next();
-    CLinkedEvent* poRest = poLastDropped->DetachNext();
-    FreeEventsList(poList);
-    return poRest;
+    int iSeen = 0;
+    roList.KeepIf([&iSeen, iCount](const CLinkedEvent&) { return iSeen++ >= iCount; });
 }
 
 } // namespace
@@ -168,14 +161,12 @@ bool CPropPattMerge::Merge()
 
         CLinkedEvent* poList = nullptr;
         const TDELTA sdwDelta = rkoInput.m_poDecoder->ExtractEvents(poList);
-        if (poList)
-            poList = PrepareList(rkoInput, poList);
-        if (poList)
+        const CEventList oList(poList ? PrepareList(rkoInput, poList) : nullptr);
+        if (!oList.IsEmpty())
         {
-            if (!m_poEncoder->EncodeEvents(tTick - tLastWritten, poList))
+            if (!m_poEncoder->EncodeEvents(tTick - tLastWritten, oList.Get()))
                 bDone = false;
             tLastWritten = tTick;
-            FreeEventsList(poList);
         }
 
         if (sdwDelta == NO_DELTA)
@@ -330,6 +321,7 @@ TTICK CPropPattUnmerge::Unmerge(int iSkipNrEvents, TTICK tMaxTick)
     int iNrEvents = 0;
     TTICK tTick = 0;
     TDELTA sdwDelta = m_poDecoder->Rewind();
+    CEventList oList;
     while (sdwDelta != NO_DELTA)
     {
         const std::uint64_t qwNextTick = std::uint64_t(tTick) + DWORD(sdwDelta);
@@ -340,18 +332,13 @@ TTICK CPropPattUnmerge::Unmerge(int iSkipNrEvents, TTICK tMaxTick)
         }
         tTick = TTICK(qwNextTick);
 
-        CLinkedEvent* poList = nullptr;
-        sdwDelta = m_poDecoder->ExtractEvents(poList);
-        if (!poList)
-            continue;
-        const int iInList = CountEvents(poList);
+        sdwDelta = m_poDecoder->ExtractEvents(oList);
+        const int iInList = CountEvents(oList.Get());
         if (iNrEvents < iSkipNrEvents)
-            poList = DropFirstEvents(poList, std::min(iSkipNrEvents - iNrEvents, iInList));
+            DropFirstEvents(oList, iSkipNrEvents - iNrEvents);
         iNrEvents += iInList;
-        if (!poList)
-            continue;
-        Route(tTick, poList);
-        FreeEventsList(poList);
+        if (!oList.IsEmpty())
+            Route(tTick, oList.Get());
     }
     QD_ASSERT(iNrEvents >= iSkipNrEvents);
 
@@ -383,8 +370,7 @@ void CPropPattUnmerge::Route(TTICK tTick, CLinkedEvent* poList)
 
 void CPropPattUnmerge::RouteChnEvents(TTICK tTick, const CLinkedEvent* poList)
 {
-    CLinkedEvent* apoFirst[PM_NR_CHANNELS] = {};
-    CLinkedEvent* apoLast[PM_NR_CHANNELS] = {};
+    CEventList aoCopies[PM_NR_CHANNELS];
     for (const CLinkedEvent* poEvent = poList; poEvent; poEvent = poEvent->Next())
     {
         if (poEvent->GetClass() != EC_CHMSG)
@@ -395,22 +381,12 @@ void CPropPattUnmerge::RouteChnEvents(TTICK tTick, const CLinkedEvent* poList)
         if (byChannel >= PM_NR_CHANNELS || !m_apoPPatt[byChannel])
             continue;
         // An exhausted pool has reported; the event is lost.
-        CLinkedEvent* poCopy = EventsPool().GetNewEvent();
-        if (!poCopy)
-            continue;
-        *poCopy = *poEvent;
-        if (apoLast[byChannel])
-            apoLast[byChannel] = apoLast[byChannel]->SetNext(poCopy);
-        else
-            apoFirst[byChannel] = apoLast[byChannel] = poCopy;
+        if (CLinkedEvent* poCopy = aoCopies[byChannel].Add())
+            *poCopy = *poEvent;
     }
     for (BYTE byChannel = 0; byChannel < PM_NR_CHANNELS; ++byChannel)
-    {
-        if (!apoFirst[byChannel])
-            continue;
-        m_apoPPatt[byChannel]->PutEvents(tTick, apoFirst[byChannel]);
-        FreeEventsList(apoFirst[byChannel]);
-    }
+        if (!aoCopies[byChannel].IsEmpty())
+            m_apoPPatt[byChannel]->PutEvents(tTick, aoCopies[byChannel].Get());
 }
 
 void CPropPattUnmerge::EndAll(TTICK tTick)

@@ -1,7 +1,7 @@
 // QdRecords.cpp -- parse, size and write of the style chunk records.
 #include "NlzdStyle/QdRecords.h"
 
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecProp.h"
 
 #include <algorithm>
@@ -275,14 +275,12 @@ DWORD QdCountEvents(const BYTE* pbyData, DWORD dwLength)
         return 0;
     CDecProp oDecoder(pbyData, dwLength);
     DWORD dwCount = 0;
+    CEventList oList;
     while (!oDecoder.IsEndOfStream())
     {
-        CLinkedEvent* poList = nullptr;
-        const TDELTA sdwDelta = oDecoder.ExtractEvents(poList);
-        for (const CLinkedEvent* po = poList; po; po = po->Next())
+        const TDELTA sdwDelta = oDecoder.ExtractEvents(oList);
+        for (const CLinkedEvent* po = oList.Get(); po; po = po->Next())
             ++dwCount;
-        if (poList)
-            FreeEventsList(poList);
         if (sdwDelta == NO_DELTA && !oDecoder.IsEndOfStream())
             break; // a corrupt stream ends the count where decoding stopped
     }

@@ -5,7 +5,7 @@
 
 #include "Base/Report.h"
 #include "Kernel/RTEvents/CEvent.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecBase.h"
 #include "Wrap/Kernel/Stream/FileStream.h"
 
@@ -186,30 +186,24 @@ bool CDecBase::PrintAllEvents(const char* pszFileName, bool bChnMsgOnly, bool bN
     int iLineNr = 1;
     bool bComplete = true;
     Rewind();
+    CEventList oList;
     while (!IsEndOfStream())
     {
-        CLinkedEvent* poList = nullptr;
-        const TDELTA sdwDelta = ExtractEvents(poList);
+        const TDELTA sdwDelta = ExtractEvents(oList);
         if (sdwDelta == NO_DELTA && !IsEndOfStream())
         {
-            if (poList)
-                FreeEventsList(poList);
             oFile.Write(kszError, sizeof(kszError) - 1);
             bComplete = false;
             break;
         }
-        if (!poList)
+        if (oList.IsEmpty() || (bChnMsgOnly && oList.Get()->GetClass() != EC_CHMSG))
             continue;
-        if (!bChnMsgOnly || poList->GetClass() == EC_CHMSG)
+        for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
         {
-            for (const CLinkedEvent* poEvent = poList; poEvent; poEvent = poEvent->Next())
-            {
-                const std::size_t nLength =
-                    FormatEventLine(poEvent, GetTick(), bNumberLines ? iLineNr++ : 0, szLine, sizeof(szLine));
-                oFile.Write(szLine, DWORD(nLength));
-            }
+            const std::size_t nLength =
+                FormatEventLine(poEvent, GetTick(), bNumberLines ? iLineNr++ : 0, szLine, sizeof(szLine));
+            oFile.Write(szLine, DWORD(nLength));
         }
-        FreeEventsList(poList);
     }
     const bool bWritten = oFile.Close();
     QdReport("CDecBase::PrintAllEvents() - Save executed.");
