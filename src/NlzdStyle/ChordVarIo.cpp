@@ -36,6 +36,29 @@ constexpr DWORD MICROSECONDS_PER_MINUTE = 60000000;
 constexpr BYTE SMF_CLOCKS_PER_WHOLE = 96;
 constexpr BYTE SMF_32NDS_PER_QUARTER = 8;
 
+// SmfWriteTimeSig -- the data of a time signature meta event: numerator,
+// exponent, MIDI clocks per metronome click (a quarter note's) and 32nd
+// notes per quarter note.
+void SmfWriteTimeSig(const CNstTimeSig& rkoTimeSig, BYTE (&rabyData)[4])
+{
+    rabyData[0] = rkoTimeSig.m_byNumerator;
+    rabyData[1] = rkoTimeSig.m_byDenomExp;
+    rabyData[2] = BYTE(SMF_CLOCKS_PER_WHOLE >> (rkoTimeSig.m_byDenomExp & 7));
+    rabyData[3] = SMF_32NDS_PER_QUARTER;
+}
+
+// SmfReadTimeSig -- the time signature of a time signature meta event's
+// data into roTimeSig, when the bank can hold it (numerator 1 to 31,
+// exponent 0 to 7); otherwise it says nothing usable and roTimeSig stays.
+void SmfReadTimeSig(const BYTE* pkbyData, int iLength, CNstTimeSig& roTimeSig)
+{
+    if (iLength < 2)
+        return;
+    const CNstTimeSig oTimeSig{pkbyData[0], pkbyData[1]};
+    if (oTimeSig.m_byNumerator >= 1 && QdSignatureFits(oTimeSig))
+        roTimeSig = oTimeSig;
+}
+
 // CeilDiv -- the smallest whole number of tDivisor that reaches tValue
 // (tDivisor above 0).
 std::uint64_t CeilDiv(std::uint64_t qwValue, std::uint64_t qwDivisor)
@@ -135,11 +158,9 @@ bool CNstEditIfc::ExportChordVar(CEncoderBase& roEncoder, bool bWithMeta, BYTE b
             const BYTE abyTempo[3] = {BYTE(dwMicroseconds >> 16), BYTE(dwMicroseconds >> 8), BYTE(dwMicroseconds)};
             oMeta.AddMeta(META_SET_TEMPO, abyTempo, 3);
         }
-        const CNstTimeSig& rkoTimeSig = poStyleElem->GetTimeSig();
-        const BYTE abyTimeSig[4] = {rkoTimeSig.m_byNumerator, rkoTimeSig.m_byDenomExp,
-                                    BYTE(SMF_CLOCKS_PER_WHOLE >> (rkoTimeSig.m_byDenomExp & 7)),
-                                    SMF_32NDS_PER_QUARTER};
-        oMeta.AddMeta(META_TIME_SIGNATURE, abyTimeSig, 4);
+        BYTE abyTimeSig[4];
+        SmfWriteTimeSig(poStyleElem->GetTimeSig(), abyTimeSig);
+        oMeta.AddMeta(META_TIME_SIGNATURE, abyTimeSig, sizeof abyTimeSig);
         roEncoder.EncodeEventsAt(0, oMeta.Get());
     }
 
@@ -235,10 +256,26 @@ struct CImportTick0
     CNstTrackParam m_aoParams[NST_NR_TRK];
 };
 
+// MakeChannelMap -- the track each MIDI channel goes to (NST_NR_TRK: none):
+// the track whose channel the table names (the lowest such track), or with
+// m_bFromAnyTrack the one chosen track for every channel.
+void MakeChannelMap(const CNstImportOptions& rkoOptions, BYTE (&rabyChannelMap)[PM_NR_CHANNELS])
+{
+    for (BYTE byChannel = 0; byChannel < PM_NR_CHANNELS; ++byChannel)
+    {
+        rabyChannelMap[byChannel] = NST_NR_TRK;
+        if (rkoOptions.m_bFromAnyTrack)
+            rabyChannelMap[byChannel] = rkoOptions.m_byPNr;
+        else
+            for (BYTE byTrack = NST_NR_TRK; byTrack-- > 0;)
+                if (rkoOptions.m_abyChannels[byTrack] == byChannel)
+                    rabyChannelMap[byChannel] = byTrack;
+    }
+}
+
 // ReadTick0Event -- one event of a list at tick 0; several events of a kind
 // leave the last one's value. A Set Tempo of 0 microseconds and a time
-// signature that the bank cannot hold (numerator 1 to 31, exponent 0 to 7)
-// say nothing usable and are passed over.
+// signature that the bank cannot hold say nothing usable and are passed over.
 void ReadTick0Event(const CEvent& rkoEvent, const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS], CImportTick0& roTick0)
 {
     if (rkoEvent.GetClass() == EC_META)
@@ -251,12 +288,8 @@ void ReadTick0Event(const CEvent& rkoEvent, const BYTE (&rkabyChannelMap)[PM_NR_
             if (dwMicroseconds > 0)
                 roTick0.m_sdwTempo = SDWORD(MICROSECONDS_PER_MINUTE / dwMicroseconds);
         }
-        else if (rkoEvent.GetMetaType() == META_TIME_SIGNATURE && iLength >= 2)
-        {
-            const CNstTimeSig oTimeSig{pkbyData[0], pkbyData[1]};
-            if (oTimeSig.m_byNumerator >= 1 && QdSignatureFits(oTimeSig))
-                roTick0.m_oTimeSig = oTimeSig;
-        }
+        else if (rkoEvent.GetMetaType() == META_TIME_SIGNATURE)
+            SmfReadTimeSig(pkbyData, iLength, roTick0.m_oTimeSig);
         return;
     }
     if (rkoEvent.GetClass() != EC_CHMSG)
@@ -278,6 +311,110 @@ void ReadTick0Event(const CEvent& rkoEvent, const BYTE (&rkabyChannelMap)[PM_NR_
     }
 }
 
+// ReadTick0 -- the element's own time signature and track parameters, then,
+// for a fresh element, what the file's lists at tick 0 say instead. A
+// decoder that ends at tick 0 ends the reading there.
+CImportTick0 ReadTick0(CDecBase& roDecoder, CNstStyleElem& roStyleElem, bool bFresh,
+                       const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS])
+{
+    CImportTick0 oTick0;
+    oTick0.m_oTimeSig = roStyleElem.GetTimeSig();
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        oTick0.m_aoParams[byTrack] = *roStyleElem.GetTrackParam(byTrack);
+    if (!bFresh)
+        return oTick0;
+    TDELTA sdwDelta = roDecoder.Rewind();
+    CEventList oList;
+    while (sdwDelta == 0)
+    {
+        if (!QD_ASSERT_TEXT(!roDecoder.IsEndOfStream(), "!roDecoder.IsFinished()"))
+            break;
+        sdwDelta = roDecoder.ExtractEvents(oList);
+        for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
+            ReadTick0Event(*poEvent, rkabyChannelMap, oTick0);
+    }
+    return oTick0;
+}
+
+// CImportOutputs -- the memory encoders the un-merge writes the tracks (and
+// the meta pattern) into. They outlive the un-merge that writes to them; a
+// track without an encoder takes nothing.
+struct CImportOutputs
+{
+    std::unique_ptr<CMemEncoder> m_apoTracks[NST_NR_TRK];
+    std::unique_ptr<CMemEncoder> m_poMeta;
+};
+
+// SetUpOutputs -- one open encoder per imported track on its channel (every
+// channel with m_bFromAnyTrack), and with m_bWithMeta one for the meta
+// pattern. A table that gives two tracks one channel, or a channel beyond
+// 15, is refused by the un-merge (reported); that track takes nothing.
+void SetUpOutputs(CPropPattUnmerge& roUnmerge, const CNstImportOptions& rkoOptions, BYTE byFirstTrack,
+                  BYTE byEndTrack, CImportOutputs& roOutputs)
+{
+    for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
+    {
+        auto poEncoder = std::make_unique<CMemEncoder>();
+        poEncoder->SetShutNotesReport(false);
+        poEncoder->Open();
+        const BYTE byChannel = rkoOptions.m_bFromAnyTrack ? PM_ALL_CHANNELS : rkoOptions.m_abyChannels[byTrack];
+        if (roUnmerge.AddOutput(*poEncoder, byChannel))
+            roOutputs.m_apoTracks[byTrack] = std::move(poEncoder);
+    }
+    if (rkoOptions.m_bWithMeta)
+    {
+        roOutputs.m_poMeta = std::make_unique<CMemEncoder>();
+        roOutputs.m_poMeta->Open();
+        if (!roUnmerge.SetMetaOutput(*roOutputs.m_poMeta))
+            roOutputs.m_poMeta.reset();
+    }
+}
+
+// StoreTrack -- what the track's encoder received, cleaned, becomes the
+// track's pattern; a track left without events is taken out of use. In a
+// fresh element the pattern follows the element's new time signature and
+// the file's tick-0 parameters become the track's. With bFitLength a shorter
+// pattern is padded with silence to the chord variation's length.
+void StoreTrack(CMemEncoder& roEncoder, BYTE byTrack, bool bFresh, bool bFitLength,
+                const CImportTick0& rkoTick0, CNstStyleElem& roStyleElem, CNstChordVar& roChordVar)
+{
+    CNstPattern* poPattern = roChordVar.GetPattern(byTrack);
+    if (bFresh)
+        poPattern->SetTimeSig(roChordVar.GetTimeSig());
+
+    PatternData oSource(QdPatternChunkId(poPattern->GetType()));
+    oSource.m_dwTotalTicks = roEncoder.GetEndTick();
+    oSource.m_dwTotalEventsDim = roEncoder.GetBytesWritten();
+    oSource.m_pbyEvents = roEncoder.GetBufferStart();
+    const DWORD dwBufferSize = oSource.m_dwTotalEventsDim + QDI_CLEAN_SPARE;
+    std::vector<BYTE> abyCleaned(dwBufferSize);
+    CChannelState oChannelState;
+    PatternData oDest;
+    // A cleaned pattern that does not fit has been reported; the track is
+    // then left without events.
+    if (CleanPattern(oChannelState, oSource, oDest, abyCleaned.data(), dwBufferSize, true) == MA_CLEAN_FAILED)
+    {
+        roChordVar.ClearPattern(byTrack);
+        return;
+    }
+    poPattern->SetData(oDest.m_pbyEvents, oDest.m_dwTotalEventsDim, oDest.m_dwTotalTicks);
+    if (poPattern->IsEmpty())
+    {
+        roChordVar.ClearPattern(byTrack);
+        return;
+    }
+    if (bFresh)
+        *roStyleElem.GetTrackParam(byTrack) = rkoTick0.m_aoParams[byTrack];
+    if (bFitLength && poPattern->GetNrTicks() < roChordVar.GetLength())
+        poPattern->SetLength(roChordVar.GetLength(), true);
+    const TTICK tPatternTicksPerMeasure = poPattern->GetTicksPerMeasure();
+    if (tPatternTicksPerMeasure > 0)
+    {
+        const std::uint64_t qwMeasures = CeilDiv(poPattern->GetNrTicks(), tPatternTicksPerMeasure);
+        poPattern->SetMeasures(BYTE(std::min<std::uint64_t>(qwMeasures, 0xFF)));
+    }
+}
+
 } // namespace
 
 // CNstEditIfc::ImportChordVar -- the element counts as fresh when none of
@@ -292,9 +429,11 @@ void ReadTick0Event(const CEvent& rkoEvent, const BYTE (&rkabyChannelMap)[PM_NR_
 // across the 16-measure limit, or never released by the file) is closed at
 // it by the un-merge, without a report per note. The chord variation then
 // has at least one measure.
-SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE bySeNr, BYTE byCvNr, BYTE byPNr,
-                                   const BYTE (&rkabyChannels)[NST_NR_TRK], bool bFromAnyTrack, bool bFitLength)
+SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr,
+                                   const CNstImportOptions& rkoOptions)
 {
+    const BYTE byPNr = rkoOptions.m_byPNr;
+    const bool bFromAnyTrack = rkoOptions.m_bFromAnyTrack;
     if (!QD_ASSERT(byPNr < 8 || !bFromAnyTrack) || !QD_ASSERT(byCvNr < NST_NR_CV))
         return -1;
     CNstStyleElem* poStyleElem = m_poStyle->GetStyleElem(bySeNr);
@@ -303,34 +442,8 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE byS
     const bool bFresh = poStyleElem->IsEmpty();
 
     BYTE abyChannelMap[PM_NR_CHANNELS];
-    for (BYTE byChannel = 0; byChannel < PM_NR_CHANNELS; ++byChannel)
-    {
-        abyChannelMap[byChannel] = NST_NR_TRK;
-        if (bFromAnyTrack)
-            abyChannelMap[byChannel] = byPNr;
-        else
-            for (BYTE byTrack = NST_NR_TRK; byTrack-- > 0;)
-                if (rkabyChannels[byTrack] == byChannel)
-                    abyChannelMap[byChannel] = byTrack;
-    }
-
-    CImportTick0 oTick0;
-    oTick0.m_oTimeSig = poStyleElem->GetTimeSig();
-    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-        oTick0.m_aoParams[byTrack] = *poStyleElem->GetTrackParam(byTrack);
-    if (bFresh)
-    {
-        TDELTA sdwDelta = roDecoder.Rewind();
-        while (sdwDelta == 0)
-        {
-            if (!QD_ASSERT_TEXT(!roDecoder.IsEndOfStream(), "!roDecoder.IsFinished()"))
-                break;
-            CEventList oList;
-            sdwDelta = roDecoder.ExtractEvents(oList);
-            for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
-                ReadTick0Event(*poEvent, abyChannelMap, oTick0);
-        }
-    }
+    MakeChannelMap(rkoOptions, abyChannelMap);
+    const CImportTick0 oTick0 = ReadTick0(roDecoder, *poStyleElem, bFresh, abyChannelMap);
     const TTICK tTicksPerMeasure = oTick0.m_oTimeSig.GetTicksPerMeasure();
     if (!QD_ASSERT(tTicksPerMeasure > 0))
         return -1;
@@ -339,31 +452,11 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE byS
     const BYTE byFirstTrack = bAllTracks ? 0 : byPNr;
     const BYTE byEndTrack = bAllTracks ? NST_NR_TRK : BYTE(byPNr + 1);
 
-    // The encoders outlive the un-merge that writes to them.
-    std::unique_ptr<CMemEncoder> apoEncoders[NST_NR_TRK];
-    std::unique_ptr<CMemEncoder> poMetaEncoder;
+    CImportOutputs oOutputs;
     const TTICK tMaxTick = tTicksPerMeasure * NST_IMPORT_MAX_MEASURES;
     CStyleMsgFilter oFilter(tMaxTick);
     CPropPattUnmerge oUnmerge(roDecoder, &oFilter);
-    for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
-    {
-        auto poEncoder = std::make_unique<CMemEncoder>();
-        poEncoder->SetShutNotesReport(false);
-        poEncoder->Open();
-        // A table that gives two tracks one channel, or a channel beyond 15,
-        // is refused by the un-merge (reported); that track takes nothing.
-        if (!oUnmerge.AddOutput(*poEncoder, bFromAnyTrack ? PM_ALL_CHANNELS : rkabyChannels[byTrack]))
-            continue;
-        apoEncoders[byTrack] = std::move(poEncoder);
-    }
-    if (bWithMeta)
-    {
-        poMetaEncoder = std::make_unique<CMemEncoder>();
-        poMetaEncoder->Open();
-        if (!oUnmerge.SetMetaOutput(*poMetaEncoder))
-            poMetaEncoder.reset();
-    }
-
+    SetUpOutputs(oUnmerge, rkoOptions, byFirstTrack, byEndTrack, oOutputs);
     const TTICK tLength = oUnmerge.Unmerge(0, tMaxTick);
 
     if (bFresh)
@@ -373,10 +466,10 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE byS
     // fresh) takes the new time signature as a new one would.
     if (bFresh)
         poChordVar->SetTimeSig(oTick0.m_oTimeSig);
-    if (poMetaEncoder)
-        poChordVar->SetMetaPattern(poMetaEncoder->GetBufferStart(), poMetaEncoder->GetBytesWritten());
+    if (oOutputs.m_poMeta)
+        poChordVar->SetMetaPattern(oOutputs.m_poMeta->GetBufferStart(), oOutputs.m_poMeta->GetBytesWritten());
     const TTICK tCvTicksPerMeasure = poChordVar->GetTicksPerMeasure();
-    if ((poChordVar->IsEmpty() || bFitLength) && tCvTicksPerMeasure > 0)
+    if ((poChordVar->IsEmpty() || rkoOptions.m_bFitLength) && tCvTicksPerMeasure > 0)
     {
         const BYTE byMeasures = BYTE(std::clamp<std::uint64_t>(CeilDiv(tLength, tCvTicksPerMeasure), 1, 0xFF));
         poChordVar->SetMeasures(byMeasures);
@@ -384,48 +477,8 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE byS
     }
 
     for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
-    {
-        CMemEncoder* poEncoder = apoEncoders[byTrack].get();
-        if (!poEncoder)
-            continue;
-        CNstPattern* poPattern = poChordVar->GetPattern(byTrack);
-        // In a fresh element every pattern is empty; one already in use
-        // follows the element's new time signature like a new one.
-        if (bFresh)
-            poPattern->SetTimeSig(poChordVar->GetTimeSig());
-
-        PatternData oSource(QdPatternChunkId(poPattern->GetType()));
-        oSource.m_dwTotalTicks = poEncoder->GetEndTick();
-        oSource.m_dwTotalEventsDim = poEncoder->GetBytesWritten();
-        oSource.m_pbyEvents = poEncoder->GetBufferStart();
-        const DWORD dwBufferSize = oSource.m_dwTotalEventsDim + QDI_CLEAN_SPARE;
-        std::vector<BYTE> abyCleaned(dwBufferSize);
-        CChannelState oChannelState;
-        PatternData oDest;
-        // A cleaned pattern that does not fit has been reported; the track
-        // is then left without events.
-        if (CleanPattern(oChannelState, oSource, oDest, abyCleaned.data(), dwBufferSize, true) == MA_CLEAN_FAILED)
-        {
-            poChordVar->ClearPattern(byTrack);
-            continue;
-        }
-        poPattern->SetData(oDest.m_pbyEvents, oDest.m_dwTotalEventsDim, oDest.m_dwTotalTicks);
-        if (poPattern->IsEmpty())
-        {
-            poChordVar->ClearPattern(byTrack);
-            continue;
-        }
-        if (bFresh)
-            *poStyleElem->GetTrackParam(byTrack) = oTick0.m_aoParams[byTrack];
-        if (bFitLength && poPattern->GetNrTicks() < poChordVar->GetLength())
-            poPattern->SetLength(poChordVar->GetLength(), true);
-        const TTICK tPatternTicksPerMeasure = poPattern->GetTicksPerMeasure();
-        if (tPatternTicksPerMeasure > 0)
-        {
-            const std::uint64_t qwMeasures = CeilDiv(poPattern->GetNrTicks(), tPatternTicksPerMeasure);
-            poPattern->SetMeasures(BYTE(std::min<std::uint64_t>(qwMeasures, 0xFF)));
-        }
-    }
+        if (CMemEncoder* poEncoder = oOutputs.m_apoTracks[byTrack].get())
+            StoreTrack(*poEncoder, byTrack, bFresh, rkoOptions.m_bFitLength, oTick0, *poStyleElem, *poChordVar);
     return oTick0.m_sdwTempo;
 }
 

@@ -149,8 +149,11 @@ bool CNstEditIfc::ImportFromSmf(const BYTE* pkbyFile, DWORD dwSize, BYTE bySeNr,
     CMidiIn oMidiIn(pkbyFile, dwSize);
     if (!oMidiIn.Open() || !oMidiIn.GetDecoder())
         return false;
-    const SDWORD sdwTempo = ImportChordVar(*oMidiIn.GetDecoder(), byPNr >= NST_NR_TRK, bySeNr, byCvNr, byPNr,
-                                           NST_TRACK_CHANNELS, bFromAnyTrack, true);
+    CNstImportOptions oOptions;
+    oOptions.m_byPNr = byPNr;
+    oOptions.m_bWithMeta = byPNr >= NST_NR_TRK;
+    oOptions.m_bFromAnyTrack = bFromAnyTrack;
+    const SDWORD sdwTempo = ImportChordVar(*oMidiIn.GetDecoder(), bySeNr, byCvNr, oOptions);
     if (sdwTempo > 0)
         m_sdwTempo = sdwTempo;
     return true;

@@ -32,6 +32,8 @@
 #include "MemCoder/PatMerge.h"
 #include "NlzdStyle/NlzdStyle.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 class CDecBase;
@@ -68,6 +70,27 @@ public:
 
 private:
     TTICK m_tEndTick;
+};
+
+// CNstImportOptions -- what ImportChordVar takes from a stream and where it
+// puts it.
+struct CNstImportOptions
+{
+    CNstImportOptions() { std::copy(std::begin(NST_TRACK_CHANNELS), std::end(NST_TRACK_CHANNELS), m_abyChannels); }
+
+    // The track to import, or NST_ALL_TRACKS (any number from NST_NR_TRK on).
+    BYTE m_byPNr = NST_ALL_TRACKS;
+    // Track-to-channel table: channel c goes to the track whose entry is c.
+    // (NST_TRACK_CHANNELS unless the caller says otherwise).
+    BYTE m_abyChannels[NST_NR_TRK];
+    // Every channel goes to track m_byPNr instead ("byPNr < 8 ||
+    // !bFromAnyTrack").
+    bool m_bFromAnyTrack = false;
+    // With all tracks, the chord variation's meta pattern too.
+    bool m_bWithMeta = false;
+    // The chord variation's length follows the file, and shorter tracks are
+    // padded with silence.
+    bool m_bFitLength = true;
 };
 
 class CNstEditIfc
@@ -153,16 +176,11 @@ public:
                         const BYTE (&rkabyChannels)[NST_NR_TRK], SDWORD sdwTempo);
 
     // CNstEditIfc::ImportChordVar -- the events of roDecoder (rewound here)
-    // become the chord variation's patterns (byPNr 8 or more: all tracks,
-    // with bWithMeta also the meta pattern), at most 16 measures of them.
-    // Channel c goes to the track whose channel in rkabyChannels is c, or,
-    // with bFromAnyTrack, every channel to track byPNr ("byPNr < 8 ||
-    // !bFromAnyTrack"). When the element holds no events yet, the tick-0
-    // time signature and track parameters of the file become the element's.
-    // bFitLength makes the chord variation's length follow the file and pads
-    // shorter tracks with silence. Returns the tempo found at tick 0, or -1.
-    SDWORD ImportChordVar(CDecBase& roDecoder, bool bWithMeta, BYTE bySeNr, BYTE byCvNr, BYTE byPNr,
-                          const BYTE (&rkabyChannels)[NST_NR_TRK], bool bFromAnyTrack, bool bFitLength);
+    // become the chord variation's patterns, at most 16 measures of them,
+    // as rkoOptions say (CNstImportOptions). When the element holds no
+    // events yet, the tick-0 time signature and track parameters of the file
+    // become the element's. Returns the tempo found at tick 0, or -1.
+    SDWORD ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr, const CNstImportOptions& rkoOptions);
 
     // CNstEditIfc::FitPatternMeasures -- sets the measures of a pattern in
     // use to a divisor of the chord variation's, starting from byTrLength (at

@@ -455,8 +455,10 @@ TEST(ChordVarImport, ChannelMap)
     auto ImportTrack = [&](BYTE bySe, BYTE byCv, BYTE byPNr, bool bFromAnyTrack) {
         CMidiIn oIn(abyFile.data(), DWORD(abyFile.size()));
         EXPECT_TRUE(oIn.Open());
-        return oEdit.ImportChordVar(*oIn.GetDecoder(), false, bySe, byCv, byPNr, NST_TRACK_CHANNELS, bFromAnyTrack,
-                                    true);
+        CNstImportOptions oOptions;
+        oOptions.m_byPNr = byPNr;
+        oOptions.m_bFromAnyTrack = bFromAnyTrack;
+        return oEdit.ImportChordVar(*oIn.GetDecoder(), bySe, byCv, oOptions);
     };
     EXPECT_EQ(ImportTrack(0, 0, 4, true), -1);
     EXPECT_EQ(PatternEvents(*ChordVar(oEdit, 0, 0).FindPattern(4)).size(), 4u) << "three notes and the end";
