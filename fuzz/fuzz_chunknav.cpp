@@ -42,8 +42,8 @@ DWORD Touch(const BYTE* pby, DWORD dwLength)
 
 void CheckBalance(const CChunkNav& rkoNav, DWORD dwCapacity)
 {
-    if (rkoNav.m_sdwExtraLength >= 0)
-        QdFuzz::Require(std::uint64_t(rkoNav.m_dwSize) + std::uint64_t(rkoNav.m_sdwExtraLength) == dwCapacity,
+    if (rkoNav.m_sdwfnExtraLength() >= 0)
+        QdFuzz::Require(std::uint64_t(rkoNav.m_dwfnUsedSize()) + std::uint64_t(rkoNav.m_sdwfnExtraLength()) == dwCapacity,
                         "used size + reserve != capacity");
 }
 
@@ -60,9 +60,9 @@ DWORD Walk(CChunkNav& roNav, DWORD dwCapacity)
     {
         QdFuzz::Require(++dwChunks <= dwMaxChunks, "walk visits more chunks than the block can hold");
         dwSum += Touch(roNav.m_pbyfnHeader(), 8);
-        if (roNav.m_sdwExtraLength >= 0)
+        if (roNav.m_sdwfnExtraLength() >= 0)
         {
-            QdFuzz::Require(roNav.m_dwfnOffset() + std::uint64_t(roNav.m_dwfnSize()) <= roNav.m_dwSize,
+            QdFuzz::Require(roNav.m_dwfnOffset() + std::uint64_t(roNav.m_dwfnSize()) <= roNav.m_dwfnUsedSize(),
                             "a chunk reaches past the used tree");
             dwSum += Touch(roNav.m_pbyfnData(), roNav.m_dwfnDataLength());
         }

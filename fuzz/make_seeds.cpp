@@ -144,9 +144,9 @@ std::vector<Bytes> CompactStreams(Bytes abyStyle)
     oNav.m_ofnRewind();
     while (oNav.m_ofnFind(CChunkId(), typeAny, typeFinal, 0, 0))
     {
-        if (oNav.m_wLevel != 2)
+        if (oNav.m_wfnLevel() != 2)
             continue;
-        const BYTE byParent = oNav.m_poCurrent->m_poParent->m_poHeader->m_byId;
+        const BYTE byParent = oNav.m_pofnCurrent()->m_poParent->m_poHeader->m_byId;
         const BYTE byId = oNav.m_pbyfnHeader()[0];
         if (byParent == 2 && byId >= 2)
         {
@@ -191,7 +191,7 @@ std::vector<Bytes> SingleStyleBanks(const Bytes& rkabyBlock)
             oNav.m_ofnDelete();
         while (fnFindSlot(oNav, 1))
             oNav.m_ofnDelete();
-        aby.resize(oNav.m_dwSize);
+        aby.resize(oNav.m_dwfnUsedSize());
         aoBanks.push_back(aby);
     }
     return aoBanks;

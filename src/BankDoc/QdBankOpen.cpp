@@ -131,7 +131,7 @@ bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
     m_pbyBlock = std::make_unique<BYTE[]>(BANK_BLOCK_SIZE);
     std::memcpy(m_pbyBlock.get(), abyFile.data(), abyFile.size());
     m_poNav = std::make_unique<CChunkNavComp>(m_pbyBlock.get(), BANK_BLOCK_SIZE);
-    if (m_poNav->m_sdwExtraLength < 0 || !WalkSlots())
+    if (m_poNav->m_sdwfnExtraLength() < 0 || !WalkSlots())
     {
         m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
         return false;

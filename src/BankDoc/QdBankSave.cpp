@@ -56,9 +56,9 @@ EQdWriteBack CQdBankDoc::WriteBackStyle()
             {
                 CChunkNav oBuilt(pbyBuilt.get(), dwBuilt);
                 const std::int64_t lGrowth = std::int64_t(oBuilt.m_dwfnSize()) - roNav.m_dwfnSize();
-                if (oBuilt.m_sdwExtraLength < 0)
+                if (oBuilt.m_sdwfnExtraLength() < 0)
                     eResult = QD_WRITEBACK_NO_DATA;
-                else if (lGrowth > roNav.m_sdwExtraLength)
+                else if (lGrowth > roNav.m_sdwfnExtraLength())
                     eResult = QD_WRITEBACK_NO_ROOM;
                 else
                 {

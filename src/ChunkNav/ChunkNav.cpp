@@ -597,10 +597,10 @@ bool CChunkNavComp::m_bfnCompress(BYTE byVersion, BYTE byMethod)
         return false;
     // Data that does not compress may grow past the reserve: reported and
     // refused with the chunk unchanged.
-    if (!m_bfnResize(m_poCurrent, m_pbyfnData() + dwLength, sdwfnSaturate(std::int64_t(dwEncoded) - dwLength)))
+    if (!m_bfnResize(m_pofnCurrentNode(), m_pbyfnData() + dwLength, sdwfnSaturate(std::int64_t(dwEncoded) - dwLength)))
         return false;
     std::memcpy(m_pbyfnData(), pbyEncoded.get(), dwEncoded);
-    m_poCurrent->m_poHeader->m_byFlags |= CNCF_COMPRESSED;
+    m_pofnCurrentNode()->m_poHeader->m_byFlags |= CNCF_COMPRESSED;
     return true;
 }
 
@@ -620,14 +620,14 @@ bool CChunkNavComp::m_bfnDecompress(bool bCheck)
     // the reserve before anything is allocated for it. A stream that does not
     // fit is a corrupt or oversized file, which the caller words; no report.
     const std::int64_t lGrowth = std::int64_t(dwDecoded) - dwLength;
-    if (lGrowth > m_sdwExtraLength)
+    if (lGrowth > m_sdwfnExtraLength())
         return false;
     std::unique_ptr<BYTE[]> pbyDecoded = std::make_unique_for_overwrite<BYTE[]>(dwDecoded);
     if (oCodec.Decode(pbyDecoded.get(), dwDecoded, bCheck) != dwDecoded)
         return false;
-    if (!m_bfnResize(m_poCurrent, m_pbyfnData() + dwLength, SDWORD(lGrowth)))
+    if (!m_bfnResize(m_pofnCurrentNode(), m_pbyfnData() + dwLength, SDWORD(lGrowth)))
         return false;
     std::memcpy(m_pbyfnData(), pbyDecoded.get(), dwDecoded);
-    m_poCurrent->m_poHeader->m_byFlags &= BYTE(~CNCF_COMPRESSED);
+    m_pofnCurrentNode()->m_poHeader->m_byFlags &= BYTE(~CNCF_COMPRESSED);
     return true;
 }

@@ -14,9 +14,10 @@
 // writes only inside the block it was given. A chunk whose header or data
 // does not fit inside its parent's data is treated as the end of that
 // container; an edit that would grow the tree past the block is reported and
-// refused. A tree whose root does not fit the block leaves m_sdwExtraLength
-// negative and the navigator refuses to enter or edit it, so the owner tests
-// m_sdwExtraLength after construction and refuses such a file.
+// refused. A tree whose root does not fit the block leaves the reserve
+// (m_sdwfnExtraLength) negative and the navigator refuses to enter or edit
+// it, so the owner tests the reserve after construction and refuses such a
+// file.
 #pragma once
 
 #include "Base/QdTypes.h"
@@ -152,13 +153,19 @@ public:
     BYTE* m_pbyfnFinalData(DWORD dwLength);
     void m_fnWriteData(const BYTE* pbySource, DWORD dwLength, DWORD dwOffset);
 
-    CChunkNode* m_poCurrent; // current path entry, never null
-    BYTE* m_pbyData;         // start of the block, not owned
-    DWORD m_dwSize;          // bytes used by the tree: the root's size
-    SDWORD m_sdwExtraLength; // free reserve: capacity - m_dwSize; negative: unusable tree
-    WORD m_wLevel;           // depth of the current chunk, root = 0
+    // The navigator's state, read-only to callers: the current path entry
+    // (never null), the block (not owned), the bytes the tree uses (the
+    // root's size), the free reserve behind it (capacity - used size;
+    // negative: an unusable tree) and the depth of the current chunk (root 0).
+    const CChunkNode* m_pofnCurrent() const { return m_poCurrent; }
+    const BYTE* m_pbyfnBlock() const { return m_pbyData; }
+    SDWORD m_sdwfnExtraLength() const { return m_sdwExtraLength; }
+    WORD m_wfnLevel() const { return m_wLevel; }
 
 protected:
+    // m_pofnCurrentNode -- the current path entry, for the editing steps of
+    // derived navigators.
+    CChunkNode* m_pofnCurrentNode() const { return m_poCurrent; }
     // m_bfnResize -- opens (sdwDelta > 0) or closes (sdwDelta < 0) room at
     // pbyAt by moving the rest of the used tree, and adds sdwDelta to the
     // length of poFirst and of every chunk enclosing it. Needs a sound path.
@@ -169,6 +176,12 @@ protected:
     bool m_bfnPathIsSound() const;
 
 private:
+    CChunkNode* m_poCurrent; // current path entry, never null
+    BYTE* m_pbyData;         // start of the block, not owned
+    DWORD m_dwSize;          // bytes used by the tree: the root's size
+    SDWORD m_sdwExtraLength; // free reserve: capacity - m_dwSize; negative: unusable tree
+    WORD m_wLevel;           // depth of the current chunk, root = 0
+
     void m_fnSetUnusable();
     void m_fnPush(CChunkHeader* poHeader);
     CChunkId m_ofnCurrentId() const;

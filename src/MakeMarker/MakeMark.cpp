@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 // ---------------------------------------------------------------------------
 // Pattern table
@@ -36,14 +37,19 @@ void CPatternTable::Release()
     m_wNrPatterns = 0;
 }
 
-// CPatternTable::GetPattern -- a record whose chunk was parsed has its chunk
-// ID 2 to 4; unparsed ones keep ID 0.
-PatternData* CPatternTable::GetPattern(WORD wRef) const
+// CPatternTable::GetPattern -- a record whose chunk was parsed has a
+// pattern chunk's ID; unparsed ones keep ID 0.
+const PatternData* CPatternTable::GetPattern(WORD wRef) const
 {
     if (!m_poPatternData || wRef < 1 || wRef > m_wNrPatterns)
         return nullptr;
-    PatternData& roPattern = m_poPatternData[wRef - 1];
-    return roPattern.m_byChunkId >= 2 && roPattern.m_byChunkId <= 4 ? &roPattern : nullptr;
+    const PatternData& rkoPattern = m_poPatternData[wRef - 1];
+    return QdIsPatternChunkId(rkoPattern.m_byChunkId) ? &rkoPattern : nullptr;
+}
+
+PatternData* CPatternTable::GetPattern(WORD wRef)
+{
+    return const_cast<PatternData*>(std::as_const(*this).GetPattern(wRef));
 }
 
 // ---------------------------------------------------------------------------
@@ -61,7 +67,7 @@ bool MakeMarkIsPatternChunk(const CChunkNav& rkoNav)
 // MakeMarkToLevel -- leaves until the depth is reached.
 void MakeMarkToLevel(CChunkNav& roNav, WORD wLevel)
 {
-    while (roNav.m_wLevel > wLevel && roNav.m_ofnLeave())
+    while (roNav.m_wfnLevel() > wLevel && roNav.m_ofnLeave())
     {
     }
 }
@@ -70,7 +76,7 @@ void MakeMarkToLevel(CChunkNav& roNav, WORD wLevel)
 // one by one rather than searched, so nothing below them is visited.
 bool MakeMarkEnterChild(CChunkNav& roNav, BYTE byId, EChunkType eType)
 {
-    const WORD wLevel = roNav.m_wLevel;
+    const WORD wLevel = roNav.m_wfnLevel();
     if (!roNav.m_ofnEnter())
         return false;
     do

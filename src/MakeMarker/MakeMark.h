@@ -73,7 +73,8 @@ public:
     // CPatternTable::GetPattern -- the record that the 1-based reference
     // wRef names, or null when it names none (0, beyond the table, or a
     // record whose chunk could not be parsed).
-    PatternData* GetPattern(WORD wRef) const;
+    const PatternData* GetPattern(WORD wRef) const;
+    PatternData* GetPattern(WORD wRef);
 
     std::unique_ptr<PatternData[]> m_poPatternData; // null when released
     WORD m_wNrPatterns = 0;

@@ -51,7 +51,7 @@ bool MakeMarkWritePatInfo(CChunkNav& roNav, const PatInfoData& rkoPatInfo);
 class CChordVarWalk
 {
 public:
-    explicit CChordVarWalk(CChunkNav& roNav) : m_roNav(roNav), m_wStyleLevel(roNav.m_wLevel) {}
+    explicit CChordVarWalk(CChunkNav& roNav) : m_roNav(roNav), m_wStyleLevel(roNav.m_wfnLevel()) {}
 
     // CChordVarWalk::Next -- to the next chord variation; false at the end.
     bool Next();
@@ -60,7 +60,7 @@ private:
     // Step -- the next chunk in pre-order, entering only the style and its
     // element containers; false back on the style.
     bool Step();
-    WORD Depth() const { return WORD(m_roNav.m_wLevel - m_wStyleLevel); }
+    WORD Depth() const { return WORD(m_roNav.m_wfnLevel() - m_wStyleLevel); }
 
     CChunkNav& m_roNav;
     WORD m_wStyleLevel;

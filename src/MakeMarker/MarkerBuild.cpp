@@ -274,7 +274,7 @@ bool bfnParseChordVar(const CChunkNav& rkoNav, ChordVarData& roChordVarData)
 DWORD MakeMarkPrepareStyle(CChunkNav& roStyleNav, CPatternTable& roTable)
 {
     roTable.Release();
-    const WORD wStyleLevel = roStyleNav.m_wLevel;
+    const WORD wStyleLevel = roStyleNav.m_wfnLevel();
     const DWORD dwStyleSize = roStyleNav.m_dwfnSize();
     CPrepareState oState;
     oState.m_qwEstimate = dwStyleSize;
@@ -430,9 +430,10 @@ bool bfnFlattenGroup(const CPatternTable& rkoTable, const PatInfoData& rkoPatInf
         pkoFirst ? pkoFirst->m_byChunkId : QdPatternChunkId(byType <= QDI_MAX_PATTERN_TYPE ? byType : 0);
     const TTICK tEnd = rkoChordVarData.m_dwTotalTicks;
 
-    if (roFlatNav.m_sdwExtraLength < MIN_PATTERN_ROOM)
-        return QD_ASSERT(roFlatNav.m_sdwExtraLength >= MIN_PATTERN_ROOM);
-    const DWORD dwData = DWORD(roFlatNav.m_sdwExtraLength) - sizeof(CChunkHeader);
+    if (roFlatNav.m_sdwfnExtraLength() < MIN_PATTERN_ROOM)
+        return QD_ASSERT_TEXT(roFlatNav.m_sdwfnExtraLength() >= MIN_PATTERN_ROOM,
+                              "roFlatNav.m_sdwExtraLength >= MIN_PATTERN_ROOM");
+    const DWORD dwData = DWORD(roFlatNav.m_sdwfnExtraLength()) - sizeof(CChunkHeader);
     if (!roFlatNav.m_ofnInsertAfter(typeNotFinal, typeFinal, CChunkId(byChunkId), 0, 0, dwData))
         return false;
     BYTE* pbyData = roFlatNav.m_pbyfnData();
@@ -559,14 +560,14 @@ std::unique_ptr<CChunkNav> MakeMarkFlattenStyle(CPatternTable& roTable, CChunkNa
 {
     if (!QD_ASSERT_TEXT(roTable.m_poPatternData, "m_poPatternData"))
         return nullptr;
-    const WORD wStyleLevel = roStyleNav.m_wLevel;
+    const WORD wStyleLevel = roStyleNav.m_wfnLevel();
     auto poFlatNav = std::make_unique<CChunkNav>(&roStyleNav, pbyBuffer, dwSize);
     auto Fail = [&]() -> std::unique_ptr<CChunkNav> {
         roTable.Release();
         MakeMarkToLevel(roStyleNav, wStyleLevel);
         return nullptr;
     };
-    if (poFlatNav->m_sdwExtraLength < 0)
+    if (poFlatNav->m_sdwfnExtraLength() < 0)
         return Fail();
 
     PatInfoData oPatInfoData;
@@ -582,10 +583,10 @@ std::unique_ptr<CChunkNav> MakeMarkFlattenStyle(CPatternTable& roTable, CChunkNa
     }
 
     // The copy keeps its pattern info and nothing after it.
-    const WORD wInfoLevel = poFlatNav->m_wLevel;
+    const WORD wInfoLevel = poFlatNav->m_wfnLevel();
     if (poFlatNav->m_ofnNext())
     {
-        while (poFlatNav->m_wLevel == wInfoLevel)
+        while (poFlatNav->m_wfnLevel() == wInfoLevel)
             if (!poFlatNav->m_ofnDelete())
                 return Fail();
         if (!poFlatNav->m_ofnEnter(CChunkId(QDI_ID_PAT_INFO), typeNotFinal, typeFinal))

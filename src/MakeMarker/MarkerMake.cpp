@@ -95,7 +95,7 @@ bool OpenPatInfo(CChunkNav& roStyleNav, WORD wStyleLevel, PatInfoData& roPatInfo
 // with a generous one.
 DWORD MakeMarkConsistencyCheck(CChunkNav& roStyleNav)
 {
-    const WORD wStyleLevel = roStyleNav.m_wLevel;
+    const WORD wStyleLevel = roStyleNav.m_wfnLevel();
     PatInfoData oPatInfoData;
     if (!OpenPatInfo(roStyleNav, wStyleLevel, oPatInfoData))
         return 0;
@@ -163,7 +163,7 @@ struct CMergeRecord
 // the deletions actually made.
 DWORD MakeMarkMergePatterns(CChunkNav& roStyleNav)
 {
-    const WORD wStyleLevel = roStyleNav.m_wLevel;
+    const WORD wStyleLevel = roStyleNav.m_wfnLevel();
     PatInfoData oPatInfoData;
     if (!OpenPatInfo(roStyleNav, wStyleLevel, oPatInfoData))
         return 0;
@@ -199,7 +199,7 @@ DWORD MakeMarkMergePatterns(CChunkNav& roStyleNav)
 
     // Delete the duplicates. After a deletion the following chunk is current.
     MakeMarkGoToPatInfo(roStyleNav, wStyleLevel);
-    const WORD wInfoLevel = roStyleNav.m_wLevel;
+    const WORD wInfoLevel = roStyleNav.m_wfnLevel();
     DWORD dwPatNum = 0;
     DWORD dwDeleted = 0;
     bool bMore = bool(roStyleNav.m_ofnNext());
@@ -214,7 +214,7 @@ DWORD MakeMarkMergePatterns(CChunkNav& roStyleNav)
                     break;
                 roRecord.m_bDeleted = true;
                 ++dwDeleted;
-                bMore = roStyleNav.m_wLevel == wInfoLevel;
+                bMore = roStyleNav.m_wfnLevel() == wInfoLevel;
                 continue;
             }
         }
@@ -517,7 +517,7 @@ class CMakeMarkers
 {
 public:
     CMakeMarkers(CChunkNav& roNav, WORD wSigCode, int iTarget)
-        : m_roNav(roNav), m_wStyleLevel(roNav.m_wLevel), m_wSigCode(wSigCode), m_iTarget(iTarget)
+        : m_roNav(roNav), m_wStyleLevel(roNav.m_wfnLevel()), m_wSigCode(wSigCode), m_iTarget(iTarget)
     {
     }
 
@@ -696,7 +696,7 @@ int CMakeMarkers::Run()
             Grow(std::int64_t(rkoRewrite.m_oRecord.m_dwSize) - rkoRewrite.m_dwOldLength);
         const std::int64_t sqwNewInfoLength = std::int64_t(PatInfoData::SizeFor(awRefs.size()));
         Grow(sqwNewInfoLength - sqwInfoLength);
-        if (!QD_ASSERT(sqwNeeded <= m_roNav.m_sdwExtraLength))
+        if (!QD_ASSERT_TEXT(sqwNeeded <= m_roNav.m_sdwfnExtraLength(), "sqwNeeded <= m_roNav.m_sdwExtraLength"))
             break;
 
         const bool bApplied = Apply(dwChild, oPlan, awRefs, aoRewrites);
@@ -717,7 +717,7 @@ int CMakeMarkers::Run()
 // first style element's time signature (its split code).
 int MakeMarkMakeMarkers(CChunkNav& roStyleNav, int iTarget)
 {
-    const WORD wStyleLevel = roStyleNav.m_wLevel;
+    const WORD wStyleLevel = roStyleNav.m_wfnLevel();
     StyleElementInfoData oElementInfo;
     bool bSignature = MakeMarkEnterChild(roStyleNav, QDI_ID_ELEMENT, typeNotFinal) &&
                       roStyleNav.m_ofnEnter(CChunkId(QDI_ID_ELEM_INFO), typeNotFinal, typeFinal) &&

@@ -104,7 +104,7 @@ private:
 // elements in chunk order. The main navigator ends where it started.
 void CNstQdReader::Read()
 {
-    const WORD wStartLevel = m_roNav.m_wLevel;
+    const WORD wStartLevel = m_roNav.m_wfnLevel();
     CChunkId oId = m_roNav.m_ofnEnter(CChunkId(QDI_ID_STYLE_INFO), typeNotFinal, typeFinal);
     if (!QD_ASSERT(oId))
         return;
@@ -133,7 +133,7 @@ void CNstQdReader::Read()
             m_poPatternNav.reset();
         }
     }
-    while (m_roNav.m_wLevel > wStartLevel && m_roNav.m_ofnLeave())
+    while (m_roNav.m_wfnLevel() > wStartLevel && m_roNav.m_ofnLeave())
     {
     }
 }
@@ -432,7 +432,7 @@ EQdWriteResult CNstQdWriter::NewChunk(bool bFirstChild, bool bFinal, BYTE byId, 
 {
     rpbyData = nullptr;
     const std::uint64_t qwGrowth = sizeof(CChunkHeader) + std::uint64_t(bFinal ? dwSize : 0);
-    if (m_roNav.m_sdwExtraLength < 0 || qwGrowth > std::uint64_t(m_roNav.m_sdwExtraLength))
+    if (m_roNav.m_sdwfnExtraLength() < 0 || qwGrowth > std::uint64_t(m_roNav.m_sdwfnExtraLength()))
         return qdWriteNoRoom;
     const EChunkType eType = bFinal ? typeFinal : typeNotFinal;
     const CChunkId oId =
@@ -811,7 +811,7 @@ std::unique_ptr<CNstBankData> CNstQdIfc::WriteStyle(CNstStyle& roStyle)
         if (eResult == qdWriteFailed)
             return nullptr;
         // A larger buffer of our own choosing also keeps the spare room.
-        if (eResult == qdWriteDone && (bFirstAttempt || roNav.m_sdwExtraLength >= SDWORD(QDI_SIZE_SPARE)))
+        if (eResult == qdWriteDone && (bFirstAttempt || roNav.m_sdwfnExtraLength() >= SDWORD(QDI_SIZE_SPARE)))
         {
             roNav.m_ofnRewind();
             return poBankData;

@@ -199,9 +199,9 @@ CLoaded Load(CStyleBlock& roBlock, bool bRead = false)
 {
     CLoaded oLoaded;
     CPatternTable oTable;
-    const WORD wLevel = roBlock.m_poNav->m_wLevel;
+    const WORD wLevel = roBlock.m_poNav->m_wfnLevel();
     oLoaded.m_dwPrepared = MakeMarkPrepareStyle(*roBlock.m_poNav, oTable);
-    EXPECT_EQ(roBlock.m_poNav->m_wLevel, wLevel);
+    EXPECT_EQ(roBlock.m_poNav->m_wfnLevel(), wLevel);
     if (!oLoaded.m_dwPrepared)
     {
         EXPECT_FALSE(oTable.m_poPatternData);
@@ -217,7 +217,7 @@ CLoaded Load(CStyleBlock& roBlock, bool bRead = false)
     EXPECT_TRUE(poFlat);
     if (!poFlat)
         return oLoaded;
-    EXPECT_EQ(poFlat->m_wLevel, 0);
+    EXPECT_EQ(poFlat->m_wfnLevel(), 0);
     if (bRead)
         CNstQdIfc oStyle(poFlat.get());
     oLoaded.m_bFlattened = true;
@@ -547,7 +547,7 @@ TEST(MakeMarkSave, ConsistencyCheckCountsAndReplacesChangedPatterns)
     CReportCapture oReports;
     EXPECT_EQ(MakeMarkConsistencyCheck(*oBlock.m_poNav), 3u << 16 | 2u);
     EXPECT_TRUE(oReports.Empty());
-    EXPECT_EQ(oBlock.m_poNav->m_wLevel, 0);
+    EXPECT_EQ(oBlock.m_poNav->m_wfnLevel(), 0);
     const CStyleView oView = ReadView(oBlock.Used());
     EXPECT_EQ(oView.m_aoPatterns[1].m_byParam2, 7);
     EXPECT_EQ(PositionEvents(oView, 0, 1), (std::vector<CEvRec>{Nt(0, 40)}));
@@ -618,7 +618,7 @@ TEST(MakeMarkSave, SplitStoresDistinctSubPatternsWithTheirMarkers)
     CReportCapture oReports;
     EXPECT_EQ(MakeMarkMakeMarkers(*oBlock.m_poNav, MA_SUBPATTERN_TARGET), 2);
     EXPECT_TRUE(oReports.Empty());
-    EXPECT_EQ(oBlock.m_poNav->m_wLevel, 0);
+    EXPECT_EQ(oBlock.m_poNav->m_wfnLevel(), 0);
 
     const CStyleView oMade = ReadView(oBlock.Used());
     ASSERT_EQ(oMade.m_aoPatterns.size(), 5u);

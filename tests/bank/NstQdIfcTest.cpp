@@ -28,7 +28,7 @@ std::unique_ptr<CNstQdIfc> ReadBytes(const Bytes& rkoBytes)
     std::copy(rkoBytes.begin(), rkoBytes.end(), pbyBlock.get());
     CChunkNav oNav(pbyBlock.get(), DWORD(rkoBytes.size()));
     auto poStyle = std::make_unique<CNstQdIfc>(&oNav);
-    EXPECT_EQ(oNav.m_wLevel, 0);
+    EXPECT_EQ(oNav.m_wfnLevel(), 0);
     return poStyle;
 }
 

@@ -151,9 +151,9 @@ CModelChunk Parse(const CBytes& aby)
 ::testing::AssertionResult TreeIsConsistent(const CChunkNav& rkoNav, DWORD dwCapacity)
 {
     std::vector<CModelChunk> aoRoot;
-    if (int64_t(rkoNav.m_dwSize) + rkoNav.m_sdwExtraLength != dwCapacity)
+    if (int64_t(rkoNav.m_dwfnUsedSize()) + rkoNav.m_sdwfnExtraLength() != dwCapacity)
         return ::testing::AssertionFailure() << "size + reserve != capacity";
-    if (!ParseChunks(rkoNav.m_pbyData, rkoNav.m_dwSize, aoRoot) || aoRoot.size() != 1)
+    if (!ParseChunks(rkoNav.m_pbyfnBlock(), rkoNav.m_dwfnUsedSize(), aoRoot) || aoRoot.size() != 1)
         return ::testing::AssertionFailure() << "the used bytes are not exactly one consistent root chunk";
     return ::testing::AssertionSuccess();
 }
@@ -192,8 +192,8 @@ TEST(ChunkNavGolden, NineteenByteTreeIsReadAndBuiltByteForByte)
 {
     CGuardedBlock oBlock(GOLDEN_TREE, 32);
     CChunkNav oNav(oBlock.Data(), 32);
-    EXPECT_EQ(oNav.m_dwSize, 19u);
-    EXPECT_EQ(oNav.m_sdwExtraLength, 13);
+    EXPECT_EQ(oNav.m_dwfnUsedSize(), 19u);
+    EXPECT_EQ(oNav.m_sdwfnExtraLength(), 13);
     EXPECT_EQ(oNav.m_ofnEnter(), CChunkId(2));
     EXPECT_EQ(oNav.m_dwfnOffset(), 8u);
     EXPECT_EQ(CBytes(oNav.m_pbyfnData(), oNav.m_pbyfnData() + oNav.m_dwfnDataLength()), CBytes({0xAA, 0xBB, 0xCC}));
@@ -206,7 +206,7 @@ TEST(ChunkNavGolden, NineteenByteTreeIsReadAndBuiltByteForByte)
     ASSERT_EQ(oBuild.m_ofnCreateChild(typeAny, typeFinal, CChunkId(2), 0, 0, 3), CChunkId(2));
     oBuild.m_fnWriteData(&GOLDEN_TREE[16], 3, 0);
     EXPECT_EQ(oEmpty.Used(19), GOLDEN_TREE);
-    EXPECT_EQ(oBuild.m_sdwExtraLength, 13);
+    EXPECT_EQ(oBuild.m_sdwfnExtraLength(), 13);
 }
 
 TEST(ChunkNavGolden, BankTreeBuiltWithCreateAndInsertFillsTheBlockExactly)
@@ -221,7 +221,7 @@ TEST(ChunkNavGolden, BankTreeBuiltWithCreateAndInsertFillsTheBlockExactly)
     ASSERT_TRUE(oNav.m_ofnCreateChild(typeNotFinal, typeNotFinal, CChunkId(1), 0, 0, 0));
     ASSERT_TRUE(oNav.m_ofnCreateChild(typeAny, typeFinal, CChunkId(3), 1, 2, 2));
     oNav.m_fnWriteData(&BANK_TREE[64], 2, 0);
-    EXPECT_EQ(oNav.m_wLevel, 3);
+    EXPECT_EQ(oNav.m_wfnLevel(), 3);
     oNav.m_ofnLeave();
     oNav.m_ofnLeave();
     ASSERT_TRUE(oNav.m_ofnInsertAfter(typeFinal, typeAny, CChunkId(7), 0, 0, 0));
@@ -231,7 +231,7 @@ TEST(ChunkNavGolden, BankTreeBuiltWithCreateAndInsertFillsTheBlockExactly)
     ASSERT_TRUE(oNav.m_ofnInsertAfter(typeFinal, typeFinal, CChunkId(0xFE), 0, 0, 4));
     oNav.m_fnWriteData(&BANK_TREE[98], 4, 0);
     EXPECT_EQ(oBlock.Used(DWORD(BANK_TREE.size())), BANK_TREE);
-    EXPECT_EQ(oNav.m_sdwExtraLength, 0);
+    EXPECT_EQ(oNav.m_sdwfnExtraLength(), 0);
     EXPECT_TRUE(oBlock.GuardIntact());
 }
 
@@ -244,10 +244,10 @@ TEST(ChunkNavSearch, LevelWalksSlotWalkTableAndNthStyle)
         oNav.m_ofnRewind();
         while (oNav.m_ofnFind(oId, eAttr, eType, wStop, wLevel))
         {
-            EXPECT_TRUE(wLevel == 0 || oNav.m_wLevel == wLevel);
+            EXPECT_TRUE(wLevel == 0 || oNav.m_wfnLevel() == wLevel);
             adwOffsets.push_back(oNav.m_dwfnOffset());
         }
-        EXPECT_EQ(oNav.m_wLevel, 0) << "a failed search climbs back to its stop level";
+        EXPECT_EQ(oNav.m_wfnLevel(), 0) << "a failed search climbs back to its stop level";
         return adwOffsets;
     };
     EXPECT_EQ(fnWalk(CChunkId(), typeAny, typeAny, 0, 1), std::vector<DWORD>({8, 28, 40, 66, 74, 90}));
@@ -265,7 +265,7 @@ TEST(ChunkNavSearch, LevelWalksSlotWalkTableAndNthStyle)
     ASSERT_TRUE(GoToOffset(oNav, 56));
     EXPECT_EQ(oNav.m_ofnFind(CChunkId(6), typeFinal, typeNotFinal, 1, 1), CChunkId());
     EXPECT_EQ(oNav.m_dwfnOffset(), 40u);
-    EXPECT_EQ(oNav.m_wLevel, 1);
+    EXPECT_EQ(oNav.m_wfnLevel(), 1);
 }
 
 TEST(ChunkNavSearch, StepsFailWithoutMovingAndGoToReturnsToBookmarks)
@@ -276,7 +276,7 @@ TEST(ChunkNavSearch, StepsFailWithoutMovingAndGoToReturnsToBookmarks)
     EXPECT_EQ(oNav.m_ofnEnter(CChunkId(5)), CChunkId());
     EXPECT_EQ(oNav.m_ofnEnter(CChunkId(), typeNotFinal), CChunkId());
     EXPECT_EQ(oNav.m_ofnEnter(CChunkId(), typeAny, typeNotFinal), CChunkId());
-    EXPECT_EQ(oNav.m_wLevel, 0);
+    EXPECT_EQ(oNav.m_wfnLevel(), 0);
     EXPECT_EQ(oNav.m_dwfnOffset(), 0u);
     EXPECT_EQ(oNav.m_ofnEnter(CChunkId(2), typeFinal, typeFinal), CChunkId(2));
     EXPECT_EQ(oNav.m_ofnEnter(), CChunkId()) << "final chunk";
@@ -291,17 +291,17 @@ TEST(ChunkNavSearch, StepsFailWithoutMovingAndGoToReturnsToBookmarks)
     ASSERT_TRUE(GoToOffset(oNav, 90));
     const CChunkPos oLate = oNav.m_oPosition();
     EXPECT_EQ(oNav.m_ofnGoTo(oDeep), CChunkId(3)); // backwards: climbs, then searches
-    EXPECT_EQ(oNav.m_wLevel, 3);
+    EXPECT_EQ(oNav.m_wfnLevel(), 3);
     EXPECT_EQ(oNav.m_dwfnOffset(), 56u);
     EXPECT_EQ(oNav.m_ofnGoTo(oLate), CChunkId(0xFE));
-    EXPECT_EQ(oNav.m_wLevel, 1);
+    EXPECT_EQ(oNav.m_wfnLevel(), 1);
     EXPECT_EQ(oNav.m_ofnGoTo(CChunkPos{reinterpret_cast<CChunkHeader*>(oBlock.Data() + 57), 3}), CChunkId());
 
     // A compressed container is never entered, whatever its data holds.
     oBlock.Data()[40 + 3] |= CNCF_COMPRESSED;
     ASSERT_TRUE(GoToOffset(oNav, 40));
     EXPECT_EQ(oNav.m_ofnEnter(), CChunkId());
-    EXPECT_EQ(oNav.m_wLevel, 1);
+    EXPECT_EQ(oNav.m_wfnLevel(), 1);
 }
 
 TEST(ChunkNavEdit, DeleteMakesFollowingSiblingOrParentCurrent)
@@ -312,15 +312,15 @@ TEST(ChunkNavEdit, DeleteMakesFollowingSiblingOrParentCurrent)
     ASSERT_TRUE(GoToOffset(oNav, 28));
     EXPECT_EQ(oNav.m_ofnDelete(), CChunkId(6)); // the slot moved down onto the name table's address
     EXPECT_EQ(oNav.m_dwfnOffset(), 28u);
-    EXPECT_EQ(oNav.m_wLevel, 1);
+    EXPECT_EQ(oNav.m_wfnLevel(), 1);
     ASSERT_TRUE(oNav.m_ofnEnter() && oNav.m_ofnEnter());
     EXPECT_EQ(oNav.m_ofnDelete(), CChunkId(1)); // last child: its style container becomes current
-    EXPECT_EQ(oNav.m_wLevel, 2);
+    EXPECT_EQ(oNav.m_wfnLevel(), 2);
     EXPECT_EQ(oNav.m_dwfnDataLength(), 0u);
     CModelChunk oExpected = Parse(BANK_TREE);
     oExpected.m_aoChildren.erase(oExpected.m_aoChildren.begin() + 1);
     oExpected.m_aoChildren[1].m_aoChildren[0].m_aoChildren.clear();
-    EXPECT_EQ(oBlock.Used(oNav.m_dwSize), oExpected.Bytes());
+    EXPECT_EQ(oBlock.Used(oNav.m_dwfnUsedSize()), oExpected.Bytes());
     EXPECT_TRUE(TreeIsConsistent(oNav, 200));
 }
 
@@ -335,7 +335,7 @@ TEST(ChunkNavEdit, GrowthUpToTheReserveSucceedsOneByteMoreIsRefused)
     ASSERT_NE(pbyData, nullptr);
     EXPECT_EQ(CBytes(pbyData, pbyData + 2), CBytes({0x11, 0x22})) << "kept data stays in front";
     std::fill(pbyData + 2, pbyData + 12, BYTE(0x33));
-    EXPECT_EQ(oNav.m_sdwExtraLength, 0);
+    EXPECT_EQ(oNav.m_sdwfnExtraLength(), 0);
     EXPECT_TRUE(oCapture.Empty());
     EXPECT_TRUE(TreeIsConsistent(oNav, dwCapacity));
     EXPECT_EQ(QdReadBE32(oBlock.Data() + 4), 0x5Eu + 10); // every enclosing length corrected
@@ -351,7 +351,7 @@ TEST(ChunkNavEdit, GrowthUpToTheReserveSucceedsOneByteMoreIsRefused)
     EXPECT_EQ(oCapture.Texts(), std::vector<std::string>(4, AssertText("m_sdwExtraLength >= sdwDelta", 219)));
     EXPECT_EQ(oBlock.Used(dwCapacity), abyFull);
     EXPECT_EQ(oNav.m_dwfnOffset(), 56u);
-    EXPECT_EQ(oNav.m_wLevel, 3);
+    EXPECT_EQ(oNav.m_wfnLevel(), 3);
     EXPECT_TRUE(oBlock.GuardIntact());
 }
 
@@ -367,21 +367,21 @@ TEST(ChunkNavEdit, DuplicateAndCopyIntoFromOtherAndSameBlock)
     CModelChunk oDuplicate = oExpected.m_aoChildren[2].m_aoChildren[0].m_aoChildren[0];
     oDuplicate.m_abyData = {0xAA};
     oExpected.m_aoChildren[2].m_aoChildren[0].m_aoChildren.push_back(oDuplicate);
-    EXPECT_EQ(oBlock.Used(oNav.m_dwSize), oExpected.Bytes());
+    EXPECT_EQ(oBlock.Used(oNav.m_dwfnUsedSize()), oExpected.Bytes());
 
     // From another block: the golden tree's root goes into the empty slot.
     CGuardedBlock oOther(GOLDEN_TREE, 19, 0);
     CChunkNav oSource(oOther.Data(), 19);
     ASSERT_TRUE(GoToOffset(oNav, 75));
     EXPECT_EQ(oNav.m_ofnCopyInto(&oSource), CChunkId(1));
-    EXPECT_EQ(oNav.m_wLevel, 2);
+    EXPECT_EQ(oNav.m_wfnLevel(), 2);
     oExpected.m_aoChildren[3].m_aoChildren.push_back(Parse(GOLDEN_TREE));
-    EXPECT_EQ(oBlock.Used(oNav.m_dwSize), oExpected.Bytes());
+    EXPECT_EQ(oBlock.Used(oNav.m_dwfnUsedSize()), oExpected.Bytes());
 
     // From the same block: a source in the tail that the growth moves (the
     // directory), and an ancestor that grows during the edit (the root). The
     // copy is the source as it was before.
-    for (DWORD dwSourceOffset : {DWORD(oNav.m_dwSize - 12), DWORD(0)})
+    for (DWORD dwSourceOffset : {DWORD(oNav.m_dwfnUsedSize() - 12), DWORD(0)})
     {
         oNav.m_ofnRewind(); // into the second style slot's empty style container
         ASSERT_TRUE(oNav.m_ofnFind(CChunkId(6), typeFinal, typeNotFinal, 1, 1));
@@ -391,7 +391,7 @@ TEST(ChunkNavEdit, DuplicateAndCopyIntoFromOtherAndSameBlock)
         const CModelChunk oSourceModel = dwSourceOffset == 0 ? oExpected : oExpected.m_aoChildren.back();
         EXPECT_EQ(oNav.m_ofnCopyInto(&oSame), CChunkId(oSourceModel.m_byId));
         oExpected.m_aoChildren[4].m_aoChildren[0].m_aoChildren = {oSourceModel};
-        EXPECT_EQ(oBlock.Used(oNav.m_dwSize), oExpected.Bytes());
+        EXPECT_EQ(oBlock.Used(oNav.m_dwfnUsedSize()), oExpected.Bytes());
         oNav.m_ofnDelete();
         oExpected.m_aoChildren[4].m_aoChildren[0].m_aoChildren.clear();
     }
@@ -425,7 +425,7 @@ TEST(ChunkNavReport, EachCheckReportsItsTextAndLine)
         {"copy larger than block", 0, [](CChunkNav& ro, CGuardedBlock&) {
              CGuardedBlock oSmall({}, 101);
              CChunkNav oCopy(&ro, oSmall.Data(), 101);
-             EXPECT_LT(oCopy.m_sdwExtraLength, 0);
+             EXPECT_LT(oCopy.m_sdwfnExtraLength(), 0);
              EXPECT_EQ(oSmall.Used(101), CBytes(101, 0xEE)) << "nothing copied"; },
          {AssertText("poChunkNav->m_dwfnSize() <= dwLength", 73)}, true},
         {"growth", 56, [](CChunkNav& ro, CGuardedBlock&) { ro.m_fnSetDataLength(2 + 29); },
@@ -508,7 +508,7 @@ TEST(ChunkNavComp, SlotRoundTripNoOpsAndRefusedStreams)
 
     std::copy(abyCompressed.begin(), abyCompressed.end(), oBlock.Data());
     ASSERT_TRUE(oNav.m_bfnDecompress(true));
-    EXPECT_EQ(oBlock.Used(oNav.m_dwSize), BANK_TREE);
+    EXPECT_EQ(oBlock.Used(oNav.m_dwfnUsedSize()), BANK_TREE);
     EXPECT_EQ(oNav.m_ofnEnter(), CChunkId(1));
 
     // Data that grows when compressed and does not fit the reserve is refused.
@@ -563,7 +563,7 @@ public:
         const CBytes abyBefore = m_oBlock.Used(CAPACITY);
         CReportCapture oCapture;
         m_bRefused = m_bReported = false;
-        m_sdwReserve = m_oNav.m_sdwExtraLength;
+        m_sdwReserve = m_oNav.m_sdwfnExtraLength();
         ASSERT_NO_FATAL_FAILURE(Edit(Rand(9)));
         if (m_bRefused)
         {
@@ -571,9 +571,9 @@ public:
         }
         EXPECT_EQ(oCapture.Texts(),
                   std::vector<std::string>(m_bReported ? 1 : 0, AssertText("m_sdwExtraLength >= sdwDelta", 219)));
-        ASSERT_EQ(m_oBlock.Used(m_oNav.m_dwSize), m_oModel.Bytes());
+        ASSERT_EQ(m_oBlock.Used(m_oNav.m_dwfnUsedSize()), m_oModel.Bytes());
         ASSERT_TRUE(TreeIsConsistent(m_oNav, CAPACITY));
-        ASSERT_EQ(m_oNav.m_wLevel, m_aiPath.size());
+        ASSERT_EQ(m_oNav.m_wfnLevel(), m_aiPath.size());
         ASSERT_EQ(m_oNav.m_dwfnOffset(), ModelOffset(m_aiPath));
         ASSERT_TRUE(m_oBlock.GuardIntact());
     }
@@ -853,7 +853,7 @@ TEST(ChunkNavBounds, RootThatDoesNotFitMakesAnUnusableNavigator)
     const CBytes abyOriginal = aby;
     CChunkNavComp oNav(aby.data(), DWORD(aby.size()));
     EXPECT_EQ(oCapture.Texts(), std::vector<std::string>{AssertText("m_sdwExtraLength >= 0", 65)});
-    EXPECT_LT(oNav.m_sdwExtraLength, 0);
+    EXPECT_LT(oNav.m_sdwfnExtraLength(), 0);
     EXPECT_EQ(oNav.m_ofnEnter(), CChunkId());
     EXPECT_EQ(oNav.m_ofnFind(CChunkId(), typeAny, typeAny, 0, 0), CChunkId());
     oNav.m_fnSetDataLength(0);
@@ -861,7 +861,7 @@ TEST(ChunkNavBounds, RootThatDoesNotFitMakesAnUnusableNavigator)
     EXPECT_FALSE(oNav.m_bfnCompress(3, 2));
     CBytes abyTarget(2000);
     CChunkNav oCopy(&oNav, abyTarget.data(), 2000); // fits the target, but the source cannot be read
-    EXPECT_LT(oCopy.m_sdwExtraLength, 0);
+    EXPECT_LT(oCopy.m_sdwfnExtraLength(), 0);
     EXPECT_EQ(aby, abyOriginal);
     EXPECT_EQ(abyTarget, CBytes(2000));
 
@@ -872,7 +872,7 @@ TEST(ChunkNavBounds, RootThatDoesNotFitMakesAnUnusableNavigator)
 
     CBytes abyTiny = {1, 0, 0, 0};
     CChunkNav oTiny(abyTiny.data(), 4);
-    EXPECT_LT(oTiny.m_sdwExtraLength, 0);
+    EXPECT_LT(oTiny.m_sdwfnExtraLength(), 0);
     EXPECT_EQ(oTiny.m_ofnRewind(), CChunkId());
     EXPECT_EQ(oTiny.m_ofnEnter(), CChunkId());
 }
@@ -937,9 +937,9 @@ TEST(ChunkNavBounds, DamagedTreesAreWalkedAndEditedInside)
             default: oNav.m_ofnDuplicate(0); break;
             }
         }
-        if (oNav.m_sdwExtraLength >= 0) // a usable tree keeps its accounting through every edit
+        if (oNav.m_sdwfnExtraLength() >= 0) // a usable tree keeps its accounting through every edit
         {
-            ASSERT_EQ(oNav.m_dwSize + DWORD(oNav.m_sdwExtraLength), aby.size()) << "block " << iBlock;
+            ASSERT_EQ(oNav.m_dwfnUsedSize() + DWORD(oNav.m_sdwfnExtraLength()), aby.size()) << "block " << iBlock;
         }
     }
     EXPECT_GT(iSteps, 6000) << "the damaged trees must still be walked";
