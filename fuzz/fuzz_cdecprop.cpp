@@ -2,11 +2,13 @@
 //
 // The input is one block of compact data in an exact-size copy. Three
 // decoders read it: the plain one, one that reads private records through,
-// and one with filter hooks that drop events. Each extracts every group
+// and one with filter hooks that drop events (the last two are those of the
+// decoder's tests, tests/support/DecPropVariants.h). Each extracts every group
 // twice (the second time after a rewind, which must give the same groups),
 // describes every event as the event dump does, and gives every event back
 // to the pool. Every record takes at least one byte, so a decoder that hands
 // out more groups than the block has bytes does not end.
+#include "DecPropVariants.h"
 #include "FuzzSupport.h"
 
 #include "Kernel/RTEvents/LinkedEv.h"
@@ -18,29 +20,6 @@
 #include <memory>
 
 namespace {
-
-class CReadingDecProp : public CDecProp
-{
-public:
-    using CDecProp::CDecProp;
-
-protected:
-    bool AcceptPrivateRecord() override { return true; }
-};
-
-// Drops control changes, meta events of odd types and short system
-// exclusive events.
-class CFilteringDecProp : public CDecProp
-{
-public:
-    using CDecProp::CDecProp;
-
-protected:
-    TDELTA OnExtractEvents(CLinkedEvent*& rpoList) override { return OnExtractEventsWithFilter(rpoList); }
-    bool AcceptChnEvent(const CEvent& rkoEvent) override { return rkoEvent.GetCode() != EVSC_CTRL_CHANGE; }
-    bool AcceptMetaEvent(const CEvent& rkoEvent) override { return (rkoEvent.GetMetaType() & 1) == 0; }
-    bool AcceptSysExEvent(const CEvent& rkoEvent) override { return rkoEvent.GetSysExLength() > 2; }
-};
 
 // DecodeAll -- every group from the rewind on; a digest of ticks, deltas,
 // classes and descriptions.

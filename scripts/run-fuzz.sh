@@ -9,8 +9,9 @@
 # findings (crash-*, leak-*, timeout-*, oom-*) land in
 # build/fuzz/artifacts/<target>/. Replay one with
 #   build/fuzz/fuzz/<target> build/fuzz/artifacts/<target>/crash-...
-# (QD_FUZZ_REPORTS=1 shows the reports of the core). Exits non-zero when a
-# target found anything.
+# (QD_FUZZ_REPORTS=1 shows the reports of the core). A finding kept as a
+# file goes to tests/data/fuzz/<target>/, which the test fuzz_replay of the
+# normal build replays. Exits non-zero when a target found anything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,6 +1,7 @@
 // CDecPropTest.cpp -- the compact decoder: grouping, the end of a stream,
 // records it skips, corrupted and hostile blocks, the filter hooks, an
 // exhausted events pool, and the event dump.
+#include "DecPropVariants.h"
 #include "Kernel/SeqBase/CDecProp.h"
 #include "Kernel/SeqBase/CEncProp.h"
 #include "Kernel/SeqBase/EventDump.h"
@@ -26,28 +27,6 @@ class CDecPropTest : public ::testing::Test
 {
 protected:
     CReportCapture m_oCapture;
-};
-
-// A decoder that reads private records through.
-class CReadingDecProp : public CDecProp
-{
-public:
-    using CDecProp::CDecProp;
-
-protected:
-    bool AcceptPrivateRecord() override { return true; }
-};
-
-// A decoder that drops control changes and meta events of type 1.
-class CFilteringDecProp : public CDecProp
-{
-public:
-    using CDecProp::CDecProp;
-
-protected:
-    TDELTA OnExtractEvents(CLinkedEvent*& rpoList) override { return OnExtractEventsWithFilter(rpoList); }
-    bool AcceptChnEvent(const CEvent& rkoEvent) override { return rkoEvent.GetCode() != EVSC_CTRL_CHANGE; }
-    bool AcceptMetaEvent(const CEvent& rkoEvent) override { return rkoEvent.GetMetaType() != 0x01; }
 };
 
 CEvRec NullEvent(TTICK tTick)

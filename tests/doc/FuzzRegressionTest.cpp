@@ -45,7 +45,7 @@ TEST_F(CBankDocTest, BankWithAnEmptyStyleSlotOpensAgainAfterSaving)
 // and the style stays open, still modified.
 TEST_F(CBankDocTest, ChordVariationLongerThanAnyMeasureCountIsNotWrittenBack)
 {
-    const std::string strPath = QD_TEST_DATA_DIR "/fuzz/bank-long-lengthened-pattern.sty";
+    const std::string strPath = QD_TEST_DATA_DIR "/fuzz/fuzz_bank_open/bank-long-lengthened-pattern.sty";
     ASSERT_TRUE(m_oDoc.OpenBankFile(strPath));
     ASSERT_GE(m_oDoc.GetStyleCount(), 1);
     m_oDoc.SelectStyle(0);
