@@ -27,6 +27,7 @@ CORE_HEADERS = {
     "Base/QdTypes.h": "base",
     "Kernel/SeqBase/SmfForm.h": "coders",
     "MakeMarker/MakeMarkNav.h": "bank",
+    "NlzdStyle/NlzdStyle.h": "style",
     "BankDoc/QdDocPrompt.h": "doc",
     "BankDoc/QdDocText.h": "doc",
 }
@@ -67,6 +68,7 @@ TEST_SUPPORT = {
     "TestEventLists.h": "kernel",
     "PropStreams.h": "coders",
     "SmfEventText.h": "coders",
+    "DecPropVariants.h": "coders",
     "PoolDiscipline.cpp": "coders",
     "StyleBuilder.h": "bank",
     "StyleBuilder.cpp": "bank",

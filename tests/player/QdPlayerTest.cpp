@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 namespace
 {
 // Format 0, 96 ticks a quarter: piano, a C major chord held for two seconds.
@@ -25,9 +27,12 @@ const unsigned char kabChordSmf[] = {
     0x00, 0xFF, 0x2F, 0x00,
 };
 
+// WriteFile -- the file in the temporary folder under a name of this process:
+// CTest runs the tests of this suite in parallel processes, which must not
+// rewrite each other's file while a player opens it.
 std::string WriteFile(const std::string& rkstrName, const void* pvData, std::size_t nSize)
 {
-    std::string strPath = testing::TempDir() + rkstrName;
+    std::string strPath = testing::TempDir() + std::to_string(getpid()) + "-" + rkstrName;
     std::ofstream oOut(strPath, std::ios::binary);
     oOut.write(static_cast<const char*>(pvData), std::streamsize(nSize));
     return strPath;
