@@ -108,9 +108,12 @@ int CleanPattern(CChannelState& roChannelState, const PatternData& rkoSource, Pa
         const TTICK tWrite = qwTick == tTotalTicks ? tTotalTicks - 1 : TTICK(qwTick);
         roChannelState.AdvanceTo(tWrite);
         oList.KeepIf([&](CLinkedEvent& roEvent) {
+            // A note still held at the end is closed there as the reset closes
+            // a held key: at the last allowed tick, with note-off velocity 64.
             if (IsNote(roEvent) && std::int64_t(tWrite) + roEvent.GetDuration() > sqwLastAllowed)
             {
                 roEvent.SetDuration(DWORD(sqwLastAllowed - tWrite));
+                roEvent.SetVelOff(MA_RESET_VELOCITY);
                 bChanged = true;
             }
             if (!roChannelState.Update(roEvent, tWrite))

@@ -51,7 +51,8 @@ inline constexpr int MA_CTRL_NOT_ALLOWED = -2; // dropped from a pattern
 // Pitch bend as first data byte * 256 + second data byte; the centre is
 // first byte 0, second byte 64.
 inline constexpr WORD MA_PITCH_BEND_CENTRE = 64;
-// Velocity of the note-offs of the reset events.
+// Velocity of the note-offs of the reset events, and of notes cut at a
+// pattern's end.
 inline constexpr BYTE MA_RESET_VELOCITY = 64;
 
 // Room beyond the event size of a pattern for its cleaned form.
@@ -229,7 +230,8 @@ private:
 // m_dwTotalTicks (allowed only with bAllowLastTick) is written one tick
 // earlier. Lists of other events are left out, and so is everything from the
 // first list past the last allowed tick on. A note with duration that would
-// sound past the last allowed tick is shortened to end there (a note's end
+// sound past the last allowed tick is shortened to end there with note-off
+// velocity MA_RESET_VELOCITY, as the reset closes a held key (a note's end
 // is no event list of its own: with bAllowLastTick a note may sound up to
 // m_dwTotalTicks). What is still sounding or off its rest value at the end
 // is reset by the reset events at m_dwTotalTicks - 1. The end event goes at

@@ -291,10 +291,11 @@ TEST(MarkerAlgClean, DropsClosesAndMoves)
         {"held plain note", {oHeld}, 1536, false, 0, {CEvRec::Note(100, 0, 60, 90, 64, 1435)}},
         {"reset at the last tick", {Cc(10, 64, 127), oBend}, 1536, true, 0,
          {Cc(10, 64, 127), oBend, CEvRec::Chn(1535, EVSC_PITCH_B_CHANGE, 0, 0, 64), Cc(1535, 64, 0)}},
-        // A note sounding past the last allowed tick ends there.
-        {"note past, flag clear", {Nt(1400, 300)}, 1700, false, 0, {Nt(1400, 135)}},
-        {"note past, flag set", {Nt(1400, 300)}, 1700, true, 0, {Nt(1400, 136)}},
-        {"note to the end, flag clear", {Nt(1400, 136)}, 1536, false, 0, {Nt(1400, 135)}},
+        // A note sounding past the last allowed tick ends there, with the
+        // reset's note-off velocity 64.
+        {"note past, flag clear", {Nt(1400, 300)}, 1700, false, 0, {Nt(1400, 135, 64)}},
+        {"note past, flag set", {Nt(1400, 300)}, 1700, true, 0, {Nt(1400, 136, 64)}},
+        {"note to the end, flag clear", {Nt(1400, 136)}, 1536, false, 0, {Nt(1400, 135, 64)}},
         {"note to the end, flag set", {Nt(1400, 136)}, 1536, true, 1, {Nt(1400, 136)}},
         // A channel list at the length is moved one tick earlier, or left
         // out with everything after it.

@@ -506,7 +506,8 @@ void FillRandom(CNstQdIfc& roStyle, std::uint32_t uSeed, int iElementOdds)
 }
 
 // The pattern as the bank receives it: repeated whole to the chord
-// variation's length, cut there, notes held across the last tick closed on it.
+// variation's length, cut there, notes held across the last tick closed on it
+// with note-off velocity 64.
 Evs Expected(const CNstPattern* pkoPattern, TTICK tCv)
 {
     Evs aoOne = Events(pkoPattern), aoAll;
@@ -517,7 +518,7 @@ Evs Expected(const CNstPattern* pkoPattern, TTICK tCv)
             if ((oEvent.m_tTick += t0) < tCv)
             {
                 if (oEvent.IsNote() && oEvent.m_tTick + oEvent.Duration() >= tCv)
-                    oEvent.m_dwWord2 = (oEvent.m_dwWord2 & 0xFF000000) | (tCv - 1 - oEvent.m_tTick);
+                    oEvent.m_dwWord2 = DWORD(64) << 24 | (tCv - 1 - oEvent.m_tTick);
                 aoAll.push_back(oEvent);
             }
     aoAll.push_back(CEvRec::EndOfTrack(tCv));

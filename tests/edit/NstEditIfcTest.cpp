@@ -412,6 +412,29 @@ TEST(NstEditIfc, BankDataOfANewStyle)
         EXPECT_EQ(oLoaded.GetStyleElemState(bySe), NST_STATE_ABSENT);
 }
 
+// Write-back cleans every pattern: notes still held at the pattern's end are
+// cut at its last tick and end with note-off velocity 64, as the reset
+// closes a held key; a note that ends earlier keeps its own velocity.
+TEST(NstEditIfc, WriteBackClosesHeldNotesWithVelocity64)
+{
+    constexpr BYTE kbyBass = 2;
+    StyleBuilder::CTestStyle oStyle;
+    StyleBuilder::AddFlatChordVar(oStyle, 0, 0, 1536,
+                                  {{kbyBass,
+                                    {CEvRec::Note(0, 0, 36, 100, 10, 384), CEvRec::Note(1000, 0, 40, 100, 10, 1000),
+                                     CEvRec::Note(1200, 0, 43, 90, 0, 800)}}});
+    const Bytes abyStored = StyleBuilder::BuildStyleChunk(oStyle);
+    CNstEditIfc oEdit(abyStored.data(), DWORD(abyStored.size()));
+    const Bytes abyWritten = BankData(oEdit, false);
+    CNstEditIfc oReloaded(abyWritten.data(), DWORD(abyWritten.size()));
+
+    const CNstPattern* pkoBass = oReloaded.GetStyle().FindStyleElem(0)->FindChordVar(0)->FindPattern(kbyBass);
+    ASSERT_NE(pkoBass, nullptr);
+    EXPECT_EQ(PatternEvents(*pkoBass),
+              (std::vector<CEvRec>{CEvRec::Note(0, 0, 36, 100, 10, 384), CEvRec::Note(1000, 0, 40, 100, 64, 535),
+                                   CEvRec::Note(1200, 0, 43, 90, 64, 335), CEvRec::EndOfTrack(1536)}));
+}
+
 // ---------------------------------------------------------------------------
 // At scale
 // ---------------------------------------------------------------------------

@@ -222,6 +222,13 @@ void CEvent::SetDuration(DWORD dwDuration)
     m_dw2 = (m_dw2 & 0xFF000000) | (dwDuration & 0x00FFFFFF);
 }
 
+void CEvent::SetVelOff(BYTE byVelOff)
+{
+    if (!QD_ASSERT(((BYTE)m_dw1 == EVSC_NOTE) && (byVelOff < 0x80)))
+        return;
+    m_dw2 = (m_dw2 & 0x00FFFFFF) | DWORD(byVelOff) << 24;
+}
+
 // CEvent::SetMetaEventBegin -- up to 4 data bytes go into m_dw2 (cleared
 // first), more into a locked buffer with one reference.
 BYTE* CEvent::SetMetaEventBegin(BYTE eType, int iDataLength)

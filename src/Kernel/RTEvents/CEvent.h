@@ -122,6 +122,9 @@ public:
     // CEvent::SetDuration -- the duration of a note (below 0x01000000 ticks),
     // its note-off velocity kept. Refused on any other event.
     void SetDuration(DWORD dwDuration);
+    // CEvent::SetVelOff -- the note-off velocity of a note (below 0x80), its
+    // duration kept. Refused on any other event.
+    void SetVelOff(BYTE byVelOff);
 
     // CEvent::SetMetaEventBegin -- starts a meta event of iDataLength bytes
     // and returns where the data are to be written: m_dw2 for up to 4 bytes,
