@@ -1,5 +1,6 @@
-// QdCmdDump.cpp -- dump: the event list of a MIDI file's track, as the
-// decoders' event dump writes it.
+// QdCmdDump.cpp -- dump: the event list of a MIDI file, as the decoders'
+// event dump writes it: a format-0 file's track, or a format-1 file's tracks
+// merged into one as the import reads them (CMidiIn).
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 

@@ -3,7 +3,6 @@
 
 #include "Base/Report.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -21,7 +20,7 @@ CMidiIn::~CMidiIn()
 
 // CMidiIn::Open -- every offset is checked against the block before it is
 // read: the header length comes from the file and may point anywhere.
-bool CMidiIn::Open()
+bool CMidiIn::Open(const CSmfChannelMap* pkoMap)
 {
     if (!QD_ASSERT(!m_poDecoder))
         return false;
@@ -29,30 +28,61 @@ bool CMidiIn::Open()
     BYTE abyHeader[SMF_HEADER_CHUNK_SIZE];
     Seek(0, originBegin);
     Read(abyHeader, SMF_HEADER_CHUNK_SIZE);
-    if (GetLastCount() != SMF_HEADER_CHUNK_SIZE)
+    if (!m_pkbyBlock || GetLastCount() != SMF_HEADER_CHUNK_SIZE || std::memcmp(abyHeader, "MThd", 4) != 0)
+        return false;
+    const DWORD dwHeaderLength = QdReadBE32(abyHeader + 4);
+    const WORD wFormat = QdReadBE16(abyHeader + 8);
+    const WORD wTracks = QdReadBE16(abyHeader + 10);
+    const WORD wDivision = QdReadBE16(abyHeader + 12);
+
+    std::vector<CSmfChunk> aoTracks;
+    if (wFormat == 0)
+    {
+        // 8 + header length in 64 bits: a length near 2^32 must not wrap
+        // around to a small offset. The chunk's data are cut to the block.
+        const std::uint64_t qwTrackHeader = std::uint64_t(SMF_CHUNK_HEADER_SIZE) + dwHeaderLength;
+        CSmfChunk oTrack;
+        if (wTracks != 1 || qwTrackHeader > GetSize() ||
+            !SmfReadChunk(m_pkbyBlock, GetSize(), DWORD(qwTrackHeader), oTrack) || !oTrack.IsTrack())
+            return false;
+        if (!pkoMap)
+            return StartDecoder(wDivision, m_pkbyBlock + oTrack.m_dwDataOffset, oTrack.m_dwDataLength);
+        aoTracks.push_back(oTrack);
+    }
+    else if (wFormat == 1 && dwHeaderLength >= SmfRead::FILE_HEADER_DATA && wTracks > 0)
+        aoTracks = FindTracks(wTracks, dwHeaderLength);
+    if (aoTracks.empty())
         return false;
 
-    // 8 + header length, and the track header after it, in 64 bits: a length
-    // near 2^32 must not wrap around to a small offset.
-    const std::uint64_t qwTrackHeader = std::uint64_t(SMF_CHUNK_HEADER_SIZE) + QdReadBE32(abyHeader + 4);
-    if (qwTrackHeader + SMF_CHUNK_HEADER_SIZE > GetSize())
-        return false;
-    Seek(long(qwTrackHeader), originBegin);
-    BYTE abyTrackHeader[SMF_CHUNK_HEADER_SIZE];
-    Read(abyTrackHeader, SMF_CHUNK_HEADER_SIZE);
-    if (GetLastCount() != SMF_CHUNK_HEADER_SIZE)
-        return false;
+    SmfMergeTracks(m_pkbyBlock, GetSize(), aoTracks, pkoMap, m_abyMerged);
+    return StartDecoder(wDivision, m_abyMerged.data(), DWORD(m_abyMerged.size()));
+}
 
-    if (std::memcmp(abyHeader, "MThd", 4) != 0 || QdReadBE16(abyHeader + 8) != 0 || QdReadBE16(abyHeader + 10) != 1 ||
-        std::memcmp(abyTrackHeader, "MTrk", 4) != 0)
-        return false;
+// CMidiIn::FindTracks -- chunk after chunk from the end of the header; a
+// chunk header cut short ends the search.
+std::vector<CSmfChunk> CMidiIn::FindTracks(WORD wDeclared, DWORD dwHeaderLength) const
+{
+    std::vector<CSmfChunk> aoTracks;
+    const std::uint64_t qwFirst = std::uint64_t(SMF_CHUNK_HEADER_SIZE) + dwHeaderLength;
+    if (qwFirst > GetSize())
+        return aoTracks;
+    DWORD dwPos = DWORD(qwFirst);
+    CSmfChunk oChunk;
+    while (aoTracks.size() < wDeclared && SmfReadChunk(m_pkbyBlock, GetSize(), dwPos, oChunk))
+    {
+        if (oChunk.IsTrack())
+            aoTracks.push_back(oChunk);
+        dwPos = oChunk.GetEnd();
+    }
+    return aoTracks;
+}
 
-    // The declared track length is taken no further than the block goes.
-    const DWORD dwTrackStart = GetPosition();
-    const DWORD dwTrackLength = std::min(QdReadBE32(abyTrackHeader + 4), GetSize() - dwTrackStart);
-
-    std::unique_ptr<CDecSMF0> poDecoder = std::make_unique<CDecSMF0>(QdReadBE16(abyHeader + 12));
-    if (!poDecoder->SetChunk(std::make_unique<CMemIn>(m_pkbyBlock + dwTrackStart, dwTrackLength)))
+// CMidiIn::StartDecoder -- the decoder over dwLength bytes at pkbyTrack,
+// which outlive it (the caller's block or m_abyMerged).
+bool CMidiIn::StartDecoder(WORD wDivision, const BYTE* pkbyTrack, DWORD dwLength)
+{
+    std::unique_ptr<CDecSMF0> poDecoder = std::make_unique<CDecSMF0>(wDivision);
+    if (!poDecoder->SetChunk(std::make_unique<CMemIn>(pkbyTrack, dwLength)))
         return false;
     m_poDecoder = std::move(poDecoder);
     return true;

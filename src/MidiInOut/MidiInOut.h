@@ -1,7 +1,8 @@
 // MidiInOut.h -- Standard MIDI Files as whole byte blocks in memory.
 //
 // CMidiIn reads a file that the caller has loaded whole: Open checks the
-// header and sets up the track decoder. CMidiOut is the format-0 encoder
+// header and sets up the track decoder, over the file's track (format 0) or
+// over its tracks merged into one (format 1, SmfMerge.h). CMidiOut is the format-0 encoder
 // writing into a memory block that grows as needed; after Close the caller
 // takes the block over. Reading and writing the disk file is the caller's
 // business.
@@ -9,9 +10,11 @@
 
 #include "Kernel/SeqBase/CDecSMF0.h"
 #include "Kernel/SeqBase/CEncSMF0.h"
+#include "MidiInOut/SmfMerge.h"
 #include "Wrap/Kernel/Stream/Stream.h"
 
 #include <memory>
+#include <vector>
 
 class CMidiIn : public CMemIn
 {
@@ -28,20 +31,37 @@ public:
     ~CMidiIn() override;
 
     using CMemIn::Open;
-    // CMidiIn::Open -- accepts "MThd", format 0, one track and an "MTrk"
-    // chunk at 8 + the header length, then creates the track decoder with
-    // the file's division over the track's bytes. The declared track length
-    // is kept within the block: a track that claims more than the file
-    // holds is decoded from what is there. Call once; false (nothing
-    // created) for a header that is not accepted.
-    bool Open();
+    // CMidiIn::Open -- accepts "MThd" and
+    //   format 0: one track, its "MTrk" chunk at 8 + the header length. The
+    //     declared track length is kept within the block: a track that
+    //     claims more than the file holds is decoded from what is there.
+    //   format 1: a header of 6 bytes or more and one track or more; the
+    //     "MTrk" chunks after the header, other chunks passed over, as many
+    //     as declared or as the block holds (one at least), each kept within
+    //     the block, merged into one track (SmfMergeTracks) that the reader
+    //     owns.
+    // Then creates the track decoder with the file's division over the
+    // track, or over the merged track. With pkoMap, channel messages are
+    // mapped on the way (a format-0 file's track then goes through the
+    // merge too); without it a format-0 file is decoded from the block
+    // itself. Call once; false (nothing created) for a header that is not
+    // accepted. SmfScanFile (SmfScan.h) tells what is wrong with a file.
+    bool Open(const CSmfChannelMap* pkoMap = nullptr);
 
     // CMidiIn::GetDecoder -- the track decoder after a successful Open, else null.
     CDecSMF0* GetDecoder() const { return m_poDecoder.get(); }
 
 private:
-    // The caller's block (CMemIn reads it too; the track stream is a view into it).
+    // The track chunks of a format-1 file, in file order.
+    std::vector<CSmfChunk> FindTracks(WORD wDeclared, DWORD dwHeaderLength) const;
+    // Creates the decoder over a track; false when it cannot take the track.
+    bool StartDecoder(WORD wDivision, const BYTE* pkbyTrack, DWORD dwLength);
+
+    // The caller's block (CMemIn reads it too; the track stream of a
+    // format-0 file without a map is a view into it).
     const BYTE* m_pkbyBlock;
+    // The merged track the decoder reads otherwise.
+    std::vector<BYTE> m_abyMerged;
     std::unique_ptr<CDecSMF0> m_poDecoder;
 };
 

@@ -85,8 +85,18 @@ TEST(MidiIn, RefusedHeaders)
     std::memcpy(abyReversedId.data(), "dhTM", 4);
     Bytes abyTrackId = SmfFile(abyTrack);
     std::memcpy(&abyTrackId[14], "krTM", 4);
+    SFileShape oFormat2;
+    oFormat2.wFormat = 2;
+    SFileShape oFormat1NoTracks;
+    oFormat1NoTracks.wFormat = 1;
+    oFormat1NoTracks.wTracks = 0;
+    SFileShape oFormat1ShortHeader;
+    oFormat1ShortHeader.wFormat = 1;
+    oFormat1ShortHeader.dwHeaderLength = 5;
     SFileShape oFormat1;
     oFormat1.wFormat = 1;
+    Bytes abyFormat1TrackId = SmfFile(abyTrack, oFormat1);
+    std::memcpy(&abyFormat1TrackId[14], "krTM", 4);
     SFileShape oTwoTracks;
     oTwoTracks.wTracks = 2;
     SFileShape oNoTracks;
@@ -101,7 +111,10 @@ TEST(MidiIn, RefusedHeaders)
     std::vector<SRow> aoRows = {
         {"dhTM", abyReversedId},
         {"krTM", abyTrackId},
-        {"format 1", SmfFile(abyTrack, oFormat1)},
+        {"format 2", SmfFile(abyTrack, oFormat2)},
+        {"format 1 without tracks", SmfFile(abyTrack, oFormat1NoTracks)},
+        {"format 1, header of 5 bytes", SmfFile(abyTrack, oFormat1ShortHeader)},
+        {"format 1 without a track chunk", abyFormat1TrackId},
         {"two tracks", SmfFile(abyTrack, oTwoTracks)},
         {"no track", SmfFile(abyTrack, oNoTracks)},
         {"empty", {}},

@@ -254,6 +254,13 @@ class ContentTest(QdstyleCase):
         # One line per event of the file, its end of track included.
         self.assertEqual(len(lines), len(midi_track_events(read(midi))))
         self.assertIn("META type=0x2F", lines[-1])
+        # The same track in a format-1 file, after a track that holds only its
+        # end: the tracks are merged, and the dump is the same.
+        data = read(midi)
+        header_end = 8 + int.from_bytes(data[4:8], "big")
+        format1 = self.write("format1.mid", data[:8] + b"\x00\x01\x00\x02" + data[12:header_end]
+                             + b"MTrk\x00\x00\x00\x04\x00\xff\x2f\x00" + data[header_end:])
+        self.assertEqual(self.assertOk(run("dump", format1)).stdout, dump.stdout)
         numbered = self.assertOk(run("dump", "-n", "--channel-only", midi)).stdout.splitlines()
         self.assertTrue(numbered[0].startswith("0001 | T=000000"))
         self.assertFalse(any("META" in line for line in numbered))

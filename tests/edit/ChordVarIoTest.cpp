@@ -511,7 +511,7 @@ TEST(ChordVarImport, HeaderAndIndicesRefused)
     EXPECT_TRUE(oReports.HasAssert("bySeNr < NST_NR_STE", kstrEditIfc));
     EXPECT_FALSE(Import(oEdit, abyFile, 0, 6));
     EXPECT_TRUE(oReports.HasAssert("byCvNr < NST_NR_CV", kstrEditIfc));
-    abyFile[9] = 1; // format 1
+    abyFile[9] = 2; // format 2
     EXPECT_FALSE(Import(oEdit, abyFile, 0, 0));
     EXPECT_EQ(oEdit.GetStyleElemState(0), NST_STATE_ABSENT);
     EXPECT_FALSE(oEdit.ImportFromSmf(nullptr, 0, 0, 0, NST_ALL_TRACKS, false));

@@ -11,6 +11,12 @@
     events) and the same tracks built by hand, once without running status and
     once with running status kept across meta events, are read by smf_probe;
     every event must come out at its tick converted to 384 per quarter note.
+(c) Format-1 files written by mido as sequencers lay them out (a conductor
+    track with tempo and other meta events, then one track per instrument on
+    channels 9-16, running status within each track, 480 and 960 ticks per
+    quarter note) are read by smf_probe, which merges the tracks; the events
+    must be those of mido's own merge of the tracks (merge_tracks: tick order,
+    tracks in file order within a tick, one end of track at the latest one).
 
 Lines have the form of tests/support/SmfEventText.h. Exits non-zero on the
 first scenario that differs, printing both sides.
@@ -292,6 +298,90 @@ def check_written_by_mido(probe, workdir):
     return ok
 
 
+def daw_song(seed, division):
+    """The tracks of a song as a sequencer writes them, times as deltas: a
+    conductor track, then eight instruments on channels 8-15 (drums on 9),
+    each ending at a tick of its own."""
+    rng = random.Random(seed)
+    step = division // 4
+    conductor = [
+        (0, mido.MetaMessage("track_name", name="Song")),
+        (0, mido.MetaMessage("set_tempo", tempo=500000)),
+        (0, mido.MetaMessage("time_signature", numerator=4, denominator=4)),
+        (0, mido.MetaMessage("key_signature", key="F")),
+        (0, mido.MetaMessage("marker", text="Intro")),
+        (16 * step, mido.MetaMessage("marker", text="Verse")),
+        (32 * step, mido.MetaMessage("set_tempo", tempo=461538)),
+        (64 * step, mido.MetaMessage("end_of_track")),
+    ]
+    tracks = [conductor]
+    for channel in range(8, 16):
+        events = [(0, mido.MetaMessage("track_name", name="Part %d" % (channel + 1))),
+                  (0, mido.Message("program_change", channel=channel, program=rng.randrange(128))),
+                  (0, mido.Message("control_change", channel=channel, control=7, value=100)),
+                  (0, mido.Message("control_change", channel=channel, control=10, value=rng.randrange(128)))]
+        if channel == 8:
+            events.append((0, mido.Message("sysex", data=[0x7E, 0x7F, 0x09, 0x01])))
+        tick = 0
+        while tick < 60 * step:
+            note = 36 if channel == 9 else rng.randrange(40, 90)
+            length = rng.choice([1, 2, 4]) * step
+            events.append((tick, mido.Message("note_on", channel=channel, note=note, velocity=rng.randrange(1, 128))))
+            if rng.randrange(4) == 0:
+                events.append((tick + step // 2, mido.Message("pitchwheel", channel=channel,
+                                                              pitch=rng.randrange(-8192, 8192))))
+            if rng.randrange(5) == 0:
+                events.append((tick + step // 2, mido.Message("aftertouch", channel=channel,
+                                                              value=rng.randrange(128))))
+            off = rng.choice([mido.Message("note_off", channel=channel, note=note, velocity=64),
+                              mido.Message("note_on", channel=channel, note=note, velocity=0)])
+            events.append((tick + length - 1, off))
+            tick += length * rng.choice([1, 1, 2])
+        events.append((tick + channel, mido.MetaMessage("end_of_track")))
+        events.sort(key=lambda event: event[0])
+        track, last = [], 0
+        for at, msg in events:
+            track.append(msg.copy(time=at - last))
+            last = at
+        tracks.append(track)
+    # The conductor's times are absolute until here.
+    track, last = [], 0
+    for at, msg in conductor:
+        track.append(msg.copy(time=at - last))
+        last = at
+    tracks[0] = track
+    return tracks
+
+
+def check_format1_by_mido(probe, workdir):
+    """(c): format-1 files mido writes, read through our merge."""
+    outdir = os.path.join(workdir, "format1")
+    os.makedirs(outdir)
+    ok = True
+    for division, seed in ((480, 5), (960, 6)):
+        path = os.path.join(outdir, "song_%d.mid" % division)
+        midi = mido.MidiFile(type=1, ticks_per_beat=division)
+        for msgs in daw_song(seed, division):
+            midi.tracks.append(mido.MidiTrack(msgs))
+        midi.save(path)
+
+        written = mido.MidiFile(path)
+        if (written.type, len(written.tracks)) != (1, 9):
+            print("%s: mido wrote type %d with %d tracks" % (path, written.type, len(written.tracks)))
+            ok = False
+            continue
+        expected = our_view(mido_lines(mido.merge_tracks(written.tracks)), division)
+        name = os.path.basename(path)
+        code, ours, errors = probe_read(probe, path)
+        if code != 0:
+            print("%s: smf_probe read ended with %d\n%s" % (name, code, errors))
+            ok = False
+        ok &= compare(name, ours, expected)
+        print("%-18s %4d events in %d tracks at %4d ticks per quarter read as mido merges them"
+              % (name, len(expected), len(written.tracks), division))
+    return ok
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -301,6 +391,7 @@ def main():
     print("mido %s" % mido.__version__)
     ok = check_written_by_us(probe, workdir)
     ok &= check_written_by_mido(probe, workdir)
+    ok &= check_format1_by_mido(probe, workdir)
     print("mido cross-check " + ("passed" if ok else "FAILED"))
     return 0 if ok else 1
 

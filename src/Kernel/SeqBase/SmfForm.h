@@ -1,5 +1,5 @@
 // SmfForm.h -- bytes of the Standard MIDI File track format that the
-// format-0 encoder and the track decoder share.
+// format-0 encoder, the track decoder and the file scan share.
 #pragma once
 
 #include "Base/QdTypes.h"
@@ -15,6 +15,10 @@ inline constexpr BYTE SYSEX_ESCAPE = 0xF7;
 inline constexpr BYTE MARKER_FILE_TYPE = 0x7F;
 inline constexpr BYTE MARKER_ID_1 = 0x42;
 inline constexpr BYTE MARKER_ID_2 = 0x60;
+// Meta types the scan of a file reads.
+inline constexpr BYTE META_TRACK_NAME = 0x03;
+inline constexpr BYTE META_SET_TEMPO = 0x51;
+inline constexpr BYTE META_TIME_SIGNATURE = 0x58;
 // Longest variable-length number.
 inline constexpr int VARLEN_MAX_BYTES = 4;
 
