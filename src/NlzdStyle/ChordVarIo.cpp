@@ -13,6 +13,7 @@
 #include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecProp.h"
 #include "Kernel/SeqBase/CEncBase.h"
+#include "Kernel/SeqBase/SmfForm.h"
 #include "MarkerAlg/MarkerAlg.h"
 #include "MemCoder/MaEncoder.h"
 #include "NlzdStyle/NstQdIfc.h"
@@ -24,8 +25,8 @@
 
 namespace {
 
-constexpr BYTE META_SET_TEMPO = 0x51;
-constexpr BYTE META_TIME_SIGNATURE = 0x58;
+using SmfForm::META_SET_TEMPO;
+using SmfForm::META_TIME_SIGNATURE;
 constexpr BYTE CTRL_BANK_MSB = 0;
 constexpr BYTE CTRL_EXPRESSION = 11;
 constexpr BYTE CTRL_BANK_LSB = 32;
