@@ -10,6 +10,7 @@
 #include "QdCliHelp.h"
 #include "QdCliSession.h"
 
+#include "Base/QdVersion.h"
 #include "Kernel/Core/GlobalObj.h"
 
 #include <CLI/CLI.hpp>
