@@ -173,10 +173,10 @@ bool CPropPattMerge::Merge()
             poList = PrepareList(rkoInput, poList);
         if (poList)
         {
+            const COwnedEventsList oList(poList);
             if (!m_poEncoder->EncodeEvents(tTick - tLastWritten, poList))
                 bDone = false;
             tLastWritten = tTick;
-            FreeEventsList(poList);
         }
 
         if (sdwDelta == NO_DELTA)
@@ -351,8 +351,8 @@ TTICK CPropPattUnmerge::Unmerge(int iSkipNrEvents, TTICK tMaxTick)
         iNrEvents += iInList;
         if (!poList)
             continue;
+        const COwnedEventsList oList(poList);
         Route(tTick, poList);
-        FreeEventsList(poList);
     }
     QD_ASSERT(iNrEvents >= iSkipNrEvents);
 
@@ -382,9 +382,11 @@ void CPropPattUnmerge::Route(TTICK tTick, CLinkedEvent* poList)
     RouteChnEvents(tTick, poList);
 }
 
+// CPropPattUnmerge::RouteChnEvents -- each copy joins its channel's list
+// before it is filled, so that the lists hold every record taken.
 void CPropPattUnmerge::RouteChnEvents(TTICK tTick, const CLinkedEvent* poList)
 {
-    CLinkedEvent* apoFirst[PM_NR_CHANNELS] = {};
+    COwnedEventsList aoCopies[PM_NR_CHANNELS];
     CLinkedEvent* apoLast[PM_NR_CHANNELS] = {};
     for (const CLinkedEvent* poEvent = poList; poEvent; poEvent = poEvent->Next())
     {
@@ -399,18 +401,18 @@ void CPropPattUnmerge::RouteChnEvents(TTICK tTick, const CLinkedEvent* poList)
         CLinkedEvent* poCopy = EventsPool().GetNewEvent();
         if (!poCopy)
             continue;
-        *poCopy = *poEvent;
         if (apoLast[byChannel])
             apoLast[byChannel] = apoLast[byChannel]->SetNext(poCopy);
         else
-            apoFirst[byChannel] = apoLast[byChannel] = poCopy;
+            aoCopies[byChannel].reset(apoLast[byChannel] = poCopy);
+        *poCopy = *poEvent;
     }
     for (BYTE byChannel = 0; byChannel < PM_NR_CHANNELS; ++byChannel)
     {
-        if (!apoFirst[byChannel])
+        if (!aoCopies[byChannel])
             continue;
-        m_apoPPatt[byChannel]->PutEvents(tTick, apoFirst[byChannel]);
-        FreeEventsList(apoFirst[byChannel]);
+        m_apoPPatt[byChannel]->PutEvents(tTick, aoCopies[byChannel].get());
+        aoCopies[byChannel].reset();
     }
 }
 

@@ -101,8 +101,9 @@ void EncodeCopies(CMemEncoder& roEncoder, const std::vector<BYTE>& rkabyData, TT
                 poList = CutAtStreamEnd(poList);
             if (!poList)
                 continue;
+            // The encoder's own buffer may grow (and run out of memory).
+            const COwnedEventsList oList(poList);
             const bool bEncoded = qwOffset <= tNrTicks && roEncoder.EncodeEventsAt(TTICK(qwOffset), poList);
-            FreeEventsList(poList);
             if (!bEncoded)
             {
                 bEnd = true;

@@ -64,28 +64,28 @@ int FreeEventsGroup(CLinkedEvent* poEventList)
     return FreeEventsList(poEventList);
 }
 
-// DuplicateEventsList -- appends one pool record per source event.
+// DuplicateEventsList -- appends one pool record per source event. A record
+// joins the copy before it is filled: a copy of the data (a buffer with its
+// references used up) may run out of memory, and the copy is then freed
+// whole.
 CLinkedEvent* DuplicateEventsList(const CLinkedEvent* pkoSourceList, CLinkedEvent*& rpoLast)
 {
     rpoLast = nullptr;
     if (!QD_ASSERT(pkoSourceList))
         return nullptr;
     CEventsPool& roPool = EventsPool();
-    CLinkedEvent* poFirst = nullptr;
+    COwnedEventsList oCopy;
     CLinkedEvent* poLast = nullptr;
     for (const CLinkedEvent* pkoSource = pkoSourceList; pkoSource; pkoSource = pkoSource->Next()) {
         CLinkedEvent* poNew = roPool.GetNewEvent();
-        if (!poNew) {
-            if (poFirst)
-                FreeEventsList(poFirst);
+        if (!poNew)
             return nullptr;
-        }
-        *poNew = *pkoSource;
-        if (poFirst)
+        if (oCopy)
             poLast = poLast->SetNext(poNew);
         else
-            poFirst = poLast = poNew;
+            oCopy.reset(poLast = poNew);
+        *poNew = *pkoSource;
     }
     rpoLast = poLast;
-    return poFirst;
+    return oCopy.release();
 }

@@ -9,6 +9,8 @@
 
 #include "Kernel/RTEvents/CEvent.h"
 
+#include <memory>
+
 class CLinkedEvent : public CEvent
 {
 public:
@@ -48,6 +50,16 @@ private:
 // references) and returns the chain to the events pool. Returns the number
 // of events released.
 int FreeEventsList(CLinkedEvent* poEventList);
+
+// COwnedEventsList -- owns a list (its first event) and frees it when it
+// goes. A list held across work that may run out of memory (an encoder
+// that grows its buffer, a data buffer from the heap) is held by one, so
+// that it goes back to the pool however the work ends.
+struct CFreeEventsList
+{
+    void operator()(CLinkedEvent* poEventList) const { FreeEventsList(poEventList); }
+};
+using COwnedEventsList = std::unique_ptr<CLinkedEvent, CFreeEventsList>;
 
 // FreeChnEventsList -- the same for a list of channel messages, each of them
 // checked to be one.

@@ -136,12 +136,13 @@ TDELTA CDecProp::ExtractGroup(CLinkedEvent*& rpoList, bool bFilter)
         m_byPendingClass = EC_META;
     }
 
-    CLinkedEvent* poList = m_poPending;
-    CLinkedEvent* poTail = poList;
+    // The group is handed out when it is complete; until then it is owned
+    // here, as decoding the next event may run out of memory.
+    COwnedEventsList oList(m_poPending);
+    CLinkedEvent* poTail = oList.get();
     const BYTE byClass = m_byPendingClass;
     m_poPending = nullptr;
     m_byPendingClass = EC_NONE;
-    rpoList = poList;
 
     for (;;)
     {
@@ -151,6 +152,7 @@ TDELTA CDecProp::ExtractGroup(CLinkedEvent*& rpoList, bool bFilter)
         {
             // The end of a terminated stream; anything else is an error.
             QD_ASSERT(m_bIsTerminated);
+            rpoList = oList.release();
             return NO_DELTA;
         }
         if (bFilter && dwDelta == 0 && !AcceptEvent(*poEvent))
@@ -163,6 +165,7 @@ TDELTA CDecProp::ExtractGroup(CLinkedEvent*& rpoList, bool bFilter)
         {
             m_poPending = poEvent;
             m_byPendingClass = byEventClass;
+            rpoList = oList.release();
             return TDELTA(dwDelta);
         }
         poTail = poTail->SetNext(poEvent);
@@ -352,22 +355,20 @@ CLinkedEvent* CDecProp::DecodeMetaRecord()
     if (!pbyData)
         return nullptr;
 
-    CLinkedEvent* poEvent = EventsPool().GetNewEvent();
-    if (!poEvent)
+    // Owned while its data buffer is had: a long one comes from the heap.
+    COwnedEventsList oEvent(EventsPool().GetNewEvent());
+    if (!oEvent)
         return nullptr;
-    BYTE* pbyEventData = poEvent->SetMetaEventBegin(byMetaType, wLength);
+    BYTE* pbyEventData = oEvent->SetMetaEventBegin(byMetaType, wLength);
     if (!pbyEventData)
-    {
-        FreeEventsList(poEvent);
         return nullptr;
-    }
     if (wLength)
         std::memcpy(pbyEventData, pbyData, wLength);
-    poEvent->SetMetaEventEnd();
+    oEvent->SetMetaEventEnd();
 
     if (byMetaType == META_END_OF_TRACK || (byMetaType == META_QD_PRIVATE && wLength && pbyData[0] == END_MARKER_DATA))
         m_bIsTerminated = true;
-    return poEvent;
+    return oEvent.release();
 }
 
 // CDecProp::DecodeSysExRecord -- packet type, length (2), payload; the framing
@@ -408,15 +409,12 @@ CLinkedEvent* CDecProp::DecodeSysExRecord()
     if (dwEventLength > MAX_EVENT_LENGTH)
         return nullptr;
 
-    CLinkedEvent* poEvent = EventsPool().GetNewEvent();
-    if (!poEvent)
+    COwnedEventsList oEvent(EventsPool().GetNewEvent());
+    if (!oEvent)
         return nullptr;
-    BYTE* pbyData = poEvent->SetSysExEventBegin(int(dwEventLength));
+    BYTE* pbyData = oEvent->SetSysExEventBegin(int(dwEventLength));
     if (!pbyData)
-    {
-        FreeEventsList(poEvent);
         return nullptr;
-    }
     BYTE* pbyWrite = pbyData;
     if (bHasF0)
         *pbyWrite++ = 0xF0;
@@ -428,6 +426,6 @@ CLinkedEvent* CDecProp::DecodeSysExRecord()
     }
     if (bHasF7)
         *pbyWrite++ = 0xF7;
-    poEvent->SetSysExEventEnd(int(dwEventLength));
-    return poEvent;
+    oEvent->SetSysExEventEnd(int(dwEventLength));
+    return oEvent.release();
 }

@@ -149,16 +149,18 @@ TDELTA CDecStream::OnExtractEvents(CLinkedEvent*& rpoList)
         return NO_DELTA;
     }
 
-    CLinkedEvent* poList = m_poPending;
-    CLinkedEvent* poTail = poList;
+    // The group and the event being read are owned here until they are
+    // handed out: reading an event with long data may run out of memory.
+    COwnedEventsList oList(m_poPending);
+    CLinkedEvent* poTail = oList.get();
     m_poPending = nullptr;
-    const BYTE byClass = poList->GetClass();
+    const BYTE byClass = oList->GetClass();
 
     for (;;)
     {
-        CLinkedEvent* poEvent = EventsPool().GetNewEvent();
+        COwnedEventsList oEvent(EventsPool().GetNewEvent());
         TTICK tDelta = 0;
-        if (!poEvent || !ExtractEvent(tDelta, *poEvent))
+        if (!oEvent || !ExtractEvent(tDelta, *oEvent))
         {
             QdReport("CDecStream::ExtractEvent(...) - Extraction failed");
             // The stream ends here (an exhausted events pool ends it in order
@@ -167,24 +169,22 @@ TDELTA CDecStream::OnExtractEvents(CLinkedEvent*& rpoList)
             // decoded before the damage, and tells the error from a normal
             // end by IsEndOfStream().
             m_eStatus = DS_CORRUPTED;
-            if (poEvent)
-                FreeEventsList(poEvent);
-            rpoList = poList;
+            rpoList = oList.release();
             return NO_DELTA;
         }
-        if (tDelta != 0 || poEvent->GetClass() != byClass)
+        if (tDelta != 0 || oEvent->GetClass() != byClass)
         {
-            m_poPending = poEvent;
-            rpoList = poList;
+            m_poPending = oEvent.release();
+            rpoList = oList.release();
             return TDELTA(tDelta);
         }
-        poTail = poTail->SetNext(poEvent);
+        poTail = poTail->SetNext(oEvent.release());
         if (m_eStatus == DS_EOTRACK)
             break;
     }
 
     // The end of track closed this group: nothing follows.
-    rpoList = poList;
+    rpoList = oList.release();
     return NO_DELTA;
 }
 
