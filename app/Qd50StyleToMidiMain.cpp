@@ -5,6 +5,8 @@
 #include "QdPlayer.h"
 #include "Splashscreen.h"
 
+#include "Base/QdVersion.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -90,7 +92,7 @@ TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this)
     m_oPrompt.SetStopPlayback([this] { StopPlayback(); });
     m_fnOpenUrl = [](const QUrl& rkoUrl) { return QDesktopServices::openUrl(rkoUrl); };
     SetMediaPlayer(std::make_unique<CQdPlayer>());
-    setWindowTitle("Qd50 Style Tool - v1.0.6");
+    setWindowTitle("Qd50 Style Tool - v" QD_VERSION);
     setWindowIcon(QdProgramIcon());
     auto* pClient = new QWidget(this);
     pClient->setFixedSize(320, 366);

@@ -1,6 +1,8 @@
 // Splashscreen.cpp -- the start-up picture.
 #include "Splashscreen.h"
 
+#include "Base/QdVersion.h"
+
 #include <QPainter>
 
 TForm3::TForm3(QWidget* pOwner)
@@ -38,5 +40,5 @@ void TForm3::paintEvent(QPaintEvent*)
     oFont.setPixelSize(12);
     oFont.setBold(false);
     oPainter.setFont(oFont);
-    oPainter.drawText(oPicture.adjusted(0, 50, 0, 0), Qt::AlignCenter, "v1.0.6");
+    oPainter.drawText(oPicture.adjusted(0, 50, 0, 0), Qt::AlignCenter, "v" QD_VERSION);
 }

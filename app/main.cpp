@@ -2,6 +2,7 @@
 //
 //   qdstyletool [BANK]                    the window, with the bank opened
 //   qdstyletool --screenshots DIR BANK    pictures of the window into DIR
+#include "BankDoc/QdDocText.h"
 #include "Base/Report.h"
 #include "Kernel/Core/GlobalObj.h"
 #include "Qd50StyleToMidiMain.h"
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
 
 namespace
 {
@@ -34,7 +36,11 @@ int RunScreenshots(const QStringList& rkastrArgs)
 }
 
 // RunWindow -- the normal start: the window, the bank of the first argument,
-// the event loop.
+// the event loop. The window's commands let no exception into the event
+// loop: the document and playback fail a command that runs out of memory
+// with a message of their own (BankDoc/QdCommandGuard.h). What is caught
+// here comes from building the window; running out of memory is told on
+// stderr, as a dialog would need memory too.
 int RunWindow(const QStringList& rkastrArgs)
 {
     QdInstallGuiReportSink();
@@ -45,6 +51,12 @@ int RunWindow(const QStringList& rkastrArgs)
         if (rkastrArgs.size() > 1)
             oForm2.OpenBankPath(rkastrArgs[1]);
         return QApplication::exec();
+    }
+    catch (const std::bad_alloc&)
+    {
+        std::fputs(QdDocText::OUT_OF_MEMORY, stderr);
+        std::fputc('\n', stderr);
+        return 1;
     }
     catch (const std::exception& rkoError)
     {

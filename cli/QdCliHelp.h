@@ -31,8 +31,8 @@ after a complete write, so a failed save leaves it as it was.
 inline constexpr const char* EXIT_STATUS = R"(
 Exit status: 0 success; 1 usage error (the usage is shown); 2 refused input:
 not a style bank, corrupt file, unknown style or chord variation, unreadable
-MIDI file, failed write. Messages, warnings and assertion reports go to
-stderr, one per line.)";
+MIDI file, failed write, out of memory. Messages, warnings and assertion
+reports go to stderr, one per line.)";
 
 inline constexpr const char* TOOL_TAIL = R"(
 

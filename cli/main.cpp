@@ -4,12 +4,15 @@
 // (QdCliCommands.h), which drives the bank document. CLI11 reports parse
 // errors by throwing; they are caught here and become exit status 1 with
 // the command's usage. The command runs between the start and end phases of
-// the global object registry, as the desktop application does.
+// the global object registry, as the desktop application does; running out
+// of memory ends it with exit status 2, like any refused command.
 #include "QdCliCommands.h"
 #include "QdCliConsole.h"
 #include "QdCliHelp.h"
 #include "QdCliSession.h"
 
+#include "BankDoc/QdCommandGuard.h"
+#include "Base/QdVersion.h"
 #include "Kernel/Core/GlobalObj.h"
 
 #include <CLI/CLI.hpp>
@@ -249,7 +252,17 @@ int main(int iArgc, char** ppszArgv)
     int iExit = QD_EXIT_OK;
     {
         CQdCliConsole oConsole;
-        iExit = oLine.m_fnRun(oConsole);
+        // The document's commands fail by themselves when memory runs out
+        // (BankDoc/QdCommandGuard.h); this is the last line for what runs
+        // around them (the check's own exports, the lists the commands
+        // build). The message needs no memory of its own.
+        if (QdRanOutOfMemory([&] { iExit = oLine.m_fnRun(oConsole); }))
+        {
+            std::fputs("qdstyle: ", stderr);
+            std::fputs(QdDocText::OUT_OF_MEMORY, stderr);
+            std::fputc('\n', stderr);
+            iExit = QD_EXIT_REFUSED;
+        }
         // The pools check at the end that everything they handed out came
         // back; for check, a report there fails the bank like any other.
         QdGlobalObjectsEnd();

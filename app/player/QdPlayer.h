@@ -6,14 +6,11 @@
 
 #include "BankDoc/QdPlayback.h"
 
+#include <fluidsynth/types.h>
+
 #include <mutex>
 #include <string>
 #include <vector>
-
-typedef struct _fluid_hashtable_t fluid_settings_t;
-typedef struct _fluid_synth_t fluid_synth_t;
-typedef struct _fluid_player_t fluid_player_t;
-typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
 
 // Error numbers of the player, shown as "Error " + number + ": " + text.
 enum EQdPlayerError

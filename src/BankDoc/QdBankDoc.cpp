@@ -2,6 +2,7 @@
 // it: the element tree of the open style, the info lines and the tool
 // buttons.
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 
 #include "ChunkNav/ChunkNav.h"
@@ -57,13 +58,16 @@ std::string CQdBankDoc::GetListInfoText() const
     return m_strListInfo;
 }
 
-// CQdBankDoc::CanClose -- true unless unsaved changes are kept by the user.
+// CQdBankDoc::CanClose -- true unless unsaved changes are kept by the user
+// (or the question cannot be asked for memory: the changes are kept then).
 bool CQdBankDoc::CanClose()
 {
-    if (!HasUnsavedChanges())
-        return true;
-    return m_roPrompt.Ask({QdDocText::SOME_STYLE_MODIFIED, QdDocText::IGNORE_CHANGES, "Yes", "", "No"}) ==
-           QD_ANSWER_YES;
+    return QdGuardCommand(m_roPrompt, QdDocText::SOME_STYLE_MODIFIED, false, [&] {
+        if (!HasUnsavedChanges())
+            return true;
+        return m_roPrompt.Ask({QdDocText::SOME_STYLE_MODIFIED, QdDocText::IGNORE_CHANGES, "Yes", "", "No"}) ==
+               QD_ANSWER_YES;
+    });
 }
 
 // CQdBankDoc::BuildElementTree -- the style, its present elements, their
@@ -183,6 +187,8 @@ const char* CQdBankDoc::WriteBackMessage(EQdWriteBack eResult)
         return "Style conversion error - changes not written back!";
     case QD_WRITEBACK_NO_ROOM:
         return "Style Bank full - changes not written back!";
+    case QD_WRITEBACK_NO_MEMORY:
+        return "Out of memory - changes not written back!";
     case QD_WRITEBACK_DONE:
     case QD_WRITEBACK_NO_STYLE:
         break;

@@ -30,6 +30,13 @@
 //   file was imported; otherwise the style stays as it was.
 // - The directory list holds at most 100 entries and never more than the
 //   directory chunk's data can take; entries beyond are reported and left out.
+// - A command that runs out of memory is not done: "Out of memory - command
+//   not done!" under its caption, its failure value, the bank open and as
+//   it was, no file written (QdCommandGuard.h). Opening a bank is the
+//   exception: the open bank is given up first, so no bank is open after a
+//   load that ran out of memory, as after a refused file. Kept changes of
+//   the open style that were written back before the rest of a command
+//   failed (leaving the style, saving) stay written back.
 #pragma once
 
 #include "BankDoc/QdDocPrompt.h"
@@ -41,6 +48,7 @@
 #include <string>
 #include <vector>
 
+class CChunkNav;
 class CChunkNavComp;
 class CNstEditIfc;
 
@@ -84,6 +92,7 @@ enum EQdWriteBack
     QD_WRITEBACK_NO_SLOT,  // the slot or its single style container was not found
     QD_WRITEBACK_NO_DATA,  // the edit interface gave no bank data
     QD_WRITEBACK_NO_ROOM,  // the grown style does not fit the bank block's reserve
+    QD_WRITEBACK_NO_MEMORY, // memory ran out on the way; the block and the style are as they were
 };
 
 class CQdBankDoc
@@ -168,7 +177,8 @@ public:
     // ExportSingleSmf -- Export Chord Variation to SMF.
     bool ExportSingleSmf(BYTE bySe, BYTE byCv);
     // ExportChordVarFile -- writes the chord variation (byTrack 255) or one
-    // track (0..7) of the open style to the file, atomically; no message.
+    // track (0..7) of the open style to the file, atomically; no message
+    // but the out-of-memory one that every command gives.
     bool ExportChordVarFile(BYTE bySe, BYTE byCv, BYTE byTrack, const std::string& rkstrPath);
     bool DeleteCV(BYTE bySe, BYTE byCv);
     bool UndoStyle();
@@ -176,7 +186,9 @@ public:
     // --- Saving ------------------------------------------------------------
     // WriteBackStyle -- replaces the selected style's container in the bank
     // block with the edit interface's bank data. Done: the style is marked
-    // written back and no longer modified. No message.
+    // written back and no longer modified. No message; running out of
+    // memory is a result too (QD_WRITEBACK_NO_MEMORY), which the commands
+    // that leave or save the style tell like any refused write-back.
     EQdWriteBack WriteBackStyle();
     // SaveBank -- the Save Style Bank command (leaving the style, file
     // choice, then SaveBankTo).
@@ -205,27 +217,59 @@ public:
     static const char* WriteBackMessage(EQdWriteBack eResult);
 
 private:
+    // A selection loaded aside (LoadSelection), for TakeSelection.
+    struct CQdSelection
+    {
+        int m_iStyle = -1;
+        std::string m_strName;
+        std::string m_strInfo;
+        std::unique_ptr<CNstEditIfc> m_poEditIfc;
+    };
+
+    // CStyleBackup -- a copy of the open style, taken when the object is
+    // made, for an edit of the style in place: unless Keep is called, the
+    // copy takes the open style's place again when the object goes (the
+    // edit did not complete: memory ran out halfway).
+    class CStyleBackup
+    {
+    public:
+        explicit CStyleBackup(CQdBankDoc& roDoc);
+        ~CStyleBackup();
+        CStyleBackup(const CStyleBackup&) = delete;
+        CStyleBackup& operator=(const CStyleBackup&) = delete;
+        void Keep();
+
+    private:
+        CQdBankDoc& m_roDoc;
+        std::unique_ptr<CNstEditIfc> m_poCopy;
+    };
+
     // Opening (QdBankOpen.cpp).
-    void ReleaseBank();
+    void ReleaseBank() noexcept;
     bool LoadBank(const std::string& rkstrPath);
     bool WalkSlots();
     void RebuildStyleList();
+    std::vector<std::string> ReadStyleNames(CChunkNav& roNav) const;
+    void TakeStyleList(std::vector<std::string>& rastrNames, std::vector<bool>& rabWrittenBack) noexcept;
     // Slot walk of the bank navigator: the next depth-1 container chunk.
     bool FindNextSlot();
     // The navigator on the slot of present style iStyle; false when missing.
     bool GotoStyleSlot(int iStyle);
 
-    // Selection (QdStyleCommands.cpp).
-    void OpenSelectedStyle(int iStyle);
+    // Selection and the commands on the open style (QdStyleCommands.cpp).
+    CQdSelection LoadSelection(int iStyle, const std::string* pkstrName = nullptr);
+    void TakeSelection(CQdSelection& roSelection) noexcept;
     bool IsChordVarNode(BYTE bySe, BYTE byCv) const;
     bool ImportSmfFile(CNstEditIfc& roEditIfc, const std::string& rkstrPath, BYTE bySe, BYTE byCv, bool bInitialize);
-    void EnsureFirstElement(const std::string& rkstrCaption);
+    int ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace);
+    void EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& rkstrCaption);
 
     // Saving (QdBankSave.cpp).
-    void CompressSlots();
-    void DecompressSlots();
-    void RefreshDirectory();
-    void RefreshNameTable();
+    EQdWriteBack ReplaceStyleContainer();
+    void CompressSlots(CChunkNavComp& roNav);
+    std::vector<BYTE> DirectoryList(CChunkNav& roNav) const;
+    static void WriteDirectory(CChunkNav& roNav, const std::vector<BYTE>& rkabyList);
+    void RefreshNameTable(CChunkNav& roNav) const;
 
     CQdDocPrompt& m_roPrompt;
     CQdFileIo& m_roFileIo;

@@ -1,6 +1,7 @@
 // QdBankOpen.cpp -- opening a style bank: the file check, the bank block,
 // the slot walk with decompression and the style list from the name table.
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 
 #include "Base/Report.h"
@@ -38,35 +39,51 @@ bool IsBankHeader(const BYTE* pkbyHead)
 // user choose the file and opens it. Cancelling leaves the open bank as it is.
 bool CQdBankDoc::OpenBank()
 {
-    m_roPrompt.StopPlayback();
-    if (HasUnsavedChanges() &&
-        m_roPrompt.Ask({QdDocText::SOME_STYLE_MODIFIED, QdDocText::IGNORE_CHANGES, "Yes", "", "No"}) != QD_ANSWER_YES)
-        return false;
-    std::string strPath;
-    if (!m_roPrompt.ChooseOpenFile(QdDocText::BankFileRequest("Open Style Bank File", m_strOpenDir), strPath))
-        return false;
-    return OpenBankFile(strPath);
+    return QdGuardCommand(m_roPrompt, QdDocText::OPEN_BANK, false, [&] {
+        m_roPrompt.StopPlayback();
+        if (HasUnsavedChanges() &&
+            m_roPrompt.Ask({QdDocText::SOME_STYLE_MODIFIED, QdDocText::IGNORE_CHANGES, "Yes", "", "No"}) !=
+                QD_ANSWER_YES)
+            return false;
+        std::string strPath;
+        if (!m_roPrompt.ChooseOpenFile(QdDocText::BankFileRequest("Open Style Bank File", m_strOpenDir), strPath))
+            return false;
+        return OpenBankFile(strPath);
+    });
 }
 
 // CQdBankDoc::OpenBankFile -- gives up the open bank, then loads the file.
-// No bank is open after a refused or corrupt file.
+// No bank is open after a refused or corrupt file, nor after a load that
+// ran out of memory: the half-loaded bank is dropped before the command
+// fails.
 bool CQdBankDoc::OpenBankFile(const std::string& rkstrPath)
 {
-    m_roPrompt.StopPlayback();
-    ReleaseBank();
-    m_roPrompt.BeginWait();
-    m_strBankFileName = QdDocText::FileNameOf(rkstrPath);
-    m_strOpenDir = QdDocText::DirectoryOf(rkstrPath);
-    const bool bLoaded = LoadBank(rkstrPath);
-    if (!bLoaded)
+    return QdGuardCommand(m_roPrompt, QdDocText::OPEN_BANK, false, [&] {
+        m_roPrompt.StopPlayback();
         ReleaseBank();
-    m_roPrompt.EndWait();
-    return bLoaded;
+        const CQdWaitScope oWait(m_roPrompt);
+        bool bLoaded = false;
+        try
+        {
+            m_strBankFileName = QdDocText::FileNameOf(rkstrPath);
+            m_strOpenDir = QdDocText::DirectoryOf(rkstrPath);
+            bLoaded = LoadBank(rkstrPath);
+        }
+        catch (...)
+        {
+            ReleaseBank();
+            throw;
+        }
+        if (!bLoaded)
+            ReleaseBank();
+        return bLoaded;
+    });
 }
 
 // CQdBankDoc::ReleaseBank -- drops the open style and the bank, unsaved
-// changes included (the caller asked before).
-void CQdBankDoc::ReleaseBank()
+// changes included (the caller asked before). Frees and clears only, so it
+// cannot fail.
+void CQdBankDoc::ReleaseBank() noexcept
 {
     m_poEditIfc.reset();
     m_bStyleModified = false;
@@ -182,26 +199,20 @@ bool CQdBankDoc::GotoStyleSlot(int iStyle)
     return true;
 }
 
-// CQdBankDoc::RebuildStyleList -- one name per present style from its
-// 24-byte record of the name table, read in step with the slot table. A
-// style whose record lies beyond the table's data gets an empty name (it
-// stays selectable); a bank without a name table lists no styles. The list
-// starts without selection and without written-back marks.
-void CQdBankDoc::RebuildStyleList()
+// CQdBankDoc::ReadStyleNames -- one name per present style from its
+// 24-byte record of the name table of the navigator's bank, read in step
+// with the slot table. A style whose record lies beyond the table's data
+// gets an empty name (it stays selectable); a bank without a name table
+// lists no styles. The navigator ends at the root.
+std::vector<std::string> CQdBankDoc::ReadStyleNames(CChunkNav& roNav) const
 {
-    m_astrStyleNames.clear();
-    m_abWrittenBack.clear();
-    m_iSelectedStyle = -1;
-    m_strSelectedStyleName.clear();
-    m_strListInfo.clear();
-    if (!IsBankOpen())
-        return;
-    m_poNav->m_ofnRewind();
-    if (m_poNav->m_ofnFind(CChunkId(NAME_TABLE_ID), typeFinal, typeFinal, 0, 1))
+    std::vector<std::string> astrNames;
+    roNav.m_ofnRewind();
+    if (roNav.m_ofnFind(CChunkId(NAME_TABLE_ID), typeFinal, typeFinal, 0, 1))
     {
-        const BYTE* pbyTable = m_poNav->m_pbyfnData();
-        const DWORD dwTableLength = m_poNav->m_dwfnDataLength();
-        for (int iSlot = 0; iSlot < MAX_SLOTS && GetStyleCount() < m_iSlotStyleCount; ++iSlot)
+        const BYTE* pbyTable = roNav.m_pbyfnData();
+        const DWORD dwTableLength = roNav.m_dwfnDataLength();
+        for (int iSlot = 0; iSlot < MAX_SLOTS && int(astrNames.size()) < m_iSlotStyleCount; ++iSlot)
         {
             if (!m_abSlotHoldsStyle[std::size_t(iSlot)])
                 continue;
@@ -212,9 +223,32 @@ void CQdBankDoc::RebuildStyleList()
                 const char* pszRecord = reinterpret_cast<const char*>(pbyTable + dwRecord);
                 strName.assign(pszRecord, strnlen(pszRecord, NAME_RECORD_SIZE));
             }
-            m_astrStyleNames.push_back(strName);
+            astrNames.push_back(std::move(strName));
         }
     }
-    m_abWrittenBack.assign(m_astrStyleNames.size(), false);
-    m_poNav->m_ofnRewind();
+    roNav.m_ofnRewind();
+    return astrNames;
+}
+
+// CQdBankDoc::RebuildStyleList -- the style list read afresh from the bank
+// block; it starts without selection and without written-back marks.
+void CQdBankDoc::RebuildStyleList()
+{
+    std::vector<std::string> astrNames;
+    if (IsBankOpen())
+        astrNames = ReadStyleNames(*m_poNav);
+    std::vector<bool> abWrittenBack(astrNames.size(), false);
+    TakeStyleList(astrNames, abWrittenBack);
+}
+
+// CQdBankDoc::TakeStyleList -- the list becomes the given names and marks
+// (taken by swapping, so that this step cannot fail), with no style
+// selected.
+void CQdBankDoc::TakeStyleList(std::vector<std::string>& rastrNames, std::vector<bool>& rabWrittenBack) noexcept
+{
+    m_astrStyleNames.swap(rastrNames);
+    m_abWrittenBack.swap(rabWrittenBack);
+    m_iSelectedStyle = -1;
+    m_strSelectedStyleName.clear();
+    m_strListInfo.clear();
 }

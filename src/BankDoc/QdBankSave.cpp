@@ -1,7 +1,8 @@
 // QdBankSave.cpp -- writing the open style back into the bank block, and
-// saving the bank: compression of the style slots, the chunk-offset
-// directory and the style-name table, the atomic write, decompression.
+// saving the bank: the file image with its style slots compressed, the
+// chunk-offset directory and the style-name table, the atomic write.
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 
 #include "Base/Report.h"
@@ -30,14 +31,37 @@ constexpr BYTE SAVE_METHOD = 2;
 
 } // namespace
 
-// CQdBankDoc::WriteBackStyle -- replaces the selected style's container in
-// its slot by the edit interface's bank data (stored form, markers made).
-// Refused with the block unchanged when the slot is not one style container
-// or the grown style would not fit the block's reserve.
+// CQdBankDoc::WriteBackStyle -- the write-back as a step that either
+// completes or leaves the block and the style as they were: running out of
+// memory is one of its results. Building the bank data tidies the style
+// (as a refused write-back leaves it); one that runs out of memory on the
+// way gets the style back as it was.
 EQdWriteBack CQdBankDoc::WriteBackStyle()
 {
     if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
         return QD_WRITEBACK_NO_STYLE;
+    EQdWriteBack eResult = QD_WRITEBACK_NO_MEMORY;
+    if (QdRanOutOfMemory([&] {
+            CStyleBackup oBackup(*this);
+            eResult = ReplaceStyleContainer();
+            oBackup.Keep();
+        }))
+    {
+        m_poNav->m_ofnRewind();
+        return QD_WRITEBACK_NO_MEMORY;
+    }
+    return eResult;
+}
+
+// CQdBankDoc::ReplaceStyleContainer -- replaces the selected style's
+// container in its slot by the edit interface's bank data (stored form,
+// markers made). Refused with the block unchanged when the slot is not one
+// style container or the grown style would not fit the block's reserve.
+// Everything that allocates (the bank data, the old container kept aside
+// and the navigators on both) is made before the block is touched; the
+// replacement itself only moves bytes within the block's reserve.
+EQdWriteBack CQdBankDoc::ReplaceStyleContainer()
+{
     CChunkNavComp& roNav = *m_poNav;
     EQdWriteBack eResult = QD_WRITEBACK_NO_SLOT;
     if (GotoStyleSlot(m_iSelectedStyle))
@@ -65,12 +89,12 @@ EQdWriteBack CQdBankDoc::WriteBackStyle()
                     // The old container is kept aside: should the copy be
                     // refused after all, it goes back into the empty slot.
                     std::vector<BYTE> abyOld(roNav.m_pbyfnHeader(), roNav.m_pbyfnHeader() + roNav.m_dwfnSize());
+                    CChunkNav oOld(abyOld.data(), DWORD(abyOld.size()));
                     roNav.m_ofnDelete();
                     if (roNav.m_ofnGoTo(oSlot) && roNav.m_ofnCopyInto(&oBuilt))
                         eResult = QD_WRITEBACK_DONE;
                     else
                     {
-                        CChunkNav oOld(abyOld.data(), DWORD(abyOld.size()));
                         if (roNav.m_ofnGoTo(oSlot))
                             roNav.m_ofnCopyInto(&oOld);
                         eResult = QD_WRITEBACK_NO_ROOM;
@@ -92,121 +116,124 @@ EQdWriteBack CQdBankDoc::WriteBackStyle()
 // asks and writes back), then the file choice and the save itself.
 bool CQdBankDoc::SaveBank()
 {
-    m_roPrompt.StopPlayback();
-    SelectStyle(-1);
-    // A style that could not be written back is still open: no save.
-    if (!IsBankOpen() || m_poEditIfc)
-        return false;
-    std::string strPath;
-    if (!m_roPrompt.ChooseSaveFile(QdDocText::BankFileRequest("Save Style Bank File", m_strSaveDir, m_strBankFileName),
-                                   strPath))
-        return false;
-    return SaveBankTo(strPath);
+    return QdGuardCommand(m_roPrompt, QdDocText::SAVE_BANK, false, [&] {
+        m_roPrompt.StopPlayback();
+        SelectStyle(-1);
+        // A style that could not be written back is still open: no save.
+        if (!IsBankOpen() || m_poEditIfc)
+            return false;
+        std::string strPath;
+        if (!m_roPrompt.ChooseSaveFile(
+                QdDocText::BankFileRequest("Save Style Bank File", m_strSaveDir, m_strBankFileName), strPath))
+            return false;
+        return SaveBankTo(strPath);
+    });
 }
 
-// CQdBankDoc::SaveBankTo -- writes the bank to the file. Between compression
-// and decompression the used part of the block holds exactly the file's
-// bytes. After a good write the list is fresh and nothing counts as
-// modified; after a failed one the old file is untouched and the bank keeps
-// its name and its written-back marks.
+// CQdBankDoc::SaveBankTo -- writes the bank to the file. The file is made
+// in a copy of the bank block (its image), so the bank itself is never
+// compressed: whatever fails before the file is in place, the bank is as it
+// was and no file is written. After a good write the list is fresh and
+// nothing counts as modified; after a failed one the old file is untouched
+// and the bank keeps its name and its written-back marks. Either way the
+// open style is closed and the block takes the image's directory and name
+// table.
 bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath)
 {
-    if (!IsBankOpen())
-        return false;
-    m_roPrompt.BeginWait();
-    if (m_poEditIfc)
-    {
-        if (m_bStyleModified)
+    return QdGuardCommand(m_roPrompt, QdDocText::SAVE_BANK, false, [&] {
+        if (!IsBankOpen())
+            return false;
+        const CQdWaitScope oWait(m_roPrompt);
+        if (m_poEditIfc && m_bStyleModified)
         {
             const EQdWriteBack eResult = WriteBackStyle();
             if (eResult != QD_WRITEBACK_DONE)
             {
                 m_roPrompt.Tell(QdDocText::SAVE_BANK, WriteBackMessage(eResult));
-                m_roPrompt.EndWait();
                 return false;
             }
         }
+
+        std::unique_ptr<BYTE[]> pbyImage = std::make_unique_for_overwrite<BYTE[]>(BANK_BLOCK_SIZE);
+        std::memcpy(pbyImage.get(), m_pbyBlock.get(), BANK_BLOCK_SIZE);
+        CChunkNavComp oImage(pbyImage.get(), BANK_BLOCK_SIZE);
+        CompressSlots(oImage);
+        const std::vector<BYTE> abyDirectory = DirectoryList(oImage);
+        WriteDirectory(oImage, abyDirectory);
+        RefreshNameTable(oImage);
+        // What the document shows afterwards is made before the file is written.
+        std::vector<std::string> astrNames = ReadStyleNames(oImage);
+        std::vector<bool> abWrittenBack(astrNames.size(), false);
+        std::vector<bool> abKeptMarks = m_abWrittenBack;
+        std::string strFileName = QdDocText::FileNameOf(rkstrPath);
+        std::string strSaveDir = QdDocText::DirectoryOf(rkstrPath);
+
+        const bool bWritten = m_roFileIo.WriteAtomic(rkstrPath, pbyImage.get(), oImage.m_dwfnUsedSize());
+        if (!bWritten)
+            m_roPrompt.Tell(QdDocText::SAVE_BANK, QdDocText::WRITE_ERROR);
+
+        // From here on nothing can fail: swaps, and the image's directory and
+        // names written over the block's, which are of the same size.
         m_bStyleModified = false;
         m_poEditIfc.reset();
-    }
-
-    CompressSlots();
-    RefreshDirectory();
-    RefreshNameTable();
-    const bool bWritten = m_roFileIo.WriteAtomic(rkstrPath, m_pbyBlock.get(), m_poNav->m_dwfnUsedSize());
-    if (bWritten)
-    {
-        m_strBankFileName = QdDocText::FileNameOf(rkstrPath);
-        m_strSaveDir = QdDocText::DirectoryOf(rkstrPath);
-    }
-    else
-    {
-        m_roPrompt.Tell(QdDocText::SAVE_BANK, QdDocText::WRITE_ERROR);
-    }
-    DecompressSlots();
-
-    const std::vector<bool> abWrittenBack = m_abWrittenBack;
-    RebuildStyleList();
-    if (!bWritten && abWrittenBack.size() == m_abWrittenBack.size())
-        m_abWrittenBack = abWrittenBack;
-    m_roPrompt.EndWait();
-    return bWritten;
+        WriteDirectory(*m_poNav, abyDirectory);
+        RefreshNameTable(*m_poNav);
+        if (bWritten)
+        {
+            m_strBankFileName.swap(strFileName);
+            m_strSaveDir.swap(strSaveDir);
+        }
+        else if (abKeptMarks.size() == abWrittenBack.size())
+        {
+            abWrittenBack.swap(abKeptMarks);
+        }
+        TakeStyleList(astrNames, abWrittenBack);
+        return bWritten;
+    });
 }
 
-// CQdBankDoc::CompressSlots -- every style slot (version 3, method 2). A
-// slot that does not compress is told and saved as it is; its flag tells a
-// reader. A slot without data is saved as it is, too: the codec's stream of
-// no bytes is shorter than any stream its reader takes, so the saved bank
-// would not open again.
-void CQdBankDoc::CompressSlots()
+// CQdBankDoc::CompressSlots -- every style slot of the navigator's bank
+// (version 3, method 2). A slot that does not compress is told and saved as
+// it is; its flag tells a reader. A slot without data is saved as it is,
+// too: the codec's stream of no bytes is shorter than any stream its reader
+// takes, so the saved bank would not open again.
+void CQdBankDoc::CompressSlots(CChunkNavComp& roNav)
 {
-    m_poNav->m_ofnRewind();
-    while (FindNextSlot())
+    roNav.m_ofnRewind();
+    while (roNav.m_ofnFind(CChunkId(), typeFinal, typeNotFinal, 0, 1))
     {
-        if (m_poNav->m_pbyfnHeader()[0] != STYLE_SLOT_ID || m_poNav->m_dwfnDataLength() == 0)
+        if (roNav.m_pbyfnHeader()[0] != STYLE_SLOT_ID || roNav.m_dwfnDataLength() == 0)
             continue;
-        if (!m_poNav->m_bfnCompress(SAVE_VERSION, SAVE_METHOD))
+        if (!roNav.m_bfnCompress(SAVE_VERSION, SAVE_METHOD))
             m_roPrompt.Tell(QdDocText::SAVE_BANK, QdDocText::COMPRESSION_ERROR);
     }
-    m_poNav->m_ofnRewind();
+    roNav.m_ofnRewind();
 }
 
-// CQdBankDoc::DecompressSlots -- the style slots of the slot table back to
-// their working form. A slot that does not decompress stays compressed (it
-// cannot be opened then); nothing is told, as the bank was just written.
-void CQdBankDoc::DecompressSlots()
-{
-    m_poNav->m_ofnRewind();
-    for (int iIndex = 0; iIndex < MAX_SLOTS && FindNextSlot(); ++iIndex)
-    {
-        if (m_poNav->m_pbyfnHeader()[0] == STYLE_SLOT_ID && m_poNav->m_bfnIsCompressed())
-            (void)m_poNav->m_bfnDecompress(true);
-    }
-    m_poNav->m_ofnRewind();
-}
-
-// CQdBankDoc::RefreshDirectory -- the directory chunk (id 0xFE) lists, from
-// its data offset 4, the file offsets of the depth-1 chunks with CNCF_ATTR
-// and an id of 3 or more before it, big-endian. The list holds at most 100
-// entries and what the chunk's data can take; entries beyond are reported
-// and left out.
-void CQdBankDoc::RefreshDirectory()
+// CQdBankDoc::DirectoryList -- what the directory chunk (id 0xFE) lists,
+// from its data offset 4: the file offsets of the depth-1 chunks with
+// CNCF_ATTR and an id of 3 or more before it, big-endian, as the
+// navigator's bank lies now. The list holds at most 100 entries and what
+// the chunk's data can take; entries beyond are reported and left out.
+// Empty without a directory chunk.
+std::vector<BYTE> CQdBankDoc::DirectoryList(CChunkNav& roNav) const
 {
     std::vector<BYTE> abyList;
     DWORD dwEntries = 0;
     bool bFull = false;
-    m_poNav->m_ofnRewind();
-    while (m_poNav->m_ofnFind(CChunkId(), typeFinal, typeAny, 0, 1))
+    bool bFound = false;
+    roNav.m_ofnRewind();
+    while (roNav.m_ofnFind(CChunkId(), typeFinal, typeAny, 0, 1))
     {
-        const BYTE byId = m_poNav->m_pbyfnHeader()[0];
+        const BYTE byId = roNav.m_pbyfnHeader()[0];
         if (byId == DIRECTORY_ID)
         {
-            const DWORD dwLength = m_poNav->m_dwfnDataLength();
+            const DWORD dwLength = roNav.m_dwfnDataLength();
             const DWORD dwRoom =
                 dwLength > DIRECTORY_LIST_OFFSET ? (dwLength - DIRECTORY_LIST_OFFSET) / DIRECTORY_ENTRY_SIZE : 0;
             const DWORD dwWritten = QD_ASSERT(dwEntries <= dwRoom) ? dwEntries : dwRoom;
-            if (dwWritten != 0)
-                m_poNav->m_fnWriteData(abyList.data(), dwWritten * DIRECTORY_ENTRY_SIZE, DIRECTORY_LIST_OFFSET);
+            abyList.resize(dwWritten * DIRECTORY_ENTRY_SIZE);
+            bFound = true;
             break;
         }
         if (byId <= LAST_UNLISTED_ID)
@@ -217,23 +244,43 @@ void CQdBankDoc::RefreshDirectory()
         if (bFull)
             continue;
         BYTE abyEntry[DIRECTORY_ENTRY_SIZE];
-        QdWriteBE32(abyEntry, m_poNav->m_dwfnOffset());
+        QdWriteBE32(abyEntry, roNav.m_dwfnOffset());
         abyList.insert(abyList.end(), abyEntry, abyEntry + DIRECTORY_ENTRY_SIZE);
         ++dwEntries;
     }
-    m_poNav->m_ofnRewind();
+    roNav.m_ofnRewind();
+    if (!bFound)
+        abyList.clear();
+    return abyList;
+}
+
+// CQdBankDoc::WriteDirectory -- the list (DirectoryList) into the first
+// directory chunk of the navigator's bank; nothing for an empty list.
+void CQdBankDoc::WriteDirectory(CChunkNav& roNav, const std::vector<BYTE>& rkabyList)
+{
+    if (rkabyList.empty())
+        return;
+    roNav.m_ofnRewind();
+    while (roNav.m_ofnFind(CChunkId(), typeFinal, typeAny, 0, 1))
+    {
+        if (roNav.m_pbyfnHeader()[0] != DIRECTORY_ID)
+            continue;
+        roNav.m_fnWriteData(rkabyList.data(), DWORD(rkabyList.size()), DIRECTORY_LIST_OFFSET);
+        break;
+    }
+    roNav.m_ofnRewind();
 }
 
 // CQdBankDoc::RefreshNameTable -- each present style's list name, at most 23
 // characters and a terminating zero, at the start of its slot's 24-byte
-// record; the rest of the record stays as it was. Records beyond the
-// table's data are not written.
-void CQdBankDoc::RefreshNameTable()
+// record of the navigator's bank; the rest of the record stays as it was.
+// Records beyond the table's data are not written.
+void CQdBankDoc::RefreshNameTable(CChunkNav& roNav) const
 {
-    m_poNav->m_ofnRewind();
-    if (m_poNav->m_ofnFind(CChunkId(NAME_TABLE_ID), typeFinal, typeFinal, 0, 1))
+    roNav.m_ofnRewind();
+    if (roNav.m_ofnFind(CChunkId(NAME_TABLE_ID), typeFinal, typeFinal, 0, 1))
     {
-        const DWORD dwTableLength = m_poNav->m_dwfnDataLength();
+        const DWORD dwTableLength = roNav.m_dwfnDataLength();
         std::size_t uStyle = 0;
         for (int iSlot = 0; iSlot < MAX_SLOTS && uStyle < m_astrStyleNames.size(); ++iSlot)
         {
@@ -246,8 +293,8 @@ void CQdBankDoc::RefreshNameTable()
             BYTE abyName[NAME_RECORD_SIZE] = {};
             const std::size_t uLength = strnlen(rkstrName.c_str(), NAME_RECORD_SIZE - 1);
             std::memcpy(abyName, rkstrName.data(), uLength);
-            m_poNav->m_fnWriteData(abyName, DWORD(uLength + 1), dwRecord);
+            roNav.m_fnWriteData(abyName, DWORD(uLength + 1), dwRecord);
         }
     }
-    m_poNav->m_ofnRewind();
+    roNav.m_ofnRewind();
 }

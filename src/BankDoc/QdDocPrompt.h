@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // Answers of a question, by the position of the button pressed.
@@ -22,6 +23,18 @@ enum EQdAnswer
 // A question with up to three buttons; an empty button text hides it.
 struct CQdQuestion
 {
+    // Made by a constructor, not as an aggregate: the texts are made one by
+    // one as arguments, and should one of them run out of memory, those made
+    // before it are given back in order. (For a half-made aggregate
+    // temporary, GCC 12 with the address sanitizer was seen to destroy the
+    // members made so far after their scope had ended.)
+    CQdQuestion(std::string strCaption, std::string strText, std::string strYes, std::string strNo,
+                std::string strCancel)
+        : m_strCaption(std::move(strCaption)), m_strText(std::move(strText)), m_strYes(std::move(strYes)),
+          m_strNo(std::move(strNo)), m_strCancel(std::move(strCancel))
+    {
+    }
+
     std::string m_strCaption;
     std::string m_strText;
     std::string m_strYes;
@@ -61,4 +74,18 @@ public:
     virtual void StopPlayback() {}
     // Progress of a command over many files (n of total, current file).
     virtual void Progress(int /*iDone*/, int /*iTotal*/, const std::string& /*rkstrItem*/) {}
+};
+
+// CQdWaitScope -- the wait of a command's long work, from BeginWait to the
+// end of the scope: it ends however the command ends.
+class CQdWaitScope
+{
+public:
+    explicit CQdWaitScope(CQdDocPrompt& roPrompt) : m_roPrompt(roPrompt) { m_roPrompt.BeginWait(); }
+    ~CQdWaitScope() { m_roPrompt.EndWait(); }
+    CQdWaitScope(const CQdWaitScope&) = delete;
+    CQdWaitScope& operator=(const CQdWaitScope&) = delete;
+
+private:
+    CQdDocPrompt& m_roPrompt;
 };

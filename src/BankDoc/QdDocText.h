@@ -19,6 +19,9 @@ inline constexpr const char* IMPORT_STYLE = "Import Style from SMF";
 inline constexpr const char* IMPORT_CV = "Import Chord Variation from SMF";
 inline constexpr const char* EXPORT_CV = "Export Chord Variation to SMF";
 inline constexpr const char* DELETE_CV = "Delete Chord Variation";
+inline constexpr const char* SELECT_STYLE = "Select Style";
+inline constexpr const char* RENAME_STYLE = "Rename Style";
+inline constexpr const char* UNDO_STYLE = "Undo Style Modifications";
 
 // Messages and questions.
 inline constexpr const char* READ_ERROR = "File read error - File in use - or not a Velmar Qd50 Style File!";
@@ -36,6 +39,8 @@ inline constexpr const char* COMPRESSION_ERROR = "Compression Error!";
 inline constexpr const char* WRITE_ERROR = "File write error!";
 inline constexpr const char* USED_SIZE = " Uncompressed Size: ";
 inline constexpr const char* SIZE_UNKNOWN = " Uncompressed Size: ???";
+// A command that ran out of memory; the caption names the command.
+inline constexpr const char* OUT_OF_MEMORY = "Out of memory - command not done!";
 
 // The name a replaced style starts with.
 inline constexpr const char* NEW_STYLE = "New Style";

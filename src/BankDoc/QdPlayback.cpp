@@ -2,6 +2,7 @@
 #include "BankDoc/QdPlayback.h"
 
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdCommandGuard.h"
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <algorithm>
@@ -46,49 +47,60 @@ std::string CQdPlayback::TempFilePath() const
 
 bool CQdPlayback::PlayNode(const CQdTreeNode& rkoNode, int iTempo)
 {
-    CNstEditIfc* poEditIfc = m_roDoc.GetEditIfc();
-    if (!poEditIfc)
+    return QdGuardCommand(m_roPrompt, CAPTION_PLAYER, false, [&] {
+        CNstEditIfc* poEditIfc = m_roDoc.GetEditIfc();
+        if (!poEditIfc)
+            return false;
+        poEditIfc->SetTempo(std::clamp(iTempo, MIN_TEMPO, MAX_TEMPO));
+        if (rkoNode.m_byKind == CQdTreeNode::KIND_CHORD_VAR)
+            return PlayChordVar(rkoNode.m_bySe, rkoNode.m_byCv, NST_ALL_TRACKS);
+        if (rkoNode.m_byKind == CQdTreeNode::KIND_TRACK)
+            return PlayChordVar(rkoNode.m_bySe, rkoNode.m_byCv, rkoNode.m_byTrack);
         return false;
-    poEditIfc->SetTempo(std::clamp(iTempo, MIN_TEMPO, MAX_TEMPO));
-    if (rkoNode.m_byKind == CQdTreeNode::KIND_CHORD_VAR)
-        return PlayChordVar(rkoNode.m_bySe, rkoNode.m_byCv, NST_ALL_TRACKS);
-    if (rkoNode.m_byKind == CQdTreeNode::KIND_TRACK)
-        return PlayChordVar(rkoNode.m_bySe, rkoNode.m_byCv, rkoNode.m_byTrack);
-    return false;
+    });
 }
 
+// CQdPlayback::PlayChordVar -- the file, once written, is named in
+// m_strTempFile by a move, so that a later Stop deletes it whatever fails
+// after it.
 bool CQdPlayback::PlayChordVar(BYTE bySe, BYTE byCv, BYTE byTrack)
 {
-    Stop();
-    if (!m_roDoc.GetEditIfc())
-        return false;
-    const std::string strPath = TempFilePath();
-    if (!m_roDoc.ExportChordVarFile(bySe, byCv, byTrack, strPath))
-    {
-        m_roPrompt.Tell(CAPTION_CONVERSION, "SMF write error!");
-        return false;
-    }
-    m_strTempFile = strPath;
-    if (!m_roPlayer.Open(strPath) || !m_roPlayer.Play())
-    {
-        ShowPlayerError();
-        // Nothing plays: the file goes at once rather than at the next stop.
-        m_roPlayer.Close();
-        DeleteTempFile();
-        return false;
-    }
-    return true;
+    return QdGuardCommand(m_roPrompt, CAPTION_PLAYER, false, [&] {
+        Stop();
+        if (!m_roDoc.GetEditIfc())
+            return false;
+        std::string strPath = TempFilePath();
+        if (!m_roDoc.ExportChordVarFile(bySe, byCv, byTrack, strPath))
+        {
+            m_roPrompt.Tell(CAPTION_CONVERSION, "SMF write error!");
+            return false;
+        }
+        m_strTempFile = std::move(strPath);
+        if (!m_roPlayer.Open(m_strTempFile) || !m_roPlayer.Play())
+        {
+            ShowPlayerError();
+            // Nothing plays: the file goes at once rather than at the next stop.
+            m_roPlayer.Close();
+            DeleteTempFile();
+            return false;
+        }
+        return true;
+    });
 }
 
+// CQdPlayback::Stop -- runs from the destructor too, so it lets nothing
+// through: a player error that cannot be shown for memory is left out.
 void CQdPlayback::Stop()
 {
     if (m_strTempFile.empty())
         return;
     // Every step is tried; the first failure is shown once, and the file is
     // deleted whatever the player said.
-    const bool bStopped = m_roPlayer.Stop() && m_roPlayer.Rewind();
-    if (!bStopped)
-        ShowPlayerError();
+    (void)QdRanOutOfMemory([&] {
+        const bool bStopped = m_roPlayer.Stop() && m_roPlayer.Rewind();
+        if (!bStopped)
+            ShowPlayerError();
+    });
     m_roPlayer.Close();
     DeleteTempFile();
 }

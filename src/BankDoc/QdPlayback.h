@@ -56,7 +56,8 @@ public:
     bool PlayNode(const CQdTreeNode& rkoNode, int iTempo);
     // PlayChordVar -- stops, exports the chord variation (byTrack 255) or one
     // track (0..7) to the temporary file and plays it. Failures are shown
-    // ("SMF write error!", or the player's "Error n: text"); true when playing.
+    // ("SMF write error!", or the player's "Error n: text", or the
+    // out-of-memory message under "MediaPlayer"); true when playing.
     bool PlayChordVar(BYTE bySe, BYTE byCv, BYTE byTrack);
     // Stop -- stops, rewinds and closes the player and deletes the temporary
     // file; nothing to do when no file was written.

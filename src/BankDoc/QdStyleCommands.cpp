@@ -1,7 +1,14 @@
 // QdStyleCommands.cpp -- selecting and renaming styles, and the commands on
 // the open style: whole-style import by standard names, import, export and
 // deletion of one chord variation, undo.
+//
+// Running out of memory (QdCommandGuard.h): the style a selection or an
+// undo opens is loaded aside and takes its place by moves only, and the
+// edits of the open style run with a copy of it taken before (see
+// CStyleBackup), so a command that fails for memory leaves the selection,
+// the open style and the list as they were.
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 
 #include "ChunkNav/ChunkNav.h"
@@ -32,85 +39,126 @@ CQdFileRequest MidiFileRequest(const char* pszTitle, const std::string& rkstrIni
 
 // CQdBankDoc::SelectStyle -- leaves the open style (asking whether its
 // changes are kept, writing them back when they are) and opens the style at
-// iStyle, or selects the root for any other index.
+// iStyle, or selects the root for any other index. Changes the user gives
+// up are dropped only when the new selection is taken; kept changes are
+// written back first, a step of its own (should the new style then not
+// open for memory, the old one stays selected and open, written back).
 std::string CQdBankDoc::SelectStyle(int iStyle)
 {
-    if (m_poEditIfc && m_iSelectedStyle >= 0 && m_bStyleModified &&
-        m_roPrompt.Ask({QdDocText::STYLE_MODIFIED, QdDocText::CONFIRM_CHANGES, "Yes", "", "No"}) != QD_ANSWER_YES)
-    {
-        // The changes are dropped: the list shows the name the style had.
-        m_astrStyleNames[std::size_t(m_iSelectedStyle)] = m_strSelectedStyleName;
-        m_bStyleModified = false;
-    }
-    m_roPrompt.StopPlayback();
-    if (!IsBankOpen())
-        return std::string();
-    m_roPrompt.BeginWait();
-    if (m_poEditIfc)
-    {
-        if (m_bStyleModified)
+    return QdGuardCommand(m_roPrompt, QdDocText::SELECT_STYLE, std::string(), [&] {
+        const bool bDropChanges =
+            m_poEditIfc && m_iSelectedStyle >= 0 && m_bStyleModified &&
+            m_roPrompt.Ask({QdDocText::STYLE_MODIFIED, QdDocText::CONFIRM_CHANGES, "Yes", "", "No"}) != QD_ANSWER_YES;
+        m_roPrompt.StopPlayback();
+        if (!IsBankOpen())
+            return std::string();
+        const CQdWaitScope oWait(m_roPrompt);
+        if (m_poEditIfc && m_bStyleModified && !bDropChanges)
         {
             const EQdWriteBack eResult = WriteBackStyle();
             if (eResult != QD_WRITEBACK_DONE)
             {
                 // Nothing is lost: the style stays open and selected, still modified.
                 m_roPrompt.Tell(QdDocText::STYLE_MODIFIED, WriteBackMessage(eResult));
-                m_roPrompt.EndWait();
                 return GetListInfoText();
             }
         }
-        m_poEditIfc.reset();
-    }
-    OpenSelectedStyle(iStyle);
-    m_roPrompt.EndWait();
-    return m_strListInfo;
+        // A style reselected with its changes dropped opens with the name it had.
+        const bool bSameName = bDropChanges && iStyle == m_iSelectedStyle;
+        CQdSelection oSelection = LoadSelection(iStyle, bSameName ? &m_strSelectedStyleName : nullptr);
+        std::string strInfo = oSelection.m_strInfo;
+        std::string strOldName;
+        if (bDropChanges)
+            strOldName = m_strSelectedStyleName;
+        // From here on nothing can fail. Dropped changes: the list shows the
+        // name the style had.
+        if (bDropChanges)
+        {
+            m_astrStyleNames[std::size_t(m_iSelectedStyle)].swap(strOldName);
+            m_bStyleModified = false;
+        }
+        TakeSelection(oSelection);
+        return strInfo;
+    });
 }
 
-// CQdBankDoc::OpenSelectedStyle -- the selection becomes iStyle (or the
-// root), the info line its size, and a present style is opened in a new
-// edit interface built from its style container in the block.
-void CQdBankDoc::OpenSelectedStyle(int iStyle)
+// CQdBankDoc::LoadSelection -- what selecting iStyle (or the root, for an
+// index of no present style) shows: the info line with the size, and for a
+// present style its name (*pkstrName, else its list name) and a new edit
+// interface built from its style container in the block. The document is
+// not changed.
+CQdBankDoc::CQdSelection CQdBankDoc::LoadSelection(int iStyle, const std::string* pkstrName)
 {
-    m_iSelectedStyle = -1;
-    m_strSelectedStyleName.clear();
+    CQdSelection oSelection;
     if (iStyle < 0 || iStyle >= GetStyleCount())
     {
-        m_strListInfo = QdDocText::USED_SIZE + std::to_string(GetUsedSize());
-        return;
+        oSelection.m_strInfo = QdDocText::USED_SIZE + std::to_string(GetUsedSize());
+        return oSelection;
     }
-    m_iSelectedStyle = iStyle;
-    m_strSelectedStyleName = m_astrStyleNames[std::size_t(iStyle)];
-    m_strListInfo.clear();
+    oSelection.m_iStyle = iStyle;
+    oSelection.m_strName = pkstrName ? *pkstrName : m_astrStyleNames[std::size_t(iStyle)];
     if (GotoStyleSlot(iStyle))
     {
-        m_strListInfo = QdDocText::USED_SIZE + std::to_string(m_poNav->m_dwfnDataLength());
+        oSelection.m_strInfo = QdDocText::USED_SIZE + std::to_string(m_poNav->m_dwfnDataLength());
         if (m_poNav->m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal))
         {
             // The edit interface works on its own copy of the container.
-            m_poEditIfc = std::make_unique<CNstEditIfc>(m_poNav->m_pbyfnHeader(), m_poNav->m_dwfnSize());
-            m_poEditIfc->SetName(m_strSelectedStyleName.c_str());
+            oSelection.m_poEditIfc = std::make_unique<CNstEditIfc>(m_poNav->m_pbyfnHeader(), m_poNav->m_dwfnSize());
+            oSelection.m_poEditIfc->SetName(oSelection.m_strName.c_str());
         }
     }
     m_poNav->m_ofnRewind();
+    return oSelection;
+}
+
+// CQdBankDoc::TakeSelection -- the loaded selection becomes the document's,
+// by swaps and moves only; the edit interface open before is dropped.
+void CQdBankDoc::TakeSelection(CQdSelection& roSelection) noexcept
+{
+    m_iSelectedStyle = roSelection.m_iStyle;
+    m_strSelectedStyleName.swap(roSelection.m_strName);
+    m_strListInfo.swap(roSelection.m_strInfo);
+    m_poEditIfc = std::move(roSelection.m_poEditIfc);
 }
 
 // CQdBankDoc::RenameStyle -- the name edited in the list goes to the open
 // style; it reaches the bank when the style is written back.
 std::string CQdBankDoc::RenameStyle(const std::string& rkstrNewName)
 {
-    if (!m_poEditIfc || m_iSelectedStyle < 0)
-        return std::string();
-    std::string& rstrListName = m_astrStyleNames[std::size_t(m_iSelectedStyle)];
-    const std::string strName = rkstrNewName.empty() ? rstrListName : rkstrNewName.substr(0, MAX_LIST_NAME);
-    m_poEditIfc->SetName(strName.c_str());
-    rstrListName = strName;
-    m_bStyleModified = true;
-    return strName;
+    return QdGuardCommand(m_roPrompt, QdDocText::RENAME_STYLE, std::string(), [&] {
+        if (!m_poEditIfc || m_iSelectedStyle < 0)
+            return std::string();
+        std::string& rstrListName = m_astrStyleNames[std::size_t(m_iSelectedStyle)];
+        std::string strName = rkstrNewName.empty() ? rstrListName : rkstrNewName.substr(0, MAX_LIST_NAME);
+        std::string strListName = strName;
+        // From here on nothing can fail.
+        rstrListName.swap(strListName);
+        m_poEditIfc->SetName(strName.c_str());
+        m_bStyleModified = true;
+        return strName;
+    });
 }
 
 // ---------------------------------------------------------------------------
 // Chord-variation commands
 // ---------------------------------------------------------------------------
+
+// CQdBankDoc::CStyleBackup::CStyleBackup -- the copy of the open style.
+CQdBankDoc::CStyleBackup::CStyleBackup(CQdBankDoc& roDoc) : m_roDoc(roDoc), m_poCopy(roDoc.m_poEditIfc->Clone()) {}
+
+// CQdBankDoc::CStyleBackup::Keep -- the edit completed: the copy goes.
+void CQdBankDoc::CStyleBackup::Keep()
+{
+    m_poCopy.reset();
+}
+
+// CQdBankDoc::CStyleBackup::~CStyleBackup -- a copy not given up by Keep
+// takes the open style's place.
+CQdBankDoc::CStyleBackup::~CStyleBackup()
+{
+    if (m_poCopy)
+        m_roDoc.m_poEditIfc = std::move(m_poCopy);
+}
 
 // CQdBankDoc::IsChordVarNode -- the open style has this chord variation.
 bool CQdBankDoc::IsChordVarNode(BYTE bySe, BYTE byCv) const
@@ -140,11 +188,11 @@ bool CQdBankDoc::ImportSmfFile(CNstEditIfc& roEditIfc, const std::string& rkstrP
 
 // CQdBankDoc::EnsureFirstElement -- a style always keeps "Variation 1": an
 // empty one with an empty first chord variation is added when it is gone.
-void CQdBankDoc::EnsureFirstElement(const std::string& rkstrCaption)
+void CQdBankDoc::EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& rkstrCaption)
 {
-    if (!m_poEditIfc || m_poEditIfc->GetStyleElemState(0) != NST_STATE_ABSENT)
+    if (roEditIfc.GetStyleElemState(0) != NST_STATE_ABSENT)
         return;
-    m_poEditIfc->GetPatternAttribute(0, 0, 0);
+    roEditIfc.GetPatternAttribute(0, 0, 0);
     m_roPrompt.Tell(rkstrCaption, QdDocText::FIRST_ELEMENT_ADDED);
 }
 
@@ -152,18 +200,20 @@ void CQdBankDoc::EnsureFirstElement(const std::string& rkstrCaption)
 // Replace or Merge, then the files to import.
 bool CQdBankDoc::ImportAllSmf()
 {
-    m_roPrompt.StopPlayback();
-    if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
-        return false;
-    const int iAnswer =
-        m_roPrompt.Ask({QdDocText::IMPORT_STYLE, QdDocText::REPLACE_OR_MERGE, "Replace", "Merge", "Cancel"});
-    if (iAnswer == QD_ANSWER_CANCEL)
-        return false;
-    std::vector<std::string> astrPaths;
-    if (!m_roPrompt.ChooseOpenFiles(MidiFileRequest("Open Standard Midi Files", m_strSmfDir, nullptr), astrPaths))
-        return false;
-    ImportStyleFiles(astrPaths, iAnswer == QD_ANSWER_YES);
-    return true;
+    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_STYLE, false, [&] {
+        m_roPrompt.StopPlayback();
+        if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
+            return false;
+        const int iAnswer =
+            m_roPrompt.Ask({QdDocText::IMPORT_STYLE, QdDocText::REPLACE_OR_MERGE, "Replace", "Merge", "Cancel"});
+        if (iAnswer == QD_ANSWER_CANCEL)
+            return false;
+        std::vector<std::string> astrPaths;
+        if (!m_roPrompt.ChooseOpenFiles(MidiFileRequest("Open Standard Midi Files", m_strSmfDir, nullptr), astrPaths))
+            return false;
+        ImportStyleFiles(astrPaths, iAnswer == QD_ANSWER_YES);
+        return true;
+    });
 }
 
 // CQdBankDoc::ImportStyleFiles -- each file goes to the chord variation its
@@ -173,9 +223,23 @@ bool CQdBankDoc::ImportAllSmf()
 // file has been imported; when none was, the open style stays as it was.
 int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bool bReplace)
 {
-    if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
-        return 0;
-    m_roPrompt.BeginWait();
+    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_STYLE, 0, [&] {
+        if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
+            return 0;
+        const CQdWaitScope oWait(m_roPrompt);
+        if (!rkastrPaths.empty())
+            m_strSmfDir = QdDocText::DirectoryOf(rkastrPaths.front());
+        CStyleBackup oBackup(*this);
+        const int iImported = ImportStyleFilesInto(rkastrPaths, bReplace);
+        oBackup.Keep();
+        return iImported;
+    });
+}
+
+// CQdBankDoc::ImportStyleFilesInto -- the work of ImportStyleFiles; the
+// open style is edited in place when merging.
+int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace)
+{
     std::unique_ptr<CNstEditIfc> poNewStyle;
     if (bReplace)
     {
@@ -183,10 +247,10 @@ int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bo
         poNewStyle->SetName(QdDocText::NEW_STYLE);
     }
     CNstEditIfc& roTarget = bReplace ? *poNewStyle : *m_poEditIfc;
-    if (!rkastrPaths.empty())
-        m_strSmfDir = QdDocText::DirectoryOf(rkastrPaths.front());
 
     int iImported = 0;
+    // Merging marks the style modified whatever the import gives.
+    bool bMerged = false;
     const int iTotal = int(rkastrPaths.size());
     for (int i = 0; i < iTotal; ++i)
     {
@@ -210,9 +274,7 @@ int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bo
                 continue;
             bInitialize = iAnswer == QD_ANSWER_YES;
         }
-        // Merging marks the style modified whatever the import gives.
-        if (!bReplace)
-            m_bStyleModified = true;
+        bMerged = bMerged || !bReplace;
         if (ImportSmfFile(roTarget, rkastrPaths[std::size_t(i)], bySe, byCv, bInitialize))
             ++iImported;
         else
@@ -220,14 +282,17 @@ int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bo
     }
     m_roPrompt.Progress(iTotal, iTotal, std::string());
 
-    if (bReplace && iImported > 0)
+    const bool bReplaced = bReplace && iImported > 0;
+    EnsureFirstElement(bReplaced ? *poNewStyle : *m_poEditIfc, QdDocText::IMPORT_STYLE);
+    std::string strListName = bReplaced ? QdDocText::NEW_STYLE : "";
+    // From here on nothing can fail.
+    if (bReplaced)
     {
         m_poEditIfc = std::move(poNewStyle);
-        m_astrStyleNames[std::size_t(m_iSelectedStyle)] = QdDocText::NEW_STYLE;
-        m_bStyleModified = true;
+        m_astrStyleNames[std::size_t(m_iSelectedStyle)].swap(strListName);
     }
-    EnsureFirstElement(QdDocText::IMPORT_STYLE);
-    m_roPrompt.EndWait();
+    if (bReplaced || bMerged)
+        m_bStyleModified = true;
     return iImported;
 }
 
@@ -235,84 +300,99 @@ int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bo
 // or Keep, then the file (any name).
 bool CQdBankDoc::ImportSingleSmf(BYTE bySe, BYTE byCv)
 {
-    m_roPrompt.StopPlayback();
-    if (!IsChordVarNode(bySe, byCv))
-        return false;
-    const int iAnswer =
-        m_roPrompt.Ask({QdDocText::IMPORT_CV, QdDocText::INITIALIZE_OR_KEEP, "Initialize", "Keep", "Cancel"});
-    if (iAnswer == QD_ANSWER_CANCEL)
-        return false;
-    std::string strPath;
-    if (!m_roPrompt.ChooseOpenFile(
-            MidiFileRequest("Open Standard Midi File", m_strSmfDir, StandardName(StandardNameIndex(bySe, byCv))),
-            strPath))
-        return false;
-    return ImportChordVarFile(bySe, byCv, iAnswer != QD_ANSWER_NO, strPath);
+    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_CV, false, [&] {
+        m_roPrompt.StopPlayback();
+        if (!IsChordVarNode(bySe, byCv))
+            return false;
+        const int iAnswer =
+            m_roPrompt.Ask({QdDocText::IMPORT_CV, QdDocText::INITIALIZE_OR_KEEP, "Initialize", "Keep", "Cancel"});
+        if (iAnswer == QD_ANSWER_CANCEL)
+            return false;
+        std::string strPath;
+        if (!m_roPrompt.ChooseOpenFile(
+                MidiFileRequest("Open Standard Midi File", m_strSmfDir, StandardName(StandardNameIndex(bySe, byCv))),
+                strPath))
+            return false;
+        return ImportChordVarFile(bySe, byCv, iAnswer != QD_ANSWER_NO, strPath);
+    });
 }
 
 // CQdBankDoc::ImportChordVarFile -- imports the file into the chord
-// variation; the style counts as modified also after a failure.
+// variation; the style counts as modified also after a refused file (not
+// after running out of memory: the style is then as it was).
 bool CQdBankDoc::ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath)
 {
-    if (!IsChordVarNode(bySe, byCv))
-        return false;
-    m_roPrompt.BeginWait();
-    m_strSmfDir = QdDocText::DirectoryOf(rkstrPath);
-    const bool bImported = ImportSmfFile(*m_poEditIfc, rkstrPath, bySe, byCv, bInitialize);
-    if (!bImported)
-        m_roPrompt.Tell(QdDocText::IMPORT_CV, QdDocText::SMF_READ_ERROR);
-    m_bStyleModified = true;
-    m_roPrompt.EndWait();
-    return bImported;
+    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_CV, false, [&] {
+        if (!IsChordVarNode(bySe, byCv))
+            return false;
+        const CQdWaitScope oWait(m_roPrompt);
+        m_strSmfDir = QdDocText::DirectoryOf(rkstrPath);
+        CStyleBackup oBackup(*this);
+        const bool bImported = ImportSmfFile(*m_poEditIfc, rkstrPath, bySe, byCv, bInitialize);
+        if (!bImported)
+            m_roPrompt.Tell(QdDocText::IMPORT_CV, QdDocText::SMF_READ_ERROR);
+        oBackup.Keep();
+        m_bStyleModified = true;
+        return bImported;
+    });
 }
 
 // CQdBankDoc::ExportSingleSmf -- Export Chord Variation to SMF; the style
 // is not modified.
 bool CQdBankDoc::ExportSingleSmf(BYTE bySe, BYTE byCv)
 {
-    m_roPrompt.StopPlayback();
-    if (!IsChordVarNode(bySe, byCv))
-        return false;
-    std::string strPath;
-    if (!m_roPrompt.ChooseSaveFile(
-            MidiFileRequest("Save Standard Midi File", m_strSmfDir, StandardName(StandardNameIndex(bySe, byCv))),
-            strPath))
-        return false;
-    m_roPrompt.BeginWait();
-    m_strSmfDir = QdDocText::DirectoryOf(strPath);
-    const bool bWritten = ExportChordVarFile(bySe, byCv, NST_ALL_TRACKS, strPath);
-    if (!bWritten)
-        m_roPrompt.Tell(QdDocText::EXPORT_CV, QdDocText::SMF_WRITE_ERROR);
-    m_roPrompt.EndWait();
-    return bWritten;
+    return QdGuardCommand(m_roPrompt, QdDocText::EXPORT_CV, false, [&] {
+        m_roPrompt.StopPlayback();
+        if (!IsChordVarNode(bySe, byCv))
+            return false;
+        std::string strPath;
+        if (!m_roPrompt.ChooseSaveFile(
+                MidiFileRequest("Save Standard Midi File", m_strSmfDir, StandardName(StandardNameIndex(bySe, byCv))),
+                strPath))
+            return false;
+        const CQdWaitScope oWait(m_roPrompt);
+        m_strSmfDir = QdDocText::DirectoryOf(strPath);
+        const bool bWritten = ExportChordVarFile(bySe, byCv, NST_ALL_TRACKS, strPath);
+        if (!bWritten)
+            m_roPrompt.Tell(QdDocText::EXPORT_CV, QdDocText::SMF_WRITE_ERROR);
+        return bWritten;
+    });
 }
 
 // CQdBankDoc::ExportChordVarFile -- the chord variation or one track as a
 // MIDI file, written atomically (an existing file survives a failure).
 bool CQdBankDoc::ExportChordVarFile(BYTE bySe, BYTE byCv, BYTE byTrack, const std::string& rkstrPath)
 {
-    if (!IsChordVarNode(bySe, byCv))
-        return false;
-    DWORD dwSize = 0;
-    const std::unique_ptr<BYTE[]> pbySmf = m_poEditIfc->ExportToSmf(bySe, byCv, byTrack, dwSize);
-    return pbySmf && dwSize != 0 && m_roFileIo.WriteAtomic(rkstrPath, pbySmf.get(), dwSize);
+    return QdGuardCommand(m_roPrompt, QdDocText::EXPORT_CV, false, [&] {
+        if (!IsChordVarNode(bySe, byCv))
+            return false;
+        // The export fits the patterns' measures in place as it goes.
+        CStyleBackup oBackup(*this);
+        DWORD dwSize = 0;
+        const std::unique_ptr<BYTE[]> pbySmf = m_poEditIfc->ExportToSmf(bySe, byCv, byTrack, dwSize);
+        oBackup.Keep();
+        return pbySmf && dwSize != 0 && m_roFileIo.WriteAtomic(rkstrPath, pbySmf.get(), dwSize);
+    });
 }
 
 // CQdBankDoc::DeleteCV -- deletes the chord variation, and its element when
 // nothing with events is left in it; "Variation 1" is recreated empty.
 bool CQdBankDoc::DeleteCV(BYTE bySe, BYTE byCv)
 {
-    m_roPrompt.StopPlayback();
-    if (!IsChordVarNode(bySe, byCv))
-        return false;
-    m_roPrompt.BeginWait();
-    m_poEditIfc->DeleteChordVar(bySe, byCv);
-    if (m_poEditIfc->GetStyleElemState(bySe) == NST_STATE_EMPTY)
-        m_poEditIfc->DeleteStyleElem(bySe);
-    EnsureFirstElement(QdDocText::DELETE_CV);
-    m_bStyleModified = true;
-    m_roPrompt.EndWait();
-    return true;
+    return QdGuardCommand(m_roPrompt, QdDocText::DELETE_CV, false, [&] {
+        m_roPrompt.StopPlayback();
+        if (!IsChordVarNode(bySe, byCv))
+            return false;
+        const CQdWaitScope oWait(m_roPrompt);
+        CStyleBackup oBackup(*this);
+        m_poEditIfc->DeleteChordVar(bySe, byCv);
+        if (m_poEditIfc->GetStyleElemState(bySe) == NST_STATE_EMPTY)
+            m_poEditIfc->DeleteStyleElem(bySe);
+        EnsureFirstElement(*m_poEditIfc, QdDocText::DELETE_CV);
+        oBackup.Keep();
+        m_bStyleModified = true;
+        return true;
+    });
 }
 
 // CQdBankDoc::UndoStyle -- drops every change since the style was selected:
@@ -320,14 +400,17 @@ bool CQdBankDoc::DeleteCV(BYTE bySe, BYTE byCv)
 // already written back into the block stay.
 bool CQdBankDoc::UndoStyle()
 {
-    m_roPrompt.StopPlayback();
-    if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
-        return false;
-    const int iStyle = m_iSelectedStyle;
-    m_bStyleModified = false;
-    m_poEditIfc.reset();
-    m_astrStyleNames[std::size_t(iStyle)] = m_strSelectedStyleName;
-    SelectStyle(-1);
-    SelectStyle(iStyle);
-    return true;
+    return QdGuardCommand(m_roPrompt, QdDocText::UNDO_STYLE, false, [&] {
+        m_roPrompt.StopPlayback();
+        if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
+            return false;
+        const CQdWaitScope oWait(m_roPrompt);
+        CQdSelection oSelection = LoadSelection(m_iSelectedStyle, &m_strSelectedStyleName);
+        std::string strListName = m_strSelectedStyleName;
+        // From here on nothing can fail.
+        m_astrStyleNames[std::size_t(m_iSelectedStyle)].swap(strListName);
+        m_bStyleModified = false;
+        TakeSelection(oSelection);
+        return true;
+    });
 }

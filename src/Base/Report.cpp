@@ -3,6 +3,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -21,13 +23,25 @@ QdReportSink& Sink()
     return s_fnSink;
 }
 
+// Deliver -- reports come from the middle of the coders' work, where nothing
+// expects an exception: a sink that runs out of memory (it keeps or shows
+// the text) loses this one report, and the work goes on.
 void Deliver()
 {
-    QdReportSink& fnSink = Sink();
-    if (fnSink)
-        fnSink(s_szReportText);
-    else
-        DefaultSink(s_szReportText);
+    try
+    {
+        QdReportSink& fnSink = Sink();
+        if (fnSink)
+            fnSink(s_szReportText);
+        else
+            DefaultSink(s_szReportText);
+    }
+    catch (const std::bad_alloc&)
+    {
+    }
+    catch (const std::length_error&)
+    {
+    }
 }
 
 } // namespace

@@ -4,8 +4,9 @@
 // through QdReport / QdAssertFailed. The text is formatted into one shared
 // buffer and handed to the installed sink: the desktop application shows a
 // modal message, the command-line tool prints to stderr (the default), tests
-// capture the texts. A report never stops the program; the caller decides
-// whether to go on or to refuse an operation that would leave its memory.
+// capture the texts. A report never stops the program and never throws (a
+// sink that runs out of memory loses the text); the caller decides whether
+// to go on or to refuse an operation that would leave its memory.
 #pragma once
 
 #include <functional>

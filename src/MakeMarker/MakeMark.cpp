@@ -10,7 +10,7 @@
 #include "NlzdStyle/QdRecords.h"
 
 #include <cstring>
-#include <new>
+#include <memory>
 #include <utility>
 
 // ---------------------------------------------------------------------------
@@ -23,9 +23,7 @@ bool CPatternTable::Allocate(WORD wNrPatterns)
     Release();
     // Even an empty table is an array: a prepared style without patterns
     // still has its table.
-    m_poPatternData.reset(new (std::nothrow) PatternData[wNrPatterns]);
-    if (!m_poPatternData)
-        return false;
+    m_poPatternData = std::make_unique_for_overwrite<PatternData[]>(wNrPatterns);
     m_wNrPatterns = wNrPatterns;
     return true;
 }
@@ -117,8 +115,8 @@ bool MakeMarkReplaceData(CChunkNav& roNav, const BYTE* pkbySource, DWORD dwLengt
 // MakeMarkWritePatInfo -- the record is written aside, then replaces the data.
 bool MakeMarkWritePatInfo(CChunkNav& roNav, const PatInfoData& rkoPatInfo)
 {
-    std::unique_ptr<BYTE[]> pbyRecord(new (std::nothrow) BYTE[rkoPatInfo.Size()]);
-    if (!pbyRecord || rkoPatInfo.Write(pbyRecord.get(), rkoPatInfo.Size()) != rkoPatInfo.Size())
+    std::unique_ptr<BYTE[]> pbyRecord = std::make_unique_for_overwrite<BYTE[]>(rkoPatInfo.Size());
+    if (rkoPatInfo.Write(pbyRecord.get(), rkoPatInfo.Size()) != rkoPatInfo.Size())
         return false;
     return MakeMarkReplaceData(roNav, pbyRecord.get(), rkoPatInfo.Size());
 }

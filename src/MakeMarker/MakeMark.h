@@ -63,8 +63,7 @@ public:
     CPatternTable& operator=(const CPatternTable&) = delete;
 
     // CPatternTable::Allocate -- wNrPatterns records naming no pattern yet
-    // (chunk ID 0); any earlier records are released. False when the memory
-    // cannot be had.
+    // (chunk ID 0); any earlier records are released. True.
     bool Allocate(WORD wNrPatterns);
 
     // CPatternTable::Release -- releases the records; the table is empty.

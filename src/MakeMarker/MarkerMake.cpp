@@ -24,7 +24,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -43,14 +43,14 @@ struct CRecordBytes
     std::unique_ptr<BYTE[]> m_pbyData;
     DWORD m_dwSize = 0;
 
-    // CRecordBytes::Allocate -- qwSize bytes; false when they cannot be had.
+    // CRecordBytes::Allocate -- qwSize bytes; false for more than 2 GB.
     bool Allocate(std::uint64_t qwSize)
     {
         if (qwSize > 0x7FFFFFFF)
             return false;
-        m_pbyData.reset(new (std::nothrow) BYTE[qwSize]);
-        m_dwSize = m_pbyData ? DWORD(qwSize) : 0;
-        return m_pbyData != nullptr;
+        m_pbyData = std::make_unique_for_overwrite<BYTE[]>(qwSize);
+        m_dwSize = DWORD(qwSize);
+        return true;
     }
     // CRecordBytes::Equals -- same size, same bytes.
     bool Equals(const CRecordBytes& rkoOther) const
@@ -476,9 +476,7 @@ bool bfnPlanChordVar(const ChordVarData& rkoChordVarData, const std::vector<BYTE
         return false;
 
     // Two work areas, re-encoded from one into the other per position.
-    std::unique_ptr<BYTE[]> pbyAreas(new (std::nothrow) BYTE[2 * MA_CV_EVENTS_WORK_SIZE]);
-    if (!pbyAreas)
-        return false;
+    std::unique_ptr<BYTE[]> pbyAreas = std::make_unique_for_overwrite<BYTE[]>(2 * MA_CV_EVENTS_WORK_SIZE);
     BYTE* pbyCurrent = pbyAreas.get();
     BYTE* pbyNext = pbyAreas.get() + MA_CV_EVENTS_WORK_SIZE;
     DWORD dwCurrentDim = rkoChordVarData.m_dwEventsDim;

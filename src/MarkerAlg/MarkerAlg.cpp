@@ -21,7 +21,7 @@
 #include "MemCoder/MaEncoder.h"
 
 #include <algorithm>
-#include <new>
+#include <memory>
 
 namespace {
 
@@ -204,9 +204,7 @@ int SplitPattern(CChannelState& roChannelState, PatternData& roPatternData, WORD
     // Every sub-pattern but the last holds at least dwLo events, so the
     // array cannot run full; the bound is kept all the same.
     const DWORD dwDim = dwNrEvents / dwLo + 3;
-    std::unique_ptr<SubPattern[]> poSubPatterns(new (std::nothrow) SubPattern[dwDim]());
-    if (!poSubPatterns)
-        return 0;
+    std::unique_ptr<SubPattern[]> poSubPatterns = std::make_unique<SubPattern[]>(dwDim);
     SubPattern* poCurrent = &poSubPatterns[0];
     DWORD dwNrSubPatterns = 0;
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -33,11 +33,9 @@ CMemEncoder::CMemEncoder(BYTE* pbyBuffer, DWORD dwSize, bool bKeepDurations)
 }
 
 CMemEncoder::CMemEncoder(bool bKeepDurations)
-    : m_pbyOwnBuffer(new (std::nothrow) BYTE[MEMENC_INITIAL_SIZE]), m_dwOwnSize(0), m_pbyFixedBuffer(nullptr),
-      m_dwFixedSize(0), m_bKeepDurations(bKeepDurations), m_tLatestNoteOff(0)
+    : m_pbyOwnBuffer(std::make_unique_for_overwrite<BYTE[]>(MEMENC_INITIAL_SIZE)), m_dwOwnSize(MEMENC_INITIAL_SIZE),
+      m_pbyFixedBuffer(nullptr), m_dwFixedSize(0), m_bKeepDurations(bKeepDurations), m_tLatestNoteOff(0)
 {
-    if (m_pbyOwnBuffer)
-        m_dwOwnSize = MEMENC_INITIAL_SIZE;
     SetBuffer(m_pbyOwnBuffer.get(), m_dwOwnSize);
 }
 
@@ -197,9 +195,7 @@ bool CMemEncoder::GrowBuffer(DWORD dwBytes)
     const std::uint64_t qwSize = std::uint64_t(dwUsed) + dwBytes + std::max<DWORD>(MEMENC_GROWTH, dwUsed / 2);
     if (qwSize > 0xFFFFFFFF)
         return false;
-    std::unique_ptr<BYTE[]> pbyNew(new (std::nothrow) BYTE[qwSize]);
-    if (!pbyNew)
-        return false;
+    std::unique_ptr<BYTE[]> pbyNew = std::make_unique_for_overwrite<BYTE[]>(qwSize);
     if (dwUsed)
         std::memcpy(pbyNew.get(), m_pbyStartBuffer, dwUsed);
     m_pbyOwnBuffer = std::move(pbyNew);

@@ -368,6 +368,8 @@ void CPropPattUnmerge::Route(TTICK tTick, CLinkedEvent* poList)
     RouteChnEvents(tTick, poList);
 }
 
+// CPropPattUnmerge::RouteChnEvents -- each copy joins its channel's list
+// before it is filled, so that the lists hold every record taken.
 void CPropPattUnmerge::RouteChnEvents(TTICK tTick, const CLinkedEvent* poList)
 {
     CEventList aoCopies[PM_NR_CHANNELS];

@@ -62,6 +62,14 @@ CNstEditIfc::CNstEditIfc(const BYTE* pkbyChunkData, DWORD dwLength) : m_sdwTempo
 
 CNstEditIfc::~CNstEditIfc() = default;
 
+std::unique_ptr<CNstEditIfc> CNstEditIfc::Clone() const
+{
+    auto poCopy = std::make_unique<CNstEditIfc>(nullptr, 0);
+    poCopy->m_sdwTempo = m_sdwTempo;
+    poCopy->m_poStyle->CopyFrom(*m_poStyle, NST_NR_STE, NST_NR_CV, NST_NR_TRK, 0, 0, 0);
+    return poCopy;
+}
+
 int CNstEditIfc::GetStyleElemState(BYTE bySeNr) const
 {
     const bool bPresent = m_poStyle->HasStyleElem(bySeNr);

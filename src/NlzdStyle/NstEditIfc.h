@@ -106,6 +106,12 @@ public:
     CNstEditIfc(const CNstEditIfc&) = delete;
     CNstEditIfc& operator=(const CNstEditIfc&) = delete;
 
+    // CNstEditIfc::Clone -- a new edit interface with the same tempo and a
+    // deep copy of the style (CNstStyle::CopyFrom of everything; chord
+    // tables come repaired, as the bank writer would make them anyway),
+    // which a caller keeps to put back should an edit not complete.
+    std::unique_ptr<CNstEditIfc> Clone() const;
+
     // Tempo in beats per minute, used by the export.
     SDWORD GetTempo() const { return m_sdwTempo; }
     void SetTempo(SDWORD sdwTempo) { m_sdwTempo = sdwTempo; }

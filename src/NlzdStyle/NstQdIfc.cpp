@@ -797,9 +797,7 @@ std::unique_ptr<CNstBankData> CNstQdIfc::WriteStyle(CNstStyle& roStyle)
     {
         if (qwCapacity > QDI_MAX_BUFFER)
             return nullptr;
-        std::unique_ptr<BYTE[]> pbyBuffer(new (std::nothrow) BYTE[std::size_t(qwCapacity)]);
-        if (!pbyBuffer)
-            return nullptr;
+        std::unique_ptr<BYTE[]> pbyBuffer = std::make_unique_for_overwrite<BYTE[]>(std::size_t(qwCapacity));
         // The root: an empty style container.
         CChunkHeader oRoot{QDI_ID_STYLE, 0, 0, 0, {}};
         oRoot.m_dwLength = 0;

@@ -94,7 +94,7 @@ public:
     ~CNstQdIfc() override;
 
     // CNstQdIfc::WriteStyle -- tidies roStyle and writes it in flat form into
-    // a new buffer. No result (null) when the buffer cannot be had or the
+    // a new buffer. No result (null) when the buffer would exceed 2 GB or the
     // style cannot be encoded (reported); roStyle is tidied in either case.
     static std::unique_ptr<CNstBankData> WriteStyle(CNstStyle& roStyle);
 

@@ -16,7 +16,6 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
-#include <new>
 
 namespace {
 
@@ -700,9 +699,7 @@ DWORD COComp::Encode(const BYTE* pbySource, DWORD dwLength, BYTE* pbyOutput, DWO
     pbyOutput[7] = BYTE(dwLength >> 24);
 
     // The work table starts empty for every block (a zero position is "empty").
-    std::unique_ptr<SWorkEntry[]> pTable(new (std::nothrow) SWorkEntry[COC_TABLE_SIZE]());
-    if (!pTable)
-        return 0;
+    std::unique_ptr<SWorkEntry[]> pTable = std::make_unique<SWorkEntry[]>(COC_TABLE_SIZE);
     COCompEncoder oEncoder(pbySource, dwLength, pTable.get());
     BYTE* pbyOut = oEncoder.Run(pbyOutput + COC_HEADER_SIZE, pbyOutEnd);
     if (pbyOut == nullptr)

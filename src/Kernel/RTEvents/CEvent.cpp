@@ -65,32 +65,36 @@ CEvent::~CEvent()
         EvBuffersPool().Free(m_pbyBuffer);
 }
 
-// CEvent::CopyFrom -- the record must hold no buffer reference on entry.
+// CEvent::CopyFrom -- the record must hold no buffer reference on entry. Its
+// fields change only once the buffer is had: a buffer of its own may come
+// from the heap, which may run out of memory.
 void CEvent::CopyFrom(const CEvent& rkoOther)
 {
-    m_dw1 = rkoOther.m_dw1;
-    m_dw2 = rkoOther.m_dw2;
     m_pbyBuffer = nullptr;
-    if (!rkoOther.m_pbyBuffer)
+    if (!rkoOther.m_pbyBuffer) {
+        m_dw1 = rkoOther.m_dw1;
+        m_dw2 = rkoOther.m_dw2;
         return;
+    }
 
     CEvBuffersPool& roPool = EvBuffersPool();
-    if (roPool.AddReference(rkoOther.m_pbyBuffer)) {
-        m_pbyBuffer = rkoOther.m_pbyBuffer;
-        return;
+    BYTE* pbyBuffer = rkoOther.m_pbyBuffer;
+    if (!roPool.AddReference(rkoOther.m_pbyBuffer)) {
+        // The shared buffer counts no more references: this copy gets its own.
+        const int iSize = CEvBuffersPool::GetBufferSize(rkoOther.m_pbyBuffer);
+        pbyBuffer = static_cast<BYTE*>(roPool.Alloc(iSize));
+        if (!pbyBuffer) {
+            m_dw1 = EVSC_INVALID;
+            m_dw2 = EV_EMPTY_FILLER;
+            return;
+        }
+        std::memcpy(pbyBuffer, rkoOther.m_pbyBuffer, iSize);
+        if (!roPool.IsLocked(rkoOther.m_pbyBuffer))
+            roPool.Unlock(pbyBuffer);
     }
-    // The shared buffer counts no more references: this copy gets its own.
-    const int iSize = CEvBuffersPool::GetBufferSize(rkoOther.m_pbyBuffer);
-    BYTE* pbyCopy = static_cast<BYTE*>(roPool.Alloc(iSize));
-    if (!pbyCopy) {
-        m_dw1 = EVSC_INVALID;
-        m_dw2 = EV_EMPTY_FILLER;
-        return;
-    }
-    std::memcpy(pbyCopy, rkoOther.m_pbyBuffer, iSize);
-    if (!roPool.IsLocked(rkoOther.m_pbyBuffer))
-        roPool.Unlock(pbyCopy);
-    m_pbyBuffer = pbyCopy;
+    m_dw1 = rkoOther.m_dw1;
+    m_dw2 = rkoOther.m_dw2;
+    m_pbyBuffer = pbyBuffer;
 }
 
 void CEvent::DropBuffer()
@@ -230,7 +234,9 @@ void CEvent::SetVelOff(BYTE byVelOff)
 }
 
 // CEvent::SetMetaEventBegin -- up to 4 data bytes go into m_dw2 (cleared
-// first), more into a locked buffer with one reference.
+// first), more into a locked buffer with one reference. The buffer is had
+// before the record changes: it may come from the heap, which may run out
+// of memory.
 BYTE* CEvent::SetMetaEventBegin(BYTE eType, int iDataLength)
 {
     const bool bChecked = QD_ASSERT(IsEmpty() && (iDataLength < 0x8000) && (eType <= META_SPECIFIC));
@@ -241,17 +247,19 @@ BYTE* CEvent::SetMetaEventBegin(BYTE eType, int iDataLength)
     if (iDataLength >= LONG_META_LENGTH)
         QdReport("CEvent::SetMetaEventBegin - Warning: a %d-bytes event created.", iDataLength);
 
+    BYTE* pbyBuffer = nullptr;
+    if (iDataLength > MAX_UNBUFFERED_META) {
+        pbyBuffer = static_cast<BYTE*>(EvBuffersPool().Alloc(iDataLength));
+        if (!pbyBuffer) {
+            m_dw1 = EVSC_INVALID;
+            m_dw2 = EV_EMPTY_FILLER;
+            return nullptr;
+        }
+    }
     m_dw1 = DWORD(EVSC_META) | DWORD(eType) << 8 | DWORD(iDataLength) << 16;
     m_dw2 = 0;
-    if (iDataLength <= MAX_UNBUFFERED_META)
+    if (!pbyBuffer)
         return reinterpret_cast<BYTE*>(&m_dw2);
-
-    BYTE* pbyBuffer = static_cast<BYTE*>(EvBuffersPool().Alloc(iDataLength));
-    if (!pbyBuffer) {
-        m_dw1 = EVSC_INVALID;
-        m_dw2 = EV_EMPTY_FILLER;
-        return nullptr;
-    }
     m_dw1 |= flagBuffer;
     m_pbyBuffer = pbyBuffer;
     return pbyBuffer;

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -142,18 +141,16 @@ void* CEvBuffersPool::Alloc(int iSize)
         pbyBlock = PopBlock(reinterpret_cast<BYTE*>(m_pdwSmallBlocks.get()), SMALL_BLOCK_SIZE, m_dwSmallFree);
     if (!pbyBlock && iSize <= MEDIUM_DATA_SIZE)
         pbyBlock = PopBlock(reinterpret_cast<BYTE*>(m_pdwMediumBlocks.get()), MEDIUM_BLOCK_SIZE, m_dwMediumFree);
+    Leave();
     if (!pbyBlock) {
+        // Outside the critical section: the heap may throw when memory runs out.
         QdReport("CEventsHeap::Alloc - 'new' used for %d bytes buffer", iSize + HDRSIZE);
-        DWORD* pdwHeap = new (std::nothrow) DWORD[DwordsFor(iSize + HDRSIZE)];
-        if (!pdwHeap) {
-            Leave();
-            return nullptr;
-        }
-        pbyBlock = reinterpret_cast<BYTE*>(pdwHeap);
+        pbyBlock = reinterpret_cast<BYTE*>(new DWORD[DwordsFor(iSize + HDRSIZE)]);
         pbyBlock[0] = NEW_BLOCK_ID;
         pbyBlock[2] = BYTE(iSize);
         pbyBlock[3] = BYTE(iSize >> 8);
     }
+    Enter();
     pbyBlock[1] = LOCKED_ONE_REFERENCE;
     ++m_iBlocksAllocatedDebug;
     Leave();

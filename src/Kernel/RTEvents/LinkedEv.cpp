@@ -5,6 +5,7 @@
 
 #include "Base/Report.h"
 #include "Kernel/RTEvents/EvPool.h"
+#include "Kernel/RTEvents/EventList.h"
 
 CLinkedEvent* CLinkedEvent::SetNext(CLinkedEvent* poNext)
 {
@@ -64,28 +65,23 @@ int FreeEventsGroup(CLinkedEvent* poEventList)
     return FreeEventsList(poEventList);
 }
 
-// DuplicateEventsList -- appends one pool record per source event.
+// DuplicateEventsList -- appends one pool record per source event. A record
+// joins the copy before it is filled: a copy of the data (a buffer with its
+// references used up) may run out of memory, and the copy is then freed
+// whole.
 CLinkedEvent* DuplicateEventsList(const CLinkedEvent* pkoSourceList, CLinkedEvent*& rpoLast)
 {
     rpoLast = nullptr;
     if (!QD_ASSERT(pkoSourceList))
         return nullptr;
-    CEventsPool& roPool = EventsPool();
-    CLinkedEvent* poFirst = nullptr;
+    CEventList oCopy;
     CLinkedEvent* poLast = nullptr;
     for (const CLinkedEvent* pkoSource = pkoSourceList; pkoSource; pkoSource = pkoSource->Next()) {
-        CLinkedEvent* poNew = roPool.GetNewEvent();
-        if (!poNew) {
-            if (poFirst)
-                FreeEventsList(poFirst);
+        poLast = oCopy.Add();
+        if (!poLast)
             return nullptr;
-        }
-        *poNew = *pkoSource;
-        if (poFirst)
-            poLast = poLast->SetNext(poNew);
-        else
-            poFirst = poLast = poNew;
+        *poLast = *pkoSource;
     }
     rpoLast = poLast;
-    return poFirst;
+    return oCopy.Release();
 }

@@ -6,7 +6,7 @@
 #include "Base/Report.h"
 #include "Kernel/RTEvents/CEvent.h"
 #include "Kernel/RTEvents/EvPool.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/PropForm.h"
 
 #include <cstring>
@@ -130,12 +130,13 @@ TDELTA CDecProp::ExtractGroup(CLinkedEvent*& rpoList, bool bFilter)
         m_byPendingClass = EC_META;
     }
 
-    CLinkedEvent* poList = m_poPending;
-    CLinkedEvent* poTail = poList;
+    // The group is handed out when it is complete; until then it is owned
+    // here, as decoding the next event may run out of memory.
+    CEventList oList(m_poPending);
+    CLinkedEvent* poTail = oList.Get();
     const BYTE byClass = m_byPendingClass;
     m_poPending = nullptr;
     m_byPendingClass = EC_NONE;
-    rpoList = poList;
 
     for (;;)
     {
@@ -145,6 +146,7 @@ TDELTA CDecProp::ExtractGroup(CLinkedEvent*& rpoList, bool bFilter)
         {
             // The end of a terminated stream; anything else is an error.
             QD_ASSERT(m_bIsTerminated);
+            rpoList = oList.Release();
             return NO_DELTA;
         }
         if (bFilter && dwDelta == 0 && !AcceptEvent(*poEvent))
@@ -157,6 +159,7 @@ TDELTA CDecProp::ExtractGroup(CLinkedEvent*& rpoList, bool bFilter)
         {
             m_poPending = poEvent;
             m_byPendingClass = byEventClass;
+            rpoList = oList.Release();
             return TDELTA(dwDelta);
         }
         poTail = poTail->SetNext(poEvent);
@@ -346,22 +349,20 @@ CLinkedEvent* CDecProp::DecodeMetaRecord()
     if (!pbyData)
         return nullptr;
 
-    CLinkedEvent* poEvent = EventsPool().GetNewEvent();
-    if (!poEvent)
+    // Owned while its data buffer is had: a long one comes from the heap.
+    CEventList oEvent(EventsPool().GetNewEvent());
+    if (oEvent.IsEmpty())
         return nullptr;
-    BYTE* pbyEventData = poEvent->SetMetaEventBegin(byMetaType, wLength);
+    BYTE* pbyEventData = oEvent.Get()->SetMetaEventBegin(byMetaType, wLength);
     if (!pbyEventData)
-    {
-        FreeEventsList(poEvent);
         return nullptr;
-    }
     if (wLength)
         std::memcpy(pbyEventData, pbyData, wLength);
-    poEvent->SetMetaEventEnd();
+    oEvent.Get()->SetMetaEventEnd();
 
     if (PropFormIsStreamEnd(byMetaType, pbyData, wLength))
         m_bIsTerminated = true;
-    return poEvent;
+    return oEvent.Release();
 }
 
 // CDecProp::DecodeSysExRecord -- packet type, length (2), payload; the framing
@@ -402,15 +403,12 @@ CLinkedEvent* CDecProp::DecodeSysExRecord()
     if (dwEventLength > MAX_EVENT_LENGTH)
         return nullptr;
 
-    CLinkedEvent* poEvent = EventsPool().GetNewEvent();
-    if (!poEvent)
+    CEventList oEvent(EventsPool().GetNewEvent());
+    if (oEvent.IsEmpty())
         return nullptr;
-    BYTE* pbyData = poEvent->SetSysExEventBegin(int(dwEventLength));
+    BYTE* pbyData = oEvent.Get()->SetSysExEventBegin(int(dwEventLength));
     if (!pbyData)
-    {
-        FreeEventsList(poEvent);
         return nullptr;
-    }
     BYTE* pbyWrite = pbyData;
     if (bHasF0)
         *pbyWrite++ = 0xF0;
@@ -422,6 +420,6 @@ CLinkedEvent* CDecProp::DecodeSysExRecord()
     }
     if (bHasF7)
         *pbyWrite++ = 0xF7;
-    poEvent->SetSysExEventEnd(int(dwEventLength));
-    return poEvent;
+    oEvent.Get()->SetSysExEventEnd(int(dwEventLength));
+    return oEvent.Release();
 }

@@ -4,7 +4,7 @@
 
 #include "Base/Report.h"
 #include "Kernel/RTEvents/EvPool.h"
-#include "Kernel/RTEvents/LinkedEv.h"
+#include "Kernel/RTEvents/EventList.h"
 
 #define QD_REPORT_FILE "Kernel/SeqBase/CDecStrm"
 
@@ -149,16 +149,18 @@ TDELTA CDecStream::OnExtractEvents(CLinkedEvent*& rpoList)
         return NO_DELTA;
     }
 
-    CLinkedEvent* poList = m_poPending;
-    CLinkedEvent* poTail = poList;
+    // The group and the event being read are owned here until they are
+    // handed out: reading an event with long data may run out of memory.
+    CEventList oList(m_poPending);
+    CLinkedEvent* poTail = oList.Get();
     m_poPending = nullptr;
-    const BYTE byClass = poList->GetClass();
+    const BYTE byClass = oList.Get()->GetClass();
 
     for (;;)
     {
-        CLinkedEvent* poEvent = EventsPool().GetNewEvent();
+        CEventList oEvent(EventsPool().GetNewEvent());
         TTICK tDelta = 0;
-        if (!poEvent || !ExtractEvent(tDelta, *poEvent))
+        if (oEvent.IsEmpty() || !ExtractEvent(tDelta, *oEvent.Get()))
         {
             QdReport("CDecStream::ExtractEvent(...) - Extraction failed");
             // The stream ends here (an exhausted events pool ends it in order
@@ -167,24 +169,22 @@ TDELTA CDecStream::OnExtractEvents(CLinkedEvent*& rpoList)
             // decoded before the damage, and tells the error from a normal
             // end by IsEndOfStream().
             m_eStatus = DS_CORRUPTED;
-            if (poEvent)
-                FreeEventsList(poEvent);
-            rpoList = poList;
+            rpoList = oList.Release();
             return NO_DELTA;
         }
-        if (tDelta != 0 || poEvent->GetClass() != byClass)
+        if (tDelta != 0 || oEvent.Get()->GetClass() != byClass)
         {
-            m_poPending = poEvent;
-            rpoList = poList;
+            m_poPending = oEvent.Release();
+            rpoList = oList.Release();
             return TDELTA(tDelta);
         }
-        poTail = poTail->SetNext(poEvent);
+        poTail = poTail->SetNext(oEvent.Release());
         if (m_eStatus == DS_EOTRACK)
             break;
     }
 
     // The end of track closed this group: nothing follows.
-    rpoList = poList;
+    rpoList = oList.Release();
     return NO_DELTA;
 }
 

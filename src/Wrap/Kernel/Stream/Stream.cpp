@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <memory>
 
 namespace {
 
@@ -170,10 +170,9 @@ DWORD CMemIn::Read(void* pvBuffer, DWORD dwBytes)
 // ---------------------------------------------------------------------------
 
 CMemOut::CMemOut()
-    : m_pbyBuffer(new (std::nothrow) BYTE[MEMOUT_INITIAL_CAPACITY]()), m_dwCapacity(0), m_bGrowable(true)
+    : m_pbyBuffer(std::make_unique<BYTE[]>(MEMOUT_INITIAL_CAPACITY)), m_dwCapacity(MEMOUT_INITIAL_CAPACITY),
+      m_bGrowable(true)
 {
-    if (m_pbyBuffer)
-        m_dwCapacity = MEMOUT_INITIAL_CAPACITY;
     CMemOut::Open(modeWrite);
 }
 
@@ -216,9 +215,7 @@ bool CMemOut::IsError() const
 
 bool CMemOut::Grow(DWORD dwCapacity)
 {
-    std::unique_ptr<BYTE[]> pbyNew(new (std::nothrow) BYTE[dwCapacity]);
-    if (!pbyNew)
-        return false;
+    std::unique_ptr<BYTE[]> pbyNew = std::make_unique_for_overwrite<BYTE[]>(dwCapacity);
     const DWORD dwValid = std::min(m_dwSize, m_dwCapacity);
     if (dwValid)
         std::memcpy(pbyNew.get(), m_pbyBuffer.get(), dwValid);

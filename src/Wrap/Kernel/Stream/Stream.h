@@ -164,8 +164,7 @@ public:
 private:
     // Room between the position and the capacity.
     DWORD RoomLeft() const;
-    // Replaces the buffer by one of dwCapacity bytes holding the valid data;
-    // false when the memory is not to be had.
+    // Replaces the buffer by one of dwCapacity bytes holding the valid data.
     bool Grow(DWORD dwCapacity);
 
     std::unique_ptr<BYTE[]> m_pbyBuffer;
