@@ -19,6 +19,9 @@ enum EQdExit
     QD_EXIT_OK = 0,
     QD_EXIT_USAGE = 1,
     QD_EXIT_REFUSED = 2,
+    // The command did its work (its output is written) but warnings or
+    // assertion reports were printed on the way.
+    QD_EXIT_WARNINGS = 3,
 };
 
 class CQdCliSession
