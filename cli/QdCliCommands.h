@@ -34,6 +34,7 @@ struct CQdImportArgs
     std::string m_strOut;
     bool m_bReplace = false;
     bool m_bInitialize = false;
+    bool m_bForce = false;
 };
 
 struct CQdImportCvArgs
@@ -44,6 +45,7 @@ struct CQdImportCvArgs
     std::string m_strFile;
     std::string m_strOut;
     bool m_bKeep = false;
+    bool m_bForce = false;
 };
 
 struct CQdDeleteCvArgs
@@ -52,6 +54,7 @@ struct CQdDeleteCvArgs
     std::string m_strStyle;
     std::string m_strName;
     std::string m_strOut;
+    bool m_bForce = false;
 };
 
 struct CQdRenameArgs
@@ -60,6 +63,7 @@ struct CQdRenameArgs
     std::string m_strStyle;
     std::string m_strNewName;
     std::string m_strOut;
+    bool m_bForce = false;
 };
 
 struct CQdDumpArgs

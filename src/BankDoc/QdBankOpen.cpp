@@ -3,6 +3,7 @@
 #include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
+#include "BankDoc/QdReportRecorder.h"
 
 #include "Base/Report.h"
 #include "ChunkNav/ChunkNav.h"
@@ -98,6 +99,8 @@ void CQdBankDoc::ReleaseBank() noexcept
     m_iSelectedStyle = -1;
     m_strSelectedStyleName.clear();
     m_strListInfo.clear();
+    m_aoStyleDamage.clear();
+    m_bOpenStyleDamaged = false;
 }
 
 // CQdBankDoc::LoadBank -- file check, whole file into the bank block, slot
@@ -167,11 +170,13 @@ bool CQdBankDoc::FindNextSlot()
 // CQdBankDoc::WalkSlots -- fills the slot table and decompresses the style
 // slots. The table has 64 entries: a further slot is reported and it and
 // all after it count as absent (left as they are in the block). False when
-// a slot does not decompress.
+// a slot does not decompress. What a slot's decompression reports is the
+// first damage of its style (m_aoStyleDamage, one entry per style slot).
 bool CQdBankDoc::WalkSlots()
 {
     m_abSlotHoldsStyle.fill(false);
     m_iSlotStyleCount = 0;
+    m_aoStyleDamage.clear();
     m_poNav->m_ofnRewind();
     for (int iIndex = 0; FindNextSlot(); ++iIndex)
     {
@@ -179,8 +184,17 @@ bool CQdBankDoc::WalkSlots()
             break;
         if (m_poNav->m_pbyfnHeader()[0] != STYLE_SLOT_ID)
             continue;
-        if (m_poNav->m_bfnIsCompressed() && !m_poNav->m_bfnDecompress(true))
-            return false;
+        CQdStyleDamage oDamage;
+        if (m_poNav->m_bfnIsCompressed())
+        {
+            CQdReportRecorder oRecorder;
+            if (!m_poNav->m_bfnDecompress(true))
+                return false;
+            oDamage.m_bAtOpen = oRecorder.HasReports();
+            oDamage.m_astrTexts.swap(oRecorder.Texts());
+            oDamage.m_uOpenTexts = oDamage.m_astrTexts.size();
+        }
+        m_aoStyleDamage.push_back(std::move(oDamage));
         m_abSlotHoldsStyle[std::size_t(iIndex)] = true;
         ++m_iSlotStyleCount;
     }
@@ -251,4 +265,5 @@ void CQdBankDoc::TakeStyleList(std::vector<std::string>& rastrNames, std::vector
     m_iSelectedStyle = -1;
     m_strSelectedStyleName.clear();
     m_strListInfo.clear();
+    m_bOpenStyleDamaged = false;
 }
