@@ -66,6 +66,12 @@ struct CQdRenameArgs
     bool m_bForce = false;
 };
 
+struct CQdRescueArgs
+{
+    std::string m_strBank;
+    std::string m_strDir;
+};
+
 struct CQdDumpArgs
 {
     std::string m_strFile;
@@ -91,4 +97,5 @@ int QdCmdDeleteCv(CQdCliConsole& roConsole, const CQdDeleteCvArgs& rkoArgs);
 int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs);
 int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut);
 int QdCmdCheck(CQdCliConsole& roConsole, const std::string& rkstrBank);
+int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs);
 int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs);

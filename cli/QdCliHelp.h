@@ -109,6 +109,19 @@ The exit status is 0 when nothing at all was reported, 3 when something was,
 2 when the bank does not open.
 )";
 
+inline constexpr const char* RESCUE = R"(
+Gets the styles out of a bank that does not open (cut short, partly
+overwritten, a slot that does not decompress), without writing to it: the
+bank's chunks are read as far as its bytes go, and every chord variation of
+every style that loads is written to DIR/NN-<style name>/<standard name>.mid
+(NN: the style's position, as 'list' numbers the styles of the intact bank;
+DIR is created when missing). Prints one line per style: "<n><TAB><name>
+<TAB>complete: ...", "damaged: ..." with what was lost, or "unreadable: ..."
+with why; then what the bank lost beyond its styles, and a verdict. The exit
+status is 0 when everything was rescued, 3 when something was lost, 2 when
+nothing could be read or a file could not be written.
+)";
+
 inline constexpr const char* DUMP = R"(
 One line per event of the file's track: the tick, then measure:beat:tick
 counted in 4/4 at 384 ticks per quarter note, then the event.

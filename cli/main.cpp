@@ -36,6 +36,7 @@ struct CQdCommandLine
     CQdDeleteCvArgs m_oDeleteCv;
     CQdRenameArgs m_oRename;
     CQdDumpArgs m_oDump;
+    CQdRescueArgs m_oRescue;
     bool m_bCheck = false;
     std::function<int(CQdCliConsole&)> m_fnRun;
 };
@@ -203,6 +204,16 @@ void DefineChecking(CLI::App& roApp, CQdCommandLine& roLine)
         roLine.m_bCheck = true;
         return QdCmdCheck(roConsole, roLine.m_strBank);
     });
+
+    CQdRescueArgs& roRescue = roLine.m_oRescue;
+    CLI::App* poRescue = AddCommand(roApp, "rescue", "Export what can still be read of a damaged bank",
+                                    QdCliHelp::RESCUE, HELP_PLAIN);
+    AddBank(*poRescue, roRescue.m_strBank);
+    poRescue->add_option("-o,--out", roRescue.m_strDir, "the folder for the styles' folders")
+        ->required()
+        ->type_name("DIR");
+    OnParsed(*poRescue, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdRescue(roConsole, roLine.m_oRescue); });
 
     CQdDumpArgs& roDump = roLine.m_oDump;
     CLI::App* poDump = AddCommand(roApp, "dump", "Print the events of a MIDI file", QdCliHelp::DUMP, HELP_PLAIN);

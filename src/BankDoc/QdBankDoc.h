@@ -164,6 +164,14 @@ public:
     // OpenBankFile -- gives up the open bank and opens the given file without
     // asking (start-up argument, command line).
     bool OpenBankFile(const std::string& rkstrPath);
+    // WasRefusedAsCorrupt -- the last open refused the file as corrupt ("File
+    // corrupt - Error!"): it starts like a bank, but its chunk tree or a slot
+    // is broken. The rescue (QdBankRescue.h) may still get styles out of it.
+    bool WasRefusedAsCorrupt() const { return m_bRefusedAsCorrupt; }
+    // IsBankFileStart -- the file check of opening on a file's first bytes
+    // (root header, first child's header, the "VLMF" mark); false for fewer
+    // than the 32 bytes it reads.
+    static bool IsBankFileStart(const BYTE* pkbyData, std::size_t uLength);
     // CanClose -- asks "Ignore changes ?" when needed; true when the window may close.
     bool CanClose();
 
@@ -331,4 +339,5 @@ private:
     // The open style was loaded damaged (a replacing import clears it: the
     // new style holds nothing of the damaged one).
     bool m_bOpenStyleDamaged = false;
+    bool m_bRefusedAsCorrupt = false;
 };

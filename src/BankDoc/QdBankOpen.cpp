@@ -36,6 +36,12 @@ bool IsBankHeader(const BYTE* pkbyHead)
 
 } // namespace
 
+// CQdBankDoc::IsBankFileStart -- the file check for readers beside the open.
+bool CQdBankDoc::IsBankFileStart(const BYTE* pkbyData, std::size_t uLength)
+{
+    return pkbyData != nullptr && uLength >= CHECK_SIZE && IsBankHeader(pkbyData);
+}
+
 // CQdBankDoc::OpenBank -- asks before unsaved changes are given up, lets the
 // user choose the file and opens it. Cancelling leaves the open bank as it is.
 bool CQdBankDoc::OpenBank()
@@ -62,6 +68,7 @@ bool CQdBankDoc::OpenBankFile(const std::string& rkstrPath)
     return QdGuardCommand(m_roPrompt, QdDocText::OPEN_BANK, false, [&] {
         m_roPrompt.StopPlayback();
         ReleaseBank();
+        m_bRefusedAsCorrupt = false;
         const CQdWaitScope oWait(m_roPrompt);
         bool bLoaded = false;
         try
@@ -144,6 +151,7 @@ bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
     const std::uint64_t qwRootSize = std::uint64_t(QdReadBE32(abyFile.data() + 4)) + sizeof(CChunkHeader);
     if (qwRootSize > abyFile.size())
     {
+        m_bRefusedAsCorrupt = true;
         m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
         return false;
     }
@@ -153,6 +161,7 @@ bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
     m_poNav = std::make_unique<CChunkNavComp>(m_pbyBlock.get(), BANK_BLOCK_SIZE);
     if (m_poNav->m_sdwfnExtraLength() < 0 || !WalkSlots())
     {
+        m_bRefusedAsCorrupt = true;
         m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
         return false;
     }

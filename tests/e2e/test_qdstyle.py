@@ -313,6 +313,11 @@ class RefusedInputTest(QdstyleCase):
             image[i] ^= 0x5A
         self.write("damaged.sty", bytes(image))
         self.assertRefused(run("check", self.path("damaged.sty")), CORRUPT)
+        # What does not open may still be rescued: all but the broken slot.
+        rescued = run("rescue", self.path("damaged.sty"), "-o", self.path("rescued"))
+        self.assertEqual(rescued.returncode, 3, rescued.stderr)
+        self.assertIn("1\tPop 8Beat\tunreadable: the slot does not decompress\n", rescued.stdout)
+        self.assertTrue(rescued.stdout.endswith("5 styles: 4 complete, 0 damaged, 1 unreadable\n"))
         self.write("short.sty", bytes(read(self.bank)[:3000]))
         self.assertRefused(run("check", self.path("short.sty")), CORRUPT)
 
@@ -397,6 +402,8 @@ class DamagedStyleTest(QdstyleCase):
             (["delete-cv", self.damaged, "1", "v1cv1", "-o", out], 2, self.REFUSED, False),
             (["import-cv", self.damaged, "1", "v1cv1", midi, "-o", out], 2, self.REFUSED, False),
             (["import", self.damaged, "1", midi, "-o", out], 2, self.REFUSED, False),
+            (["rescue", self.damaged, "-o", self.path("rescued")], 3,
+             "1\tPop 8Beat\tdamaged: 5 chord variations", False),
             # Another style changed: the damaged one is not written back.
             (["rename", self.damaged, "2", "Waltz", "-o", out], 0, "", True),
         ]
@@ -425,6 +432,37 @@ class DamagedStyleTest(QdstyleCase):
         self.assertEqual(len(intact), 17)
 
 
+class RescueTest(QdstyleCase):
+    def test_banks_cut_short(self):
+        intact = self.export_all(self.bank, self.path("intact"))
+        data = read(self.bank)
+        # Length, exit status, styles whose bytes are complete. The slots of
+        # styles 1, 2 and 5 end at 2716, 3240 and 4856; 5256 ends the last slot.
+        cases = [(1200, 2, []), (2000, 2, []), (2716, 3, [1]), (4500, 3, [1, 2, 3, 4]),
+                 (5300, 0, [1, 2, 3, 4, 5])]
+        for length, status, complete in cases:
+            with self.subTest(length=length):
+                cut = self.write("cut-%d.sty" % length, data[:length])
+                out = self.path("rescued-%d" % length)
+                result = run("rescue", cut, "-o", out)
+                self.assertEqual(result.returncode, status, result.stdout + result.stderr)
+                self.assertEqual(read(cut), data[:length], "the bank is never written")
+                folders = sorted(os.listdir(out)) if os.path.isdir(out) else []
+                self.assertEqual(folders, ["%02d-%s" % (p, DEMO_STYLES[p - 1]) for p in complete])
+                for position in complete:
+                    self.assertIn("%d\t%s\tcomplete: " % (position, DEMO_STYLES[position - 1]), result.stdout)
+                    folder = os.path.join(out, folders[position - 1])
+                    rescued = {(position, name): read(os.path.join(folder, name)) for name in os.listdir(folder)}
+                    self.assertEqual(rescued, {key: value for key, value in intact.items() if key[0] == position})
+        self.assertRefused(run("rescue", self.write("text.sty", b"no bank " * 8), "-o", self.path("none")),
+                           NOT_A_BANK)
+
+    def test_style_names_become_single_visible_folder_names(self):
+        self.assertOk(run("rename", self.bank, "2", " ../a/b", "-o", self.bank))
+        self.assertOk(run("rescue", self.bank, "-o", self.path("out")))
+        self.assertIn("02-_a_b", os.listdir(self.path("out")))
+
+
 class UsageTest(QdstyleCase):
     def test_usage_errors_show_the_usage(self):
         cases = [
@@ -447,7 +485,8 @@ class UsageTest(QdstyleCase):
 
     def test_help_of_the_tool_and_of_every_command(self):
         top = self.assertOk(run("--help")).stdout
-        commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "check", "dump"]
+        commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "check", "rescue",
+                    "dump"]
         for command in commands:
             self.assertIn("\n  %s " % command, top)
             with self.subTest(command=command):
