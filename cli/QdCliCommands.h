@@ -34,6 +34,7 @@ struct CQdImportArgs
     std::string m_strOut;
     bool m_bReplace = false;
     bool m_bInitialize = false;
+    bool m_bForce = false;
 };
 
 struct CQdImportCvArgs
@@ -44,6 +45,7 @@ struct CQdImportCvArgs
     std::string m_strFile;
     std::string m_strOut;
     bool m_bKeep = false;
+    bool m_bForce = false;
 };
 
 struct CQdDeleteCvArgs
@@ -52,6 +54,7 @@ struct CQdDeleteCvArgs
     std::string m_strStyle;
     std::string m_strName;
     std::string m_strOut;
+    bool m_bForce = false;
 };
 
 struct CQdRenameArgs
@@ -60,6 +63,13 @@ struct CQdRenameArgs
     std::string m_strStyle;
     std::string m_strNewName;
     std::string m_strOut;
+    bool m_bForce = false;
+};
+
+struct CQdRescueArgs
+{
+    std::string m_strBank;
+    std::string m_strDir;
 };
 
 struct CQdDumpArgs
@@ -87,4 +97,5 @@ int QdCmdDeleteCv(CQdCliConsole& roConsole, const CQdDeleteCvArgs& rkoArgs);
 int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs);
 int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut);
 int QdCmdCheck(CQdCliConsole& roConsole, const std::string& rkstrBank);
+int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs);
 int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs);

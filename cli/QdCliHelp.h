@@ -28,6 +28,12 @@ directory and the style-name table are rewritten, and OUT is replaced only
 after a complete write, so a failed save leaves it as it was.
 )";
 
+inline constexpr const char* DAMAGED = R"(
+A style whose loading reported problems is damaged ('check' names it):
+writing it back keeps only what could be read, so a command that would write
+it back is refused (exit status 2, OUT not written) unless --force is given.
+)";
+
 inline constexpr const char* EXIT_STATUS = R"(
 Exit status: 0 success; 1 usage error (the usage is shown); 2 refused input:
 not a style bank, corrupt file, unknown style or chord variation, unreadable
@@ -96,9 +102,24 @@ Opens the bank and saves it without any change.
 inline constexpr const char* CHECK = R"(
 Opens the bank, decompresses every style slot, loads every style and
 converts each of its chord variations to a MIDI file in memory. Prints one
-line per style ("<n><TAB><name><TAB><k> chord variations") and a verdict;
-whatever is reported on the way goes to stderr. The exit status is 0 only
-when nothing at all was reported, 2 otherwise.
+line per style ("<n><TAB><name><TAB><k> chord variations"), a line
+"style <n> '<name>': <reports>" per damaged style (one whose loading reported
+problems), and a verdict; whatever is reported on the way goes to stderr.
+The exit status is 0 when nothing at all was reported, 3 when something was,
+2 when the bank does not open.
+)";
+
+inline constexpr const char* RESCUE = R"(
+Gets the styles out of a bank that does not open (cut short, partly
+overwritten, a slot that does not decompress), without writing to it: the
+bank's chunks are read as far as its bytes go, and every chord variation of
+every style that loads is written to DIR/NN-<style name>/<standard name>.mid
+(NN: the style's position, as 'list' numbers the styles of the intact bank;
+DIR is created when missing). Prints one line per style: "<n><TAB><name>
+<TAB>complete: ...", "damaged: ..." with what was lost, or "unreadable: ..."
+with why; then what the bank lost beyond its styles, and a verdict. The exit
+status is 0 when everything was rescued, 3 when something was lost, 2 when
+nothing could be read or a file could not be written.
 )";
 
 inline constexpr const char* DUMP = R"(

@@ -14,6 +14,15 @@ bool IsDuplicateQuestion(const std::string& rkstrText)
            rkstrText.compare(rkstrText.size() - s_strTail.size(), s_strTail.size(), s_strTail) == 0;
 }
 
+// The question before a damaged style is written back: "Style '<name>"
+// and its tail.
+bool IsDamagedWriteBackQuestion(const std::string& rkstrText)
+{
+    static const std::string s_strTail = QdDocText::DAMAGED_WRITE_BACK_TAIL;
+    return rkstrText.size() > s_strTail.size() &&
+           rkstrText.compare(rkstrText.size() - s_strTail.size(), s_strTail.size(), s_strTail) == 0;
+}
+
 } // namespace
 
 int CQdCliPrompt::Ask(const CQdQuestion& rkoQuestion)
@@ -23,6 +32,13 @@ int CQdCliPrompt::Ask(const CQdQuestion& rkoQuestion)
         return m_oAnswers.m_bReplace ? QD_ANSWER_YES : QD_ANSWER_NO;
     if (rkstrText == QdDocText::INITIALIZE_OR_KEEP || IsDuplicateQuestion(rkstrText))
         return m_oAnswers.m_bInitialize ? QD_ANSWER_YES : QD_ANSWER_NO;
+    if (IsDamagedWriteBackQuestion(rkstrText))
+    {
+        if (m_oAnswers.m_bForce)
+            return QD_ANSWER_YES;
+        m_roConsole.Message(rkoQuestion.m_strCaption, rkstrText + " Not written back without --force.");
+        return QD_ANSWER_NO;
+    }
     // Confirm changes ? (leaving a changed style) and Ignore changes ?
     // (giving up a bank): the command line has no one to lose work for.
     if (rkstrText == QdDocText::CONFIRM_CHANGES || rkstrText == QdDocText::IGNORE_CHANGES)

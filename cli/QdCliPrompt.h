@@ -21,6 +21,9 @@ struct CQdCliAnswers
     bool m_bReplace = false;
     // A chord variation that holds data: Initialize or Keep its track parameters.
     bool m_bInitialize = false;
+    // "Style '<name>' was damaged when loaded; writing it back keeps only
+    // what could be read.": write it back (--force) or refuse.
+    bool m_bForce = false;
     // File choices, for commands driven through the document's dialogs.
     std::string m_strOpenFile;
     std::vector<std::string> m_astrOpenFiles;
@@ -35,9 +38,11 @@ public:
     {
     }
 
-    // CQdCliPrompt::Ask -- Replace/Merge and Initialize/Keep from the
-    // answers; changes are always confirmed and never ignored silently
-    // (a question about them is answered Yes); any other question Cancel.
+    // CQdCliPrompt::Ask -- Replace/Merge, Initialize/Keep and writing back a
+    // damaged style from the answers (a damaged style refused is told, with
+    // the flag that writes it); changes are always confirmed and never
+    // ignored silently (a question about them is answered Yes); any other
+    // question Cancel.
     int Ask(const CQdQuestion& rkoQuestion) override;
     void Tell(const std::string& rkstrCaption, const std::string& rkstrText) override;
     bool ChooseOpenFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
@@ -51,3 +56,12 @@ private:
     CQdCliConsole& m_roConsole;
     CQdCliAnswers m_oAnswers;
 };
+
+// QdCliForceAnswers -- the answers of a command whose only question is
+// whether a damaged style is written back.
+inline CQdCliAnswers QdCliForceAnswers(bool bForce)
+{
+    CQdCliAnswers oAnswers;
+    oAnswers.m_bForce = bForce;
+    return oAnswers;
+}

@@ -33,9 +33,15 @@ CQdCliSession::CQdCliSession(CQdCliConsole& roConsole, const CQdCliAnswers& rkoA
 {
 }
 
+// CQdCliSession::Open -- a bank refused as corrupt gets a pointer to the
+// command that may still get its styles out.
 bool CQdCliSession::Open(const std::string& rkstrBank)
 {
-    return m_oDoc.OpenBankFile(rkstrBank);
+    if (m_oDoc.OpenBankFile(rkstrBank))
+        return true;
+    if (m_oDoc.WasRefusedAsCorrupt())
+        m_roConsole.Message("", "'qdstyle rescue' may still get styles out of '" + rkstrBank + "'.");
+    return false;
 }
 
 // CQdCliSession::SelectStyle -- the position or the first style of that

@@ -37,8 +37,10 @@ int ExportAll(CQdCliSession& roSession)
 } // namespace
 
 // QdCmdCheck -- one line per style on stdout ("<n>\t<name>\t<k> chord
-// variations"), then the verdict. Anything reported or told on the way
-// makes the bank fail the check.
+// variations"), one line per damaged style ("style <n> '<name>':
+// <reports>"), then the verdict. The check is done whatever it finds: a
+// bank that opens but reports anything on the way ends with
+// QD_EXIT_WARNINGS, one that does not open with QD_EXIT_REFUSED.
 int QdCmdCheck(CQdCliConsole& roConsole, const std::string& rkstrBank)
 {
     CQdCliSession oSession(roConsole);
@@ -54,12 +56,23 @@ int QdCmdCheck(CQdCliConsole& roConsole, const std::string& rkstrBank)
         if (iChordVars >= 0)
             std::printf("%d\t%s\t%d chord variations\n", i + 1, oSession.StyleName().c_str(), iChordVars);
     }
+    // Every style was loaded above, so the document knows each one's damage.
+    const CQdBankDoc& rkoDoc = oSession.Doc();
+    int iDamaged = 0;
+    for (int i = 0; i < iStyles; ++i)
+    {
+        if (!rkoDoc.IsStyleDamaged(i))
+            continue;
+        ++iDamaged;
+        std::printf("style %d '%s': %s\n", i + 1, rkoDoc.GetStyleNames()[std::size_t(i)].c_str(),
+                    rkoDoc.GetStyleDamageText(i).c_str());
+    }
     const int iProblems = roConsole.GetReportCount() + roConsole.GetMessageCount();
-    if (iProblems == 0)
+    if (iProblems == 0 && iDamaged == 0)
     {
         std::printf("%d styles checked, no problems\n", iStyles);
         return QD_EXIT_OK;
     }
-    std::printf("%d styles checked, %d problems reported\n", iStyles, iProblems);
-    return QD_EXIT_REFUSED;
+    std::printf("%d styles checked, %d damaged, %d problems reported\n", iStyles, iDamaged, iProblems);
+    return QD_EXIT_WARNINGS;
 }

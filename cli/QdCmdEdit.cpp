@@ -14,6 +14,7 @@ int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs)
     CQdCliAnswers oAnswers;
     oAnswers.m_bReplace = rkoArgs.m_bReplace;
     oAnswers.m_bInitialize = rkoArgs.m_bInitialize;
+    oAnswers.m_bForce = rkoArgs.m_bForce;
     CQdCliSession oSession(roConsole, oAnswers);
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
@@ -31,7 +32,7 @@ int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs)
 // QdCmdImportCv -- one file of any name into a present chord variation.
 int QdCmdImportCv(CQdCliConsole& roConsole, const CQdImportCvArgs& rkoArgs)
 {
-    CQdCliSession oSession(roConsole);
+    CQdCliSession oSession(roConsole, QdCliForceAnswers(rkoArgs.m_bForce));
     BYTE bySe = 0;
     BYTE byCv = 0;
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle) ||
@@ -46,7 +47,7 @@ int QdCmdImportCv(CQdCliConsole& roConsole, const CQdImportCvArgs& rkoArgs)
 // when nothing else is left in it).
 int QdCmdDeleteCv(CQdCliConsole& roConsole, const CQdDeleteCvArgs& rkoArgs)
 {
-    CQdCliSession oSession(roConsole);
+    CQdCliSession oSession(roConsole, QdCliForceAnswers(rkoArgs.m_bForce));
     BYTE bySe = 0;
     BYTE byCv = 0;
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle) ||
@@ -59,7 +60,7 @@ int QdCmdDeleteCv(CQdCliConsole& roConsole, const CQdDeleteCvArgs& rkoArgs)
 // a longer one is cut to 11 characters.
 int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs)
 {
-    CQdCliSession oSession(roConsole);
+    CQdCliSession oSession(roConsole, QdCliForceAnswers(rkoArgs.m_bForce));
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
     oSession.Doc().RenameStyle(rkoArgs.m_strNewName);

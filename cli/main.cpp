@@ -36,6 +36,7 @@ struct CQdCommandLine
     CQdDeleteCvArgs m_oDeleteCv;
     CQdRenameArgs m_oRename;
     CQdDumpArgs m_oDump;
+    CQdRescueArgs m_oRescue;
     bool m_bCheck = false;
     std::function<int(CQdCliConsole&)> m_fnRun;
 };
@@ -46,6 +47,7 @@ enum EQdHelpParts
     HELP_PLAIN = 0,
     HELP_STYLE = 1,  // takes STYLE (and maybe NAME)
     HELP_SAVING = 2, // saves the bank to OUT
+    HELP_FORCE = 4,  // writes a style back (--force)
 };
 
 CLI::App* AddCommand(CLI::App& roApp, const char* pszName, const char* pszDescription, const char* pszDetails,
@@ -58,6 +60,8 @@ CLI::App* AddCommand(CLI::App& roApp, const char* pszName, const char* pszDescri
         strFooter += QdCliHelp::STYLE_AND_NAME;
     if (iParts & HELP_SAVING)
         strFooter += QdCliHelp::SAVING;
+    if (iParts & HELP_FORCE)
+        strFooter += QdCliHelp::DAMAGED;
     poCommand->footer(strFooter + QdCliHelp::EXIT_STATUS);
     return poCommand;
 }
@@ -83,6 +87,13 @@ void AddOut(CLI::App& roCommand, std::string& rstrOut)
     roCommand.add_option("-o,--out", rstrOut, "the bank file to save to (may be BANK itself)")
         ->required()
         ->type_name("OUT");
+}
+
+// AddForce -- the flag of the commands that write a style back.
+void AddForce(CLI::App& roCommand, bool& rbForce)
+{
+    roCommand.add_flag("--force", rbForce,
+                       "write back a style that was damaged when loaded (keeps only what could be read)");
 }
 
 // OnParsed -- the command's run step, set when its arguments were parsed.
@@ -128,7 +139,7 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
 {
     CQdImportArgs& roImport = roLine.m_oImport;
     CLI::App* poImport = AddCommand(roApp, "import", "Import a style from MIDI files named by standard names",
-                                    QdCliHelp::IMPORT, HELP_STYLE | HELP_SAVING);
+                                    QdCliHelp::IMPORT, HELP_STYLE | HELP_SAVING | HELP_FORCE);
     AddBank(*poImport, roImport.m_strBank);
     AddStyle(*poImport, roImport.m_strStyle);
     poImport->add_option("FILE", roImport.m_astrFiles, "MIDI files whose names hold standard names")
@@ -138,38 +149,42 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
     poImport->add_flag("--replace", roImport.m_bReplace, "replace the style (default: merge the files into it)");
     poImport->add_flag("--initialize", roImport.m_bInitialize,
                        "chord variations that hold data take the files' track parameters (default: keep)");
+    AddForce(*poImport, roImport.m_bForce);
     OnParsed(*poImport, roLine,
              [&roLine](CQdCliConsole& roConsole) { return QdCmdImport(roConsole, roLine.m_oImport); });
 
     CQdImportCvArgs& roImportCv = roLine.m_oImportCv;
     CLI::App* poImportCv = AddCommand(roApp, "import-cv", "Import one MIDI file into a chord variation",
-                                      QdCliHelp::IMPORT_CV, HELP_STYLE | HELP_SAVING);
+                                      QdCliHelp::IMPORT_CV, HELP_STYLE | HELP_SAVING | HELP_FORCE);
     AddBank(*poImportCv, roImportCv.m_strBank);
     AddStyle(*poImportCv, roImportCv.m_strStyle);
     AddPositional(*poImportCv, "NAME", roImportCv.m_strName, "the chord variation (standard name)");
     AddPositional(*poImportCv, "FILE", roImportCv.m_strFile, "the MIDI file (any file name)");
     AddOut(*poImportCv, roImportCv.m_strOut);
     poImportCv->add_flag("--keep", roImportCv.m_bKeep, "keep the element's track parameters (default: initialize)");
+    AddForce(*poImportCv, roImportCv.m_bForce);
     OnParsed(*poImportCv, roLine,
              [&roLine](CQdCliConsole& roConsole) { return QdCmdImportCv(roConsole, roLine.m_oImportCv); });
 
     CQdDeleteCvArgs& roDeleteCv = roLine.m_oDeleteCv;
     CLI::App* poDeleteCv = AddCommand(roApp, "delete-cv", "Delete a chord variation of a style", QdCliHelp::DELETE_CV,
-                                      HELP_STYLE | HELP_SAVING);
+                                      HELP_STYLE | HELP_SAVING | HELP_FORCE);
     AddBank(*poDeleteCv, roDeleteCv.m_strBank);
     AddStyle(*poDeleteCv, roDeleteCv.m_strStyle);
     AddPositional(*poDeleteCv, "NAME", roDeleteCv.m_strName, "the chord variation (standard name)");
     AddOut(*poDeleteCv, roDeleteCv.m_strOut);
+    AddForce(*poDeleteCv, roDeleteCv.m_bForce);
     OnParsed(*poDeleteCv, roLine,
              [&roLine](CQdCliConsole& roConsole) { return QdCmdDeleteCv(roConsole, roLine.m_oDeleteCv); });
 
     CQdRenameArgs& roRename = roLine.m_oRename;
     CLI::App* poRename =
-        AddCommand(roApp, "rename", "Rename a style", QdCliHelp::RENAME, HELP_STYLE | HELP_SAVING);
+        AddCommand(roApp, "rename", "Rename a style", QdCliHelp::RENAME, HELP_STYLE | HELP_SAVING | HELP_FORCE);
     AddBank(*poRename, roRename.m_strBank);
     AddStyle(*poRename, roRename.m_strStyle);
     AddPositional(*poRename, "NEWNAME", roRename.m_strNewName, "the new name");
     AddOut(*poRename, roRename.m_strOut);
+    AddForce(*poRename, roRename.m_bForce);
     OnParsed(*poRename, roLine,
              [&roLine](CQdCliConsole& roConsole) { return QdCmdRename(roConsole, roLine.m_oRename); });
 
@@ -189,6 +204,16 @@ void DefineChecking(CLI::App& roApp, CQdCommandLine& roLine)
         roLine.m_bCheck = true;
         return QdCmdCheck(roConsole, roLine.m_strBank);
     });
+
+    CQdRescueArgs& roRescue = roLine.m_oRescue;
+    CLI::App* poRescue = AddCommand(roApp, "rescue", "Export what can still be read of a damaged bank",
+                                    QdCliHelp::RESCUE, HELP_PLAIN);
+    AddBank(*poRescue, roRescue.m_strBank);
+    poRescue->add_option("-o,--out", roRescue.m_strDir, "the folder for the styles' folders")
+        ->required()
+        ->type_name("DIR");
+    OnParsed(*poRescue, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdRescue(roConsole, roLine.m_oRescue); });
 
     CQdDumpArgs& roDump = roLine.m_oDump;
     CLI::App* poDump = AddCommand(roApp, "dump", "Print the events of a MIDI file", QdCliHelp::DUMP, HELP_PLAIN);

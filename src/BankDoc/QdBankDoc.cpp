@@ -4,6 +4,7 @@
 #include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
+#include "BankDoc/QdReportRecorder.h"
 
 #include "ChunkNav/ChunkNav.h"
 #include "NlzdStyle/NstEditIfc.h"
@@ -27,6 +28,31 @@ bool CQdBankDoc::IsBankOpen() const
 bool CQdBankDoc::IsWrittenBack(int iStyle) const
 {
     return iStyle >= 0 && iStyle < int(m_abWrittenBack.size()) && m_abWrittenBack[std::size_t(iStyle)];
+}
+
+// CQdBankDoc::IsStyleDamaged -- loading the style reported problems.
+bool CQdBankDoc::IsStyleDamaged(int iStyle) const
+{
+    if (iStyle < 0 || iStyle >= int(m_aoStyleDamage.size()))
+        return false;
+    const CQdStyleDamage& rkoDamage = m_aoStyleDamage[std::size_t(iStyle)];
+    return rkoDamage.m_bAtOpen || rkoDamage.m_bOnLoad;
+}
+
+// CQdBankDoc::GetStyleDamage -- the reports' texts; empty for a style that
+// is not damaged (or whose texts found no memory).
+const std::vector<std::string>& CQdBankDoc::GetStyleDamage(int iStyle) const
+{
+    static const std::vector<std::string> s_astrNone;
+    if (iStyle < 0 || iStyle >= int(m_aoStyleDamage.size()))
+        return s_astrNone;
+    return m_aoStyleDamage[std::size_t(iStyle)].m_astrTexts;
+}
+
+// CQdBankDoc::GetStyleDamageText -- the texts on one line (QdReportSummary).
+std::string CQdBankDoc::GetStyleDamageText(int iStyle) const
+{
+    return QdReportSummary(GetStyleDamage(iStyle));
 }
 
 // CQdBankDoc::HasUnsavedChanges -- the open style is modified or some style
@@ -189,6 +215,8 @@ const char* CQdBankDoc::WriteBackMessage(EQdWriteBack eResult)
         return "Style Bank full - changes not written back!";
     case QD_WRITEBACK_NO_MEMORY:
         return "Out of memory - changes not written back!";
+    case QD_WRITEBACK_DAMAGED:
+        return "Damaged style - changes not written back!";
     case QD_WRITEBACK_DONE:
     case QD_WRITEBACK_NO_STYLE:
         break;

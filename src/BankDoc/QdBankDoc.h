@@ -30,6 +30,12 @@
 //   file was imported; otherwise the style stays as it was.
 // - The directory list holds at most 100 entries and never more than the
 //   directory chunk's data can take; entries beyond are reported and left out.
+// - A style whose loading reported problems (its slot's decompression at
+//   open, or building its edit interface) is marked damaged with the
+//   reports' texts. Writing it back keeps only what could be read, so it is
+//   written back only after the user confirms it (QdDocText::DamagedWriteBack);
+//   otherwise it stays open, still modified, and a save is not done. A style
+//   that is never written back keeps its slot's data as it was read.
 // - A command that runs out of memory is not done: "Out of memory - command
 //   not done!" under its caption, its failure value, the bank open and as
 //   it was, no file written (QdCommandGuard.h). Opening a bank is the
@@ -44,6 +50,7 @@
 #include "Base/QdTypes.h"
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -93,6 +100,7 @@ enum EQdWriteBack
     QD_WRITEBACK_NO_DATA,  // the edit interface gave no bank data
     QD_WRITEBACK_NO_ROOM,  // the grown style does not fit the bank block's reserve
     QD_WRITEBACK_NO_MEMORY, // memory ran out on the way; the block and the style are as they were
+    QD_WRITEBACK_DAMAGED,   // the style was damaged when loaded and the write-back was not confirmed
 };
 
 class CQdBankDoc
@@ -122,6 +130,14 @@ public:
     // True for a style whose changes were written back into the bank block
     // and not yet saved to a file (the list shows it with image 6).
     bool IsWrittenBack(int iStyle) const;
+    // True for a style whose loading reported problems: its slot's
+    // decompression when the bank was opened, or its latest load from the
+    // bank block (known once it was selected). Cleared when the style is
+    // written back. GetStyleDamage gives the reports' texts (the slot's
+    // first), GetStyleDamageText the same on one line for an info line.
+    bool IsStyleDamaged(int iStyle) const;
+    const std::vector<std::string>& GetStyleDamage(int iStyle) const;
+    std::string GetStyleDamageText(int iStyle) const;
     // The selected style (0-based among present styles), -1 for the root or none.
     int GetSelectedStyle() const { return m_iSelectedStyle; }
     CNstEditIfc* GetEditIfc() { return m_poEditIfc.get(); }
@@ -148,6 +164,14 @@ public:
     // OpenBankFile -- gives up the open bank and opens the given file without
     // asking (start-up argument, command line).
     bool OpenBankFile(const std::string& rkstrPath);
+    // WasRefusedAsCorrupt -- the last open refused the file as corrupt ("File
+    // corrupt - Error!"): it starts like a bank, but its chunk tree or a slot
+    // is broken. The rescue (QdBankRescue.h) may still get styles out of it.
+    bool WasRefusedAsCorrupt() const { return m_bRefusedAsCorrupt; }
+    // IsBankFileStart -- the file check of opening on a file's first bytes
+    // (root header, first child's header, the "VLMF" mark); false for fewer
+    // than the 32 bytes it reads.
+    static bool IsBankFileStart(const BYTE* pkbyData, std::size_t uLength);
     // CanClose -- asks "Ignore changes ?" when needed; true when the window may close.
     bool CanClose();
 
@@ -186,9 +210,11 @@ public:
     // --- Saving ------------------------------------------------------------
     // WriteBackStyle -- replaces the selected style's container in the bank
     // block with the edit interface's bank data. Done: the style is marked
-    // written back and no longer modified. No message; running out of
-    // memory is a result too (QD_WRITEBACK_NO_MEMORY), which the commands
-    // that leave or save the style tell like any refused write-back.
+    // written back and no longer modified. A style that was damaged when
+    // loaded is asked about first (QD_WRITEBACK_DAMAGED unless confirmed).
+    // No message; running out of memory is a result too
+    // (QD_WRITEBACK_NO_MEMORY), which the commands that leave or save the
+    // style tell like any refused write-back.
     EQdWriteBack WriteBackStyle();
     // SaveBank -- the Save Style Bank command (leaving the style, file
     // choice, then SaveBankTo).
@@ -217,6 +243,17 @@ public:
     static const char* WriteBackMessage(EQdWriteBack eResult);
 
 private:
+    // What loading a style reported: the texts of its slot's decompression
+    // at open (the first m_uOpenTexts), then those of its latest load. The
+    // flags stay set when a text could not be kept for want of memory.
+    struct CQdStyleDamage
+    {
+        bool m_bAtOpen = false;
+        bool m_bOnLoad = false;
+        std::size_t m_uOpenTexts = 0;
+        std::vector<std::string> m_astrTexts;
+    };
+
     // A selection loaded aside (LoadSelection), for TakeSelection.
     struct CQdSelection
     {
@@ -224,6 +261,7 @@ private:
         std::string m_strName;
         std::string m_strInfo;
         std::unique_ptr<CNstEditIfc> m_poEditIfc;
+        CQdStyleDamage m_oDamage;
     };
 
     // CStyleBackup -- a copy of the open style, taken when the object is
@@ -265,6 +303,11 @@ private:
     void EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& rkstrCaption);
 
     // Saving (QdBankSave.cpp).
+    // ConfirmDamagedWriteBack -- true unless the open style was damaged when
+    // loaded and the user does not confirm writing it back. The commands ask
+    // before their wait starts and hand the answer to WriteBack.
+    bool ConfirmDamagedWriteBack();
+    EQdWriteBack WriteBack(bool bDamageConfirmed);
     EQdWriteBack ReplaceStyleContainer();
     void CompressSlots(CChunkNavComp& roNav);
     std::vector<BYTE> DirectoryList(CChunkNav& roNav) const;
@@ -291,4 +334,10 @@ private:
     std::string m_strListInfo;
     std::unique_ptr<CNstEditIfc> m_poEditIfc;
     bool m_bStyleModified = false;
+    // Per present style in slot order (the style list's order).
+    std::vector<CQdStyleDamage> m_aoStyleDamage;
+    // The open style was loaded damaged (a replacing import clears it: the
+    // new style holds nothing of the damaged one).
+    bool m_bOpenStyleDamaged = false;
+    bool m_bRefusedAsCorrupt = false;
 };

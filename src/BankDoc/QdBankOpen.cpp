@@ -3,6 +3,7 @@
 #include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
+#include "BankDoc/QdReportRecorder.h"
 
 #include "Base/Report.h"
 #include "ChunkNav/ChunkNav.h"
@@ -35,6 +36,12 @@ bool IsBankHeader(const BYTE* pkbyHead)
 
 } // namespace
 
+// CQdBankDoc::IsBankFileStart -- the file check for readers beside the open.
+bool CQdBankDoc::IsBankFileStart(const BYTE* pkbyData, std::size_t uLength)
+{
+    return pkbyData != nullptr && uLength >= CHECK_SIZE && IsBankHeader(pkbyData);
+}
+
 // CQdBankDoc::OpenBank -- asks before unsaved changes are given up, lets the
 // user choose the file and opens it. Cancelling leaves the open bank as it is.
 bool CQdBankDoc::OpenBank()
@@ -61,6 +68,7 @@ bool CQdBankDoc::OpenBankFile(const std::string& rkstrPath)
     return QdGuardCommand(m_roPrompt, QdDocText::OPEN_BANK, false, [&] {
         m_roPrompt.StopPlayback();
         ReleaseBank();
+        m_bRefusedAsCorrupt = false;
         const CQdWaitScope oWait(m_roPrompt);
         bool bLoaded = false;
         try
@@ -98,6 +106,8 @@ void CQdBankDoc::ReleaseBank() noexcept
     m_iSelectedStyle = -1;
     m_strSelectedStyleName.clear();
     m_strListInfo.clear();
+    m_aoStyleDamage.clear();
+    m_bOpenStyleDamaged = false;
 }
 
 // CQdBankDoc::LoadBank -- file check, whole file into the bank block, slot
@@ -141,6 +151,7 @@ bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
     const std::uint64_t qwRootSize = std::uint64_t(QdReadBE32(abyFile.data() + 4)) + sizeof(CChunkHeader);
     if (qwRootSize > abyFile.size())
     {
+        m_bRefusedAsCorrupt = true;
         m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
         return false;
     }
@@ -150,6 +161,7 @@ bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
     m_poNav = std::make_unique<CChunkNavComp>(m_pbyBlock.get(), BANK_BLOCK_SIZE);
     if (m_poNav->m_sdwfnExtraLength() < 0 || !WalkSlots())
     {
+        m_bRefusedAsCorrupt = true;
         m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
         return false;
     }
@@ -167,11 +179,13 @@ bool CQdBankDoc::FindNextSlot()
 // CQdBankDoc::WalkSlots -- fills the slot table and decompresses the style
 // slots. The table has 64 entries: a further slot is reported and it and
 // all after it count as absent (left as they are in the block). False when
-// a slot does not decompress.
+// a slot does not decompress. What a slot's decompression reports is the
+// first damage of its style (m_aoStyleDamage, one entry per style slot).
 bool CQdBankDoc::WalkSlots()
 {
     m_abSlotHoldsStyle.fill(false);
     m_iSlotStyleCount = 0;
+    m_aoStyleDamage.clear();
     m_poNav->m_ofnRewind();
     for (int iIndex = 0; FindNextSlot(); ++iIndex)
     {
@@ -179,8 +193,17 @@ bool CQdBankDoc::WalkSlots()
             break;
         if (m_poNav->m_pbyfnHeader()[0] != STYLE_SLOT_ID)
             continue;
-        if (m_poNav->m_bfnIsCompressed() && !m_poNav->m_bfnDecompress(true))
-            return false;
+        CQdStyleDamage oDamage;
+        if (m_poNav->m_bfnIsCompressed())
+        {
+            CQdReportRecorder oRecorder;
+            if (!m_poNav->m_bfnDecompress(true))
+                return false;
+            oDamage.m_bAtOpen = oRecorder.HasReports();
+            oDamage.m_astrTexts.swap(oRecorder.Texts());
+            oDamage.m_uOpenTexts = oDamage.m_astrTexts.size();
+        }
+        m_aoStyleDamage.push_back(std::move(oDamage));
         m_abSlotHoldsStyle[std::size_t(iIndex)] = true;
         ++m_iSlotStyleCount;
     }
@@ -251,4 +274,5 @@ void CQdBankDoc::TakeStyleList(std::vector<std::string>& rastrNames, std::vector
     m_iSelectedStyle = -1;
     m_strSelectedStyleName.clear();
     m_strListInfo.clear();
+    m_bOpenStyleDamaged = false;
 }

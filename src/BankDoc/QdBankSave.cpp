@@ -31,15 +31,42 @@ constexpr BYTE SAVE_METHOD = 2;
 
 } // namespace
 
-// CQdBankDoc::WriteBackStyle -- the write-back as a step that either
-// completes or leaves the block and the style as they were: running out of
-// memory is one of its results. Building the bank data tidies the style
-// (as a refused write-back leaves it); one that runs out of memory on the
-// way gets the style back as it was.
+// CQdBankDoc::WriteBackStyle -- the write-back on its own: a damaged style
+// is asked about here.
 EQdWriteBack CQdBankDoc::WriteBackStyle()
 {
     if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
         return QD_WRITEBACK_NO_STYLE;
+    bool bDamageConfirmed = false;
+    if (QdRanOutOfMemory([&] { bDamageConfirmed = ConfirmDamagedWriteBack(); }))
+        return QD_WRITEBACK_NO_MEMORY;
+    return WriteBack(bDamageConfirmed);
+}
+
+// CQdBankDoc::ConfirmDamagedWriteBack -- a style that was damaged when
+// loaded lost what could not be read; writing it back makes that loss the
+// bank's, for good, so the user decides. Asked with the name the style was
+// loaded under.
+bool CQdBankDoc::ConfirmDamagedWriteBack()
+{
+    if (!m_poEditIfc || !m_bOpenStyleDamaged)
+        return true;
+    return m_roPrompt.Ask({QdDocText::DAMAGED_STYLE, QdDocText::DamagedWriteBack(m_strSelectedStyleName), "Yes", "",
+                           "No"}) == QD_ANSWER_YES;
+}
+
+// CQdBankDoc::WriteBack -- the write-back as a step that either completes
+// or leaves the block and the style as they were: running out of memory is
+// one of its results, and so is a damaged style whose write-back was not
+// confirmed (bDamageConfirmed, from ConfirmDamagedWriteBack). Building the
+// bank data tidies the style (as a refused write-back leaves it); one that
+// runs out of memory on the way gets the style back as it was.
+EQdWriteBack CQdBankDoc::WriteBack(bool bDamageConfirmed)
+{
+    if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
+        return QD_WRITEBACK_NO_STYLE;
+    if (m_bOpenStyleDamaged && !bDamageConfirmed)
+        return QD_WRITEBACK_DAMAGED;
     EQdWriteBack eResult = QD_WRITEBACK_NO_MEMORY;
     if (QdRanOutOfMemory([&] {
             CStyleBackup oBackup(*this);
@@ -108,6 +135,10 @@ EQdWriteBack CQdBankDoc::ReplaceStyleContainer()
     {
         m_abWrittenBack[std::size_t(m_iSelectedStyle)] = true;
         m_bStyleModified = false;
+        // The slot now holds what the edit interface holds: no longer damaged.
+        if (std::size_t(m_iSelectedStyle) < m_aoStyleDamage.size())
+            m_aoStyleDamage[std::size_t(m_iSelectedStyle)] = CQdStyleDamage();
+        m_bOpenStyleDamaged = false;
     }
     return eResult;
 }
@@ -143,10 +174,12 @@ bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath)
     return QdGuardCommand(m_roPrompt, QdDocText::SAVE_BANK, false, [&] {
         if (!IsBankOpen())
             return false;
+        const bool bWriteBack = m_poEditIfc && m_bStyleModified;
+        const bool bDamageConfirmed = !bWriteBack || ConfirmDamagedWriteBack();
         const CQdWaitScope oWait(m_roPrompt);
-        if (m_poEditIfc && m_bStyleModified)
+        if (bWriteBack)
         {
-            const EQdWriteBack eResult = WriteBackStyle();
+            const EQdWriteBack eResult = WriteBack(bDamageConfirmed);
             if (eResult != QD_WRITEBACK_DONE)
             {
                 m_roPrompt.Tell(QdDocText::SAVE_BANK, WriteBackMessage(eResult));

@@ -22,6 +22,8 @@ inline constexpr const char* DELETE_CV = "Delete Chord Variation";
 inline constexpr const char* SELECT_STYLE = "Select Style";
 inline constexpr const char* RENAME_STYLE = "Rename Style";
 inline constexpr const char* UNDO_STYLE = "Undo Style Modifications";
+inline constexpr const char* DAMAGED_STYLE = "Damaged Style";
+inline constexpr const char* RESCUE_STYLES = "Rescue Styles";
 
 // Messages and questions.
 inline constexpr const char* READ_ERROR = "File read error - File in use - or not a Velmar Qd50 Style File!";
@@ -41,6 +43,15 @@ inline constexpr const char* USED_SIZE = " Uncompressed Size: ";
 inline constexpr const char* SIZE_UNKNOWN = " Uncompressed Size: ???";
 // A command that ran out of memory; the caption names the command.
 inline constexpr const char* OUT_OF_MEMORY = "Out of memory - command not done!";
+
+// The question before a style that was damaged when loaded is written
+// back: "Style '<name>" and the tail.
+inline constexpr const char* DAMAGED_WRITE_BACK_TAIL =
+    "' was damaged when loaded; writing it back keeps only what could be read.";
+inline std::string DamagedWriteBack(const std::string& rkstrName)
+{
+    return "Style '" + rkstrName + DAMAGED_WRITE_BACK_TAIL;
+}
 
 // The name a replaced style starts with.
 inline constexpr const char* NEW_STYLE = "New Style";

@@ -10,10 +10,15 @@
 #include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
+#include "BankDoc/QdReportRecorder.h"
 
 #include "ChunkNav/ChunkNav.h"
 #include "MidiInOut/MidiInOut.h"
 #include "NlzdStyle/NstEditIfc.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
 
 namespace {
 
@@ -43,19 +48,23 @@ CQdFileRequest MidiFileRequest(const char* pszTitle, const std::string& rkstrIni
 // up are dropped only when the new selection is taken; kept changes are
 // written back first, a step of its own (should the new style then not
 // open for memory, the old one stays selected and open, written back).
+// Kept changes of a style that was damaged when loaded are asked about
+// before the wait starts.
 std::string CQdBankDoc::SelectStyle(int iStyle)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::SELECT_STYLE, std::string(), [&] {
         const bool bDropChanges =
             m_poEditIfc && m_iSelectedStyle >= 0 && m_bStyleModified &&
             m_roPrompt.Ask({QdDocText::STYLE_MODIFIED, QdDocText::CONFIRM_CHANGES, "Yes", "", "No"}) != QD_ANSWER_YES;
+        const bool bKeepChanges = m_poEditIfc && m_bStyleModified && !bDropChanges;
+        const bool bDamageConfirmed = !bKeepChanges || ConfirmDamagedWriteBack();
         m_roPrompt.StopPlayback();
         if (!IsBankOpen())
             return std::string();
         const CQdWaitScope oWait(m_roPrompt);
-        if (m_poEditIfc && m_bStyleModified && !bDropChanges)
+        if (bKeepChanges)
         {
-            const EQdWriteBack eResult = WriteBackStyle();
+            const EQdWriteBack eResult = WriteBack(bDamageConfirmed);
             if (eResult != QD_WRITEBACK_DONE)
             {
                 // Nothing is lost: the style stays open and selected, still modified.
@@ -84,9 +93,11 @@ std::string CQdBankDoc::SelectStyle(int iStyle)
 
 // CQdBankDoc::LoadSelection -- what selecting iStyle (or the root, for an
 // index of no present style) shows: the info line with the size, and for a
-// present style its name (*pkstrName, else its list name) and a new edit
-// interface built from its style container in the block. The document is
-// not changed.
+// present style its name (*pkstrName, else its list name), a new edit
+// interface built from its style container in the block, and the style's
+// damage: what its slot's decompression reported at open, then what this
+// load reports (the reports still reach the sink installed before). The
+// document is not changed.
 CQdBankDoc::CQdSelection CQdBankDoc::LoadSelection(int iStyle, const std::string* pkstrName)
 {
     CQdSelection oSelection;
@@ -97,14 +108,28 @@ CQdBankDoc::CQdSelection CQdBankDoc::LoadSelection(int iStyle, const std::string
     }
     oSelection.m_iStyle = iStyle;
     oSelection.m_strName = pkstrName ? *pkstrName : m_astrStyleNames[std::size_t(iStyle)];
+    // The damage of an earlier load gives way to this one's.
+    CQdStyleDamage& roDamage = oSelection.m_oDamage;
+    if (std::size_t(iStyle) < m_aoStyleDamage.size())
+    {
+        const CQdStyleDamage& rkoBefore = m_aoStyleDamage[std::size_t(iStyle)];
+        roDamage.m_bAtOpen = rkoBefore.m_bAtOpen;
+        roDamage.m_uOpenTexts = std::min(rkoBefore.m_uOpenTexts, rkoBefore.m_astrTexts.size());
+        roDamage.m_astrTexts.assign(rkoBefore.m_astrTexts.begin(),
+                                    rkoBefore.m_astrTexts.begin() + std::ptrdiff_t(roDamage.m_uOpenTexts));
+    }
     if (GotoStyleSlot(iStyle))
     {
         oSelection.m_strInfo = QdDocText::USED_SIZE + std::to_string(m_poNav->m_dwfnDataLength());
         if (m_poNav->m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal))
         {
+            CQdReportRecorder oRecorder;
             // The edit interface works on its own copy of the container.
             oSelection.m_poEditIfc = std::make_unique<CNstEditIfc>(m_poNav->m_pbyfnHeader(), m_poNav->m_dwfnSize());
             oSelection.m_poEditIfc->SetName(oSelection.m_strName.c_str());
+            roDamage.m_bOnLoad = oRecorder.HasReports();
+            roDamage.m_astrTexts.insert(roDamage.m_astrTexts.end(), oRecorder.Texts().begin(),
+                                        oRecorder.Texts().end());
         }
     }
     m_poNav->m_ofnRewind();
@@ -119,6 +144,13 @@ void CQdBankDoc::TakeSelection(CQdSelection& roSelection) noexcept
     m_strSelectedStyleName.swap(roSelection.m_strName);
     m_strListInfo.swap(roSelection.m_strInfo);
     m_poEditIfc = std::move(roSelection.m_poEditIfc);
+    m_bOpenStyleDamaged = false;
+    if (m_iSelectedStyle >= 0 && std::size_t(m_iSelectedStyle) < m_aoStyleDamage.size())
+    {
+        CQdStyleDamage& roDamage = m_aoStyleDamage[std::size_t(m_iSelectedStyle)];
+        std::swap(roDamage, roSelection.m_oDamage);
+        m_bOpenStyleDamaged = m_poEditIfc && (roDamage.m_bAtOpen || roDamage.m_bOnLoad);
+    }
 }
 
 // CQdBankDoc::RenameStyle -- the name edited in the list goes to the open
@@ -288,8 +320,11 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
     // From here on nothing can fail.
     if (bReplaced)
     {
+        // The new style holds nothing of a damaged one: writing it back
+        // loses nothing that was read, so it is not asked about.
         m_poEditIfc = std::move(poNewStyle);
         m_astrStyleNames[std::size_t(m_iSelectedStyle)].swap(strListName);
+        m_bOpenStyleDamaged = false;
     }
     if (bReplaced || bMerged)
         m_bStyleModified = true;

@@ -51,6 +51,8 @@ TEST_F(CBankDocTest, ChordVariationLongerThanAnyMeasureCountIsNotWrittenBack)
     m_oDoc.SelectStyle(0);
     ASSERT_NE(m_oDoc.GetEditIfc(), nullptr);
     m_oDoc.RenameStyle("X");
+    // Loading it reports, so it is damaged: the write-back is confirmed, to run.
+    m_oPrompt.m_aiAnswers = {QD_ANSWER_YES};
     EXPECT_NE(m_oDoc.WriteBackStyle(), QD_WRITEBACK_DONE);
     EXPECT_TRUE(m_oDoc.IsStyleModified());
     EXPECT_TRUE(m_oReports.HasAssert("tCvLength <= QDI_MAX_CV_TICKS", "NlzdStyle/NstQdIfc"));

@@ -117,11 +117,12 @@ class QdstyleCase(unittest.TestCase):
         self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
         self.assertIn(message, result.stderr)
 
-    def export_all(self, bank, target):
-        """Every chord variation of every style of the bank, by position."""
+    def export_all(self, bank, target, positions=None):
+        """Every chord variation of every style of the bank (or of the styles
+        at the positions given), by position."""
         files = {}
         count = len(self.assertOk(run("list", bank)).stdout.splitlines())
-        for position in range(1, count + 1):
+        for position in positions or range(1, count + 1):
             folder = os.path.join(target, str(position))
             written = self.assertOk(run("export", bank, str(position), "-o", folder)).stdout.split()
             self.assertTrue(written)
@@ -312,6 +313,11 @@ class RefusedInputTest(QdstyleCase):
             image[i] ^= 0x5A
         self.write("damaged.sty", bytes(image))
         self.assertRefused(run("check", self.path("damaged.sty")), CORRUPT)
+        # What does not open may still be rescued: all but the broken slot.
+        rescued = run("rescue", self.path("damaged.sty"), "-o", self.path("rescued"))
+        self.assertEqual(rescued.returncode, 3, rescued.stderr)
+        self.assertIn("1\tPop 8Beat\tunreadable: the slot does not decompress\n", rescued.stdout)
+        self.assertTrue(rescued.stdout.endswith("5 styles: 4 complete, 0 damaged, 1 unreadable\n"))
         self.write("short.sty", bytes(read(self.bank)[:3000]))
         self.assertRefused(run("check", self.path("short.sty")), CORRUPT)
 
@@ -370,6 +376,93 @@ class RefusedInputTest(QdstyleCase):
         self.assertEqual(chord_vars(shown), ["v1cv1", "i1cv2"])
 
 
+class DamagedStyleTest(QdstyleCase):
+    """A bank with one bit flipped inside its first style slot (bit 0 of byte
+    11 of the compressed stream): the slot still decompresses, but loading
+    'Pop 8Beat' reports a pattern reference beyond the pattern table and
+    keeps five of its nine chord variations."""
+
+    REPORT = "Assert wRef >= 1 && wRef <= oPatInfoData.m_wTotalPatterns File:MakeMarker/MakeMark Line:176 (2 times)"
+    REFUSED = "Damaged style - changes not written back!"
+
+    def setUp(self):
+        super().setUp()
+        image = bytearray(read(self.bank))
+        slot = image.index(bytes([6, 0, 0, 0x30]))
+        image[slot + 8 + 11] ^= 0x01
+        self.damaged = self.write("damaged.sty", bytes(image))
+
+    def test_named_refused_unless_forced_and_kept_when_untouched(self):
+        midi = self.assertOk(run("export", self.bank, "1", "-o", self.dir, "--cv", "v1cv1")).stdout.strip()
+        out = self.path("out.sty")
+        # Exit status, text on stdout or stderr, whether OUT is written.
+        cases = [
+            (["check", self.damaged], 3, "style 1 'Pop 8Beat': " + self.REPORT, False),
+            (["rename", self.damaged, "1", "X", "-o", out], 2, self.REFUSED, False),
+            (["delete-cv", self.damaged, "1", "v1cv1", "-o", out], 2, self.REFUSED, False),
+            (["import-cv", self.damaged, "1", "v1cv1", midi, "-o", out], 2, self.REFUSED, False),
+            (["import", self.damaged, "1", midi, "-o", out], 2, self.REFUSED, False),
+            (["rescue", self.damaged, "-o", self.path("rescued")], 3,
+             "1\tPop 8Beat\tdamaged: 5 chord variations", False),
+            # Another style changed: the damaged one is not written back.
+            (["rename", self.damaged, "2", "Waltz", "-o", out], 0, "", True),
+        ]
+        for args, status, text, written in cases:
+            with self.subTest(args=args[:3]):
+                result = run(*args)
+                self.assertEqual(result.returncode, status, result.stdout + result.stderr)
+                self.assertIn(text, result.stdout + result.stderr)
+                self.assertEqual(os.path.exists(out), written)
+        # The damaged style's slot is as it was read: the same chord
+        # variations, the same reports.
+        as_read = run("check", self.damaged).stdout.splitlines()
+        kept = run("check", out)
+        self.assertEqual(kept.returncode, 3)
+        self.assertEqual(kept.stdout.splitlines(), as_read[:1] + ["2\tWaltz\t5 chord variations"] + as_read[2:])
+        # Forced: what could be read is written back, and the bank is clean.
+        os.remove(out)
+        forced = run("rename", self.damaged, "1", "X", "-o", out, "--force")
+        self.assertIn(forced.returncode, (0, 3), forced.stderr)  # done; the load's reports may count as warnings
+        self.assertEqual(self.assertOk(run("check", out)).stdout.splitlines()[0], "1\tX\t5 chord variations")
+
+    def test_the_other_styles_export_as_from_the_undamaged_bank(self):
+        others = range(2, len(DEMO_STYLES) + 1)
+        intact = self.export_all(self.bank, self.path("intact"), others)
+        self.assertEqual(self.export_all(self.damaged, self.path("damaged"), others), intact)
+        self.assertEqual(len(intact), 17)
+
+
+class RescueTest(QdstyleCase):
+    def test_banks_cut_short(self):
+        intact = self.export_all(self.bank, self.path("intact"))
+        data = read(self.bank)
+        # Length, exit status, styles whose bytes are complete. The slots of
+        # styles 1, 2 and 5 end at 2716, 3240 and 4856; 5256 ends the last slot.
+        cases = [(1200, 2, []), (2000, 2, []), (2716, 3, [1]), (4500, 3, [1, 2, 3, 4]),
+                 (5300, 0, [1, 2, 3, 4, 5])]
+        for length, status, complete in cases:
+            with self.subTest(length=length):
+                cut = self.write("cut-%d.sty" % length, data[:length])
+                out = self.path("rescued-%d" % length)
+                result = run("rescue", cut, "-o", out)
+                self.assertEqual(result.returncode, status, result.stdout + result.stderr)
+                self.assertEqual(read(cut), data[:length], "the bank is never written")
+                folders = sorted(os.listdir(out)) if os.path.isdir(out) else []
+                self.assertEqual(folders, ["%02d-%s" % (p, DEMO_STYLES[p - 1]) for p in complete])
+                for position in complete:
+                    self.assertIn("%d\t%s\tcomplete: " % (position, DEMO_STYLES[position - 1]), result.stdout)
+                    folder = os.path.join(out, folders[position - 1])
+                    rescued = {(position, name): read(os.path.join(folder, name)) for name in os.listdir(folder)}
+                    self.assertEqual(rescued, {key: value for key, value in intact.items() if key[0] == position})
+        self.assertRefused(run("rescue", self.write("text.sty", b"no bank " * 8), "-o", self.path("none")),
+                           NOT_A_BANK)
+
+    def test_style_names_become_single_visible_folder_names(self):
+        self.assertOk(run("rename", self.bank, "2", " ../a/b", "-o", self.bank))
+        self.assertOk(run("rescue", self.bank, "-o", self.path("out")))
+        self.assertIn("02-_a_b", os.listdir(self.path("out")))
+
+
 class UsageTest(QdstyleCase):
     def test_usage_errors_show_the_usage(self):
         cases = [
@@ -392,7 +485,8 @@ class UsageTest(QdstyleCase):
 
     def test_help_of_the_tool_and_of_every_command(self):
         top = self.assertOk(run("--help")).stdout
-        commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "check", "dump"]
+        commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "check", "rescue",
+                    "dump"]
         for command in commands:
             self.assertIn("\n  %s " % command, top)
             with self.subTest(command=command):
@@ -401,6 +495,7 @@ class UsageTest(QdstyleCase):
                 self.assertIn("Exit status: 0 success; 1 usage error", text)
         self.assertIn("--initialize", run("import", "--help").stdout)
         self.assertIn("--tempo BPM", run("export", "--help").stdout)
+        self.assertIn("--force", run("rename", "--help").stdout)
 
 
 class FailedSaveTest(QdstyleCase):

@@ -1,0 +1,48 @@
+// QdCmdRescue.cpp -- rescue: what can still be read of a damaged bank,
+// exported chord variation by chord variation.
+#include "QdCliCommands.h"
+#include "QdCliPrompt.h"
+#include "QdCliSession.h"
+
+#include "BankDoc/QdBankRescue.h"
+
+#include <cstdio>
+
+// QdCmdRescue -- the document's rescue (BankDoc/QdBankRescue.h), its report
+// on stdout: one line per style, what the bank lost beyond its styles, the
+// verdict. The exit status follows the result: everything rescued, some
+// lost (QD_EXIT_WARNINGS), nothing readable or a failed write.
+int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs)
+{
+    CQdCliPrompt oPrompt(roConsole, CQdCliAnswers());
+    CQdBankRescue oRescue(oPrompt);
+    CQdRescueReport oReport;
+    const EQdRescueResult eResult = oRescue.Run(rkoArgs.m_strBank, rkoArgs.m_strDir, oReport);
+    if (!oReport.m_bBank)
+        return QD_EXIT_REFUSED;
+
+    int aiCount[3] = {};
+    for (const CQdRescuedStyle& rkoStyle : oReport.m_aoStyles)
+    {
+        ++aiCount[rkoStyle.m_eState];
+        std::printf("%d\t%s\t%s\n", rkoStyle.m_iPosition, rkoStyle.m_strName.c_str(),
+                    CQdBankRescue::DescribeStyle(rkoStyle).c_str());
+    }
+    const std::string strBank = CQdBankRescue::DescribeBank(oReport);
+    if (!strBank.empty())
+        std::printf("bank: %s\n", strBank.c_str());
+    const std::size_t uStyles = oReport.m_aoStyles.size();
+    std::printf("%zu %s: %d complete, %d damaged, %d unreadable\n", uStyles, uStyles == 1 ? "style" : "styles",
+                aiCount[QD_RESCUE_COMPLETE], aiCount[QD_RESCUE_DAMAGED], aiCount[QD_RESCUE_UNREADABLE]);
+    switch (eResult)
+    {
+    case QD_RESCUE_ALL:
+        return QD_EXIT_OK;
+    case QD_RESCUE_SOME_LOST:
+        return QD_EXIT_WARNINGS;
+    case QD_RESCUE_NOTHING:
+    case QD_RESCUE_FAILED:
+        break;
+    }
+    return QD_EXIT_REFUSED;
+}
