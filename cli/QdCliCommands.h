@@ -7,6 +7,8 @@
 
 #include "QdCliConsole.h"
 
+#include "BankDoc/QdImportOptions.h"
+
 #include <string>
 #include <vector>
 
@@ -26,6 +28,15 @@ struct CQdExportArgs
     int m_iTempo = 120;
 };
 
+// What the imports share: --partial and --map (CQdImportOptions, parsed
+// from the --map values when the command line is read).
+struct CQdImportFileArgs
+{
+    bool m_bPartial = false;
+    std::vector<std::string> m_astrMap;
+    CQdTrackMap m_oMap;
+};
+
 struct CQdImportArgs
 {
     std::string m_strBank;
@@ -35,6 +46,8 @@ struct CQdImportArgs
     bool m_bReplace = false;
     bool m_bInitialize = false;
     bool m_bForce = false;
+    bool m_bDryRun = false;
+    CQdImportFileArgs m_oFiles;
 };
 
 struct CQdImportCvArgs
@@ -46,6 +59,8 @@ struct CQdImportCvArgs
     std::string m_strOut;
     bool m_bKeep = false;
     bool m_bForce = false;
+    bool m_bDryRun = false;
+    CQdImportFileArgs m_oFiles;
 };
 
 struct CQdDeleteCvArgs
@@ -55,6 +70,7 @@ struct CQdDeleteCvArgs
     std::string m_strName;
     std::string m_strOut;
     bool m_bForce = false;
+    bool m_bDryRun = false;
 };
 
 struct CQdRenameArgs
@@ -64,6 +80,7 @@ struct CQdRenameArgs
     std::string m_strNewName;
     std::string m_strOut;
     bool m_bForce = false;
+    bool m_bDryRun = false;
 };
 
 struct CQdRescueArgs
@@ -84,6 +101,11 @@ const std::vector<std::string>& QdCliTrackNames();
 // QdCliTrackNumber -- the track of a --track value, 255 (all) for an empty
 // one; -1 for a value that names no track.
 int QdCliTrackNumber(const std::string& rkstrTrack);
+// QdCliParseMap -- the values of --map ("SRC=TRACK", SRC a MIDI channel
+// 1-16, TRACK drum, perc, bass, acc1-acc5 or a track's channel 9-16, any
+// letter case) into roMap; false with the reason in rstrError for a value
+// that is none, or a channel given twice.
+bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& roMap, std::string& rstrError);
 // The export's tempo range in beats per minute.
 inline constexpr int QD_CLI_MIN_TEMPO = 40;
 inline constexpr int QD_CLI_MAX_TEMPO = 300;

@@ -52,6 +52,15 @@ void CQdCliConsole::PrintLine(const std::string& rkstrLine)
     std::fflush(stderr);
 }
 
+void CQdCliConsole::Output(const std::string& rkstrLine, bool bWarning)
+{
+    if (bWarning)
+        ++m_iWarnings;
+    ClearProgress();
+    std::printf("%s\n", OneLine(rkstrLine).c_str());
+    std::fflush(stdout);
+}
+
 void CQdCliConsole::Progress(int iDone, int iTotal, const std::string& rkstrItem)
 {
     if (!m_bTerminal)

@@ -8,9 +8,10 @@ namespace QdCliHelp {
 
 inline constexpr const char* TOOL =
     "qdstyle -- the Qd Style Tool on the command line: lists, shows, converts and\n"
-    "edits the styles of a Qd50 style bank file (.sty). Chord variations go to and\n"
-    "from Standard MIDI Files (format 0, 384 ticks per quarter note, tracks on\n"
-    "channels 9-16: Bass 9, Drum 10, Percussion 11, Acc. 1-5 on 12-16).\n";
+    "edits the styles of a Qd50 style bank file (.sty). Chord variations go to\n"
+    "Standard MIDI Files (format 0, 384 ticks per quarter note, tracks on channels\n"
+    "9-16: Bass 9, Drum 10, Percussion 11, Acc. 1-5 on 12-16) and come back from\n"
+    "format 0 and format 1 files of any resolution.\n";
 
 inline constexpr const char* STYLE_AND_NAME = R"(
 STYLE   a style's 1-based position among the styles present in the bank, as
@@ -25,7 +26,9 @@ inline constexpr const char* SAVING = R"(
 Commands that change a style write it back into the bank and save the whole
 bank to OUT, which may be BANK itself: every style slot is compressed, the
 directory and the style-name table are rewritten, and OUT is replaced only
-after a complete write, so a failed save leaves it as it was.
+after a complete write, so a failed save leaves it as it was. With
+--dry-run (import, import-cv, delete-cv, rename) the command runs and
+reports as it would, and nothing is written; OUT may then be left out.
 )";
 
 inline constexpr const char* DAMAGED = R"(
@@ -35,10 +38,13 @@ it back is refused (exit status 2, OUT not written) unless --force is given.
 )";
 
 inline constexpr const char* EXIT_STATUS = R"(
-Exit status: 0 success; 1 usage error (the usage is shown); 2 refused input:
-not a style bank, corrupt file, unknown style or chord variation, unreadable
-MIDI file, failed write, out of memory. Messages, warnings and assertion
-reports go to stderr, one per line.)";
+Exit status: 0 success; 1 usage error (the usage is shown); 2 refused,
+nothing written: not a style bank, corrupt file, unknown style or chord
+variation, refused MIDI file, failed write, out of memory; 3 done and
+written, but something was reported on the way: a warning, an assertion
+report, a message, or an import that left something out. Messages, warnings
+and assertion reports go to stderr as "qdstyle: PATH: reason" for a file,
+one per line.)";
 
 inline constexpr const char* TOOL_TAIL = R"(
 
@@ -74,15 +80,34 @@ to i1cv2). Without --replace the files are merged into the style; with it
 they make a new style, "New Style", that takes the old one's place once a
 file has been imported. A chord variation that already holds data keeps the
 element's track parameters unless --initialize is given. Files without a
-standard name and files that are not readable MIDI files are reported and
-skipped: OUT is still written when at least one file was imported, and the
-exit status is then 2.
+standard name and refused MIDI files are told and change nothing; the
+others go in. OUT is written when at least one file went in (the exit
+status is 3 when others were refused), and not at all when none did (2).
 )";
 
 inline constexpr const char* IMPORT_CV = R"(
 Replaces the chord variation NAME, which the style must have, by the MIDI
 file FILE, whatever its file name. The element's track parameters are taken
-from the file unless --keep is given.
+from the file unless --keep is given (an element whose other chord
+variations hold data keeps them anyway). A refused file changes nothing.
+)";
+
+inline constexpr const char* MIDI_FILES = R"(
+MIDI files: format 0, and format 1 with its tracks merged, at any resolution.
+The eight tracks come from channels 9-16. A format-1 track named Drum,
+Percussion, Bass, Acc. 1 ... Acc. 5 (any letter case) goes to that track
+whatever its channels; --map moves the other channels: SRC a channel 1-16,
+TRACK drum, perc, bass, acc1 ... acc5 or a track's channel 9-16, as in
+'--map 1=bass,2=acc1'. Every file is checked before anything changes: one
+that cannot be read, is damaged (cut short; a track cut short, missing,
+empty or without its end) or holds no note on channels 9-16 is refused with
+the reason. --partial imports the part of a damaged file before its damage.
+At most 16 measures are taken. Each imported file gets a line on stdout: the
+chord variation, its measures, its notes per track, and what was left out:
+events on channels without a track, events past the 16-measure cut, notes
+beyond the 64 held at once, tick-0 parameters the element keeps, a time
+signature other than the element's (which stays); anything left out makes
+the exit status 3. A bank holds no tempo: export takes --tempo.
 )";
 
 inline constexpr const char* DELETE_CV = R"(
@@ -123,8 +148,10 @@ nothing could be read or a file could not be written.
 )";
 
 inline constexpr const char* DUMP = R"(
-One line per event of the file's track: the tick, then measure:beat:tick
-counted in 4/4 at 384 ticks per quarter note, then the event.
+One line per event of the file's track (a format-1 file's tracks merged):
+the tick, then measure:beat:tick counted in 4/4 at 384 ticks per quarter
+note, then the event. A damaged file is dumped as far as it can be read,
+and its damage told after (exit status 3).
 )";
 
 } // namespace QdCliHelp

@@ -2,6 +2,7 @@
 #include "QdCliPrompt.h"
 
 #include "BankDoc/QdDocText.h"
+#include "BankDoc/QdImportReport.h"
 
 namespace {
 
@@ -49,6 +50,31 @@ int CQdCliPrompt::Ask(const CQdQuestion& rkoQuestion)
 void CQdCliPrompt::Tell(const std::string& rkstrCaption, const std::string& rkstrText)
 {
     m_roConsole.Message(rkstrCaption, rkstrText);
+}
+
+void CQdCliPrompt::TellFile(const std::string& /*rkstrCaption*/, const std::string& rkstrText,
+                            const std::string& rkstrPath, const std::string& rkstrCause)
+{
+    std::string strLine = rkstrPath + ": " + rkstrCause;
+    if (rkstrText == QdDocText::SMF_NO_TRACK_NOTES)
+        strLine += " - map them with --map SRC=TRACK, e.g. --map 1=acc1";
+    m_roConsole.Message("", strLine);
+}
+
+// CQdCliPrompt::ShowImportReports -- the tempo in the words of the command
+// line: a bank holds none, and export takes its own.
+void CQdCliPrompt::ShowImportReports(const std::vector<CQdImportReport>& rkaoReports)
+{
+    for (const CQdImportReport& rkoReport : rkaoReports)
+    {
+        if (!rkoReport.IsImported())
+            continue;
+        std::string strLine = rkoReport.m_strPath + ": " + QdImportReportLine(rkoReport);
+        if (rkoReport.m_iFileTempo > 0)
+            strLine += "; tempo " + std::to_string(rkoReport.m_iFileTempo) +
+                       " in the file (a bank holds no tempo; export uses --tempo, default 120)";
+        m_roConsole.Output(strLine, rkoReport.HasLosses());
+    }
 }
 
 bool CQdCliPrompt::ChooseOpenFile(const CQdFileRequest& /*rkoRequest*/, std::string& rstrPath)

@@ -4,7 +4,9 @@
 // qdstyle never asks: every question a command may raise has its answer in
 // the command's flags (CQdCliAnswers), file choices are the paths given,
 // and messages go to the console. The questions are told apart by their
-// texts, which the document keeps exactly as the desktop shows them.
+// texts, which the document keeps exactly as the desktop shows them. The
+// import's own choices (damaged files, channel maps) reach the document as
+// options (CQdImportOptions) and are never asked here.
 #pragma once
 
 #include "QdCliConsole.h"
@@ -45,6 +47,15 @@ public:
     // question Cancel.
     int Ask(const CQdQuestion& rkoQuestion) override;
     void Tell(const std::string& rkstrCaption, const std::string& rkstrText) override;
+    // CQdCliPrompt::TellFile -- "qdstyle: PATH: cause"; a file without notes
+    // on the tracks' channels is told with the form of --map.
+    void TellFile(const std::string& rkstrCaption, const std::string& rkstrText, const std::string& rkstrPath,
+                  const std::string& rkstrCause) override;
+    // CQdCliPrompt::ShowImportReports -- one line on stdout per imported
+    // file: "PATH: v1cv1, 4 measures, notes: ...; left out: ...", a line
+    // that leaves something out counted as a warning. Refused files were
+    // told on stderr already.
+    void ShowImportReports(const std::vector<CQdImportReport>& rkaoReports) override;
     bool ChooseOpenFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
     bool ChooseOpenFiles(const CQdFileRequest& rkoRequest, std::vector<std::string>& rastrPaths) override;
     bool ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;

@@ -1,12 +1,14 @@
 // QdCmdDump.cpp -- dump: the event list of a MIDI file, as the decoders'
 // event dump writes it: a format-0 file's track, or a format-1 file's tracks
-// merged into one as the import reads them (CMidiIn).
+// merged into one as the import reads them (CMidiIn); the damage the scan
+// finds (SmfScanFile) is told with the file's path.
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
 #include "BankDoc/QdDocText.h"
 #include "BankDoc/QdFileIo.h"
 #include "MidiInOut/MidiInOut.h"
+#include "MidiInOut/SmfScan.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,19 +49,28 @@ private:
 } // namespace
 
 // QdCmdDump -- the dump goes to a temporary file (the decoder writes files),
-// then to stdout, one event per line.
+// then to stdout, one event per line. A file the reader cannot take is
+// refused with its cause; a damaged one is dumped as far as the reader
+// gets, and its damage told after the dump.
 int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs)
 {
+    const std::string& rkstrPath = rkoArgs.m_strFile;
+    CQdFileIo& roFileIo = CQdFileIo::Default();
     std::vector<BYTE> abyFile;
-    if (!CQdFileIo::Default().ReadAll(rkoArgs.m_strFile, CQdBankDoc::MAX_SMF_FILE_SIZE, abyFile))
+    roFileIo.ClearLastError();
+    if (!roFileIo.ReadAll(rkstrPath, CQdBankDoc::MAX_SMF_FILE_SIZE, abyFile))
     {
-        roConsole.Message("", QdDocText::SMF_READ_ERROR);
+        const std::string strCause = CQdFileIo::ErrorText(roFileIo.GetLastError());
+        roConsole.Message("", rkstrPath + ": " + (strCause.empty() ? "the file cannot be read" : strCause));
         return QD_EXIT_REFUSED;
     }
+    CSmfFileInfo oInfo;
+    SmfScanFile(abyFile.data(), DWORD(abyFile.size()), oInfo);
+    const std::string strProblem = SmfProblemText(oInfo);
     CMidiIn oMidiIn(abyFile.data(), DWORD(abyFile.size()));
     if (!oMidiIn.Open() || !oMidiIn.GetDecoder())
     {
-        roConsole.Message("", QdDocText::SMF_READ_ERROR);
+        roConsole.Message("", rkstrPath + ": " + (strProblem.empty() ? "the file cannot be read" : strProblem));
         return QD_EXIT_REFUSED;
     }
     CQdTempFile oDump;
@@ -83,7 +94,7 @@ int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs)
     // Every line of the dump starts with its line break; stdout gets them
     // ended instead.
     std::vector<BYTE> abyText;
-    CQdFileIo::Default().ReadAll(oDump.Path(), CQdBankDoc::MAX_SMF_FILE_SIZE * 4, abyText);
+    roFileIo.ReadAll(oDump.Path(), CQdBankDoc::MAX_SMF_FILE_SIZE * 4, abyText);
     std::string strText(abyText.begin(), abyText.end());
     if (!strText.empty() && strText.front() == '\n')
         strText.erase(0, 1);
@@ -92,10 +103,9 @@ int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs)
         strText += '\n';
         std::fwrite(strText.data(), 1, strText.size(), stdout);
     }
-    if (!bComplete)
-    {
-        roConsole.Message("", QdDocText::SMF_READ_ERROR);
-        return QD_EXIT_REFUSED;
-    }
+    // What was dumped stays on stdout; the damage makes the exit status 3.
+    if (!strProblem.empty() || !bComplete)
+        roConsole.Message("", rkstrPath + ": " +
+                                  (strProblem.empty() ? "the file cannot be read to its end" : strProblem));
     return QD_EXIT_OK;
 }

@@ -1,14 +1,92 @@
 // QdCmdEdit.cpp -- the commands that change a style or save the bank:
 // import, import-cv, delete-cv, rename and save. Each writes the changed
-// style back and saves the whole bank to OUT.
+// style back and saves the whole bank to OUT; with --dry-run everything
+// runs and reports, and nothing is written.
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
 #include "BankDoc/QdDocText.h"
+#include "NlzdStyle/NstEditIfc.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+// ImportOptions -- the flags of an import as the document takes them; the
+// command line never asks (CQdCliPrompt).
+CQdImportOptions ImportOptions(const CQdImportFileArgs& rkoArgs)
+{
+    CQdImportOptions oOptions;
+    oOptions.m_eDamaged = rkoArgs.m_bPartial ? QD_DAMAGED_IMPORT : QD_DAMAGED_REFUSE;
+    oOptions.m_oMap = rkoArgs.m_oMap;
+    return oOptions;
+}
+
+// Finish -- the save that ends a command that changed the style, unless it
+// is a dry run.
+int Finish(CQdCliSession& roSession, const std::string& rkstrOut, bool bDryRun)
+{
+    if (bDryRun)
+        return QD_EXIT_OK;
+    return roSession.SaveTo(rkstrOut) ? QD_EXIT_OK : QD_EXIT_REFUSED;
+}
+
+// ChannelNumber -- 1-16 from its digits, else 0.
+int ChannelNumber(const std::string& rkstr)
+{
+    if (rkstr.empty() || rkstr.size() > 2 ||
+        !std::all_of(rkstr.begin(), rkstr.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+        return 0;
+    const int iChannel = std::stoi(rkstr);
+    return iChannel >= 1 && iChannel <= 16 ? iChannel : 0;
+}
+
+// TrackOfMapValue -- the track a TRACK of --map names: its short name, or
+// the 1-based channel that carries it; -1 for anything else.
+int TrackOfMapValue(const std::string& rkstrTrack)
+{
+    const std::vector<std::string>& rkastrNames = QdCliTrackNames();
+    const auto it = std::find(rkastrNames.begin(), rkastrNames.end(), QdDocText::LowerCase(rkstrTrack));
+    if (it != rkastrNames.end())
+        return int(it - rkastrNames.begin());
+    const int iChannel = ChannelNumber(rkstrTrack);
+    for (BYTE byTrack = 0; iChannel > 0 && byTrack < NST_NR_TRK; ++byTrack)
+        if (NST_TRACK_CHANNELS[byTrack] == iChannel - 1)
+            return byTrack;
+    return -1;
+}
+
+} // namespace
+
+bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& roMap, std::string& rstrError)
+{
+    roMap = CQdTrackMap();
+    for (const std::string& rkstrValue : rkastrValues)
+    {
+        const std::size_t uEquals = rkstrValue.find('=');
+        const int iChannel = uEquals == std::string::npos ? 0 : ChannelNumber(rkstrValue.substr(0, uEquals));
+        const int iTrack = uEquals == std::string::npos ? -1 : TrackOfMapValue(rkstrValue.substr(uEquals + 1));
+        if (iChannel == 0 || iTrack < 0)
+        {
+            rstrError = "'" + rkstrValue +
+                        "' is no SRC=TRACK: SRC a channel 1-16, TRACK drum, perc, bass, acc1 ... acc5 or 9-16";
+            return false;
+        }
+        BYTE& rbyTrack = roMap.m_abyTrack[std::size_t(iChannel - 1)];
+        if (rbyTrack != CQdTrackMap::KEEP)
+        {
+            rstrError = "channel " + std::to_string(iChannel) + " is mapped twice";
+            return false;
+        }
+        rbyTrack = BYTE(iTrack);
+    }
+    return true;
+}
 
 // QdCmdImport -- the whole-style import by standard names. Refused files
-// are told and skipped; OUT is written when at least one file went in, and
-// any refusal still ends with QD_EXIT_REFUSED.
+// are told and skipped; OUT is written when at least one file went in (the
+// refusals then make the exit status 3), and not at all when none did.
 int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs)
 {
     CQdCliAnswers oAnswers;
@@ -18,15 +96,16 @@ int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs)
     CQdCliSession oSession(roConsole, oAnswers);
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
-    const int iImported = oSession.Doc().ImportStyleFiles(rkoArgs.m_astrFiles, rkoArgs.m_bReplace);
+    const int iImported =
+        oSession.Doc().ImportStyleFiles(rkoArgs.m_astrFiles, rkoArgs.m_bReplace, ImportOptions(rkoArgs.m_oFiles));
     if (iImported == 0)
     {
-        roConsole.Message(QdDocText::IMPORT_STYLE, "No file imported - '" + rkoArgs.m_strOut + "' not written!");
+        roConsole.Message(QdDocText::IMPORT_STYLE,
+                          rkoArgs.m_bDryRun ? std::string("No file imported!")
+                                            : "No file imported - '" + rkoArgs.m_strOut + "' not written!");
         return QD_EXIT_REFUSED;
     }
-    if (!oSession.SaveTo(rkoArgs.m_strOut))
-        return QD_EXIT_REFUSED;
-    return iImported == int(rkoArgs.m_astrFiles.size()) ? QD_EXIT_OK : QD_EXIT_REFUSED;
+    return Finish(oSession, rkoArgs.m_strOut, rkoArgs.m_bDryRun);
 }
 
 // QdCmdImportCv -- one file of any name into a present chord variation.
@@ -38,9 +117,10 @@ int QdCmdImportCv(CQdCliConsole& roConsole, const CQdImportCvArgs& rkoArgs)
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle) ||
         !oSession.FindChordVar(rkoArgs.m_strName, bySe, byCv))
         return QD_EXIT_REFUSED;
-    if (!oSession.Doc().ImportChordVarFile(bySe, byCv, !rkoArgs.m_bKeep, rkoArgs.m_strFile))
+    if (!oSession.Doc().ImportChordVarFile(bySe, byCv, !rkoArgs.m_bKeep, rkoArgs.m_strFile,
+                                           ImportOptions(rkoArgs.m_oFiles)))
         return QD_EXIT_REFUSED;
-    return oSession.SaveTo(rkoArgs.m_strOut) ? QD_EXIT_OK : QD_EXIT_REFUSED;
+    return Finish(oSession, rkoArgs.m_strOut, rkoArgs.m_bDryRun);
 }
 
 // QdCmdDeleteCv -- deletes a present chord variation (and its element
@@ -53,7 +133,7 @@ int QdCmdDeleteCv(CQdCliConsole& roConsole, const CQdDeleteCvArgs& rkoArgs)
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle) ||
         !oSession.FindChordVar(rkoArgs.m_strName, bySe, byCv) || !oSession.Doc().DeleteCV(bySe, byCv))
         return QD_EXIT_REFUSED;
-    return oSession.SaveTo(rkoArgs.m_strOut) ? QD_EXIT_OK : QD_EXIT_REFUSED;
+    return Finish(oSession, rkoArgs.m_strOut, rkoArgs.m_bDryRun);
 }
 
 // QdCmdRename -- the style list's rules: an empty name keeps the old one,
@@ -64,7 +144,7 @@ int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs)
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
     oSession.Doc().RenameStyle(rkoArgs.m_strNewName);
-    return oSession.SaveTo(rkoArgs.m_strOut) ? QD_EXIT_OK : QD_EXIT_REFUSED;
+    return Finish(oSession, rkoArgs.m_strOut, rkoArgs.m_bDryRun);
 }
 
 // QdCmdSave -- opens and saves: every style slot compressed afresh, the

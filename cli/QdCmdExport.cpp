@@ -102,7 +102,11 @@ int QdCmdExport(CQdCliConsole& roConsole, const CQdExportArgs& rkoArgs)
         roConsole.Progress(i, iTotal, rkoItem.m_strName + ".mid");
         if (!roDoc.ExportChordVarFile(rkoItem.m_bySe, rkoItem.m_byCv, BYTE(iTrack), strPath))
         {
-            roConsole.Message(QdDocText::EXPORT_CV, std::string(QdDocText::SMF_WRITE_ERROR) + " (" + strPath + ")");
+            // The session's document writes through the default file access,
+            // which keeps the cause; without one the conversion gave no file.
+            const std::string strCause = CQdFileIo::ErrorText(CQdFileIo::Default().GetLastError());
+            roConsole.Message("", strPath + ": " +
+                                      (strCause.empty() ? "the chord variation could not be converted" : strCause));
             return QD_EXIT_REFUSED;
         }
         std::printf("%s\n", strPath.c_str());

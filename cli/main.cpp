@@ -5,7 +5,8 @@
 // errors by throwing; they are caught here and become exit status 1 with
 // the command's usage. The command runs between the start and end phases of
 // the global object registry, as the desktop application does; running out
-// of memory ends it with exit status 2, like any refused command.
+// of memory ends it with exit status 2, like any refused command. A command
+// that did its work while anything was reported on the way ends with 3.
 #include "QdCliCommands.h"
 #include "QdCliConsole.h"
 #include "QdCliHelp.h"
@@ -48,6 +49,7 @@ enum EQdHelpParts
     HELP_STYLE = 1,  // takes STYLE (and maybe NAME)
     HELP_SAVING = 2, // saves the bank to OUT
     HELP_FORCE = 4,  // writes a style back (--force)
+    HELP_MIDI = 8,   // imports MIDI files
 };
 
 CLI::App* AddCommand(CLI::App& roApp, const char* pszName, const char* pszDescription, const char* pszDetails,
@@ -56,6 +58,8 @@ CLI::App* AddCommand(CLI::App& roApp, const char* pszName, const char* pszDescri
     CLI::App* poCommand = roApp.add_subcommand(pszName, pszDescription);
     poCommand->group("Commands");
     std::string strFooter = pszDetails;
+    if (iParts & HELP_MIDI)
+        strFooter += QdCliHelp::MIDI_FILES;
     if (iParts & HELP_STYLE)
         strFooter += QdCliHelp::STYLE_AND_NAME;
     if (iParts & HELP_SAVING)
@@ -96,10 +100,53 @@ void AddForce(CLI::App& roCommand, bool& rbForce)
                        "write back a style that was damaged when loaded (keeps only what could be read)");
 }
 
-// OnParsed -- the command's run step, set when its arguments were parsed.
-void OnParsed(CLI::App& roCommand, CQdCommandLine& roLine, std::function<int(CQdCliConsole&)> fnRun)
+// AddOutOrDryRun -- -o OUT, which --dry-run makes unneeded: the command then
+// runs and reports and writes nothing. OUT is checked when the command's
+// arguments are parsed (CheckOut).
+void AddOutOrDryRun(CLI::App& roCommand, std::string& rstrOut, bool& rbDryRun)
 {
-    roCommand.callback([&roLine, fnRun] { roLine.m_fnRun = fnRun; });
+    roCommand.add_option("-o,--out", rstrOut, "the bank file to save to (may be BANK itself)")->type_name("OUT");
+    roCommand.add_flag("--dry-run", rbDryRun, "run and report, write nothing (OUT not needed)");
+}
+
+void CheckOut(const std::string& rkstrOut, bool bDryRun)
+{
+    if (rkstrOut.empty() && !bDryRun)
+        throw CLI::RequiredError("--out");
+}
+
+// AddImportFileOptions -- --partial and --map of the imports; the map's
+// values are checked when the arguments are parsed (CheckMap).
+void AddImportFileOptions(CLI::App& roCommand, CQdImportFileArgs& roArgs)
+{
+    roCommand.add_flag("--partial", roArgs.m_bPartial,
+                       "import what comes before the damage of a damaged file (default: refuse it)");
+    roCommand
+        .add_option("--map", roArgs.m_astrMap,
+                    "MIDI channel SRC (1-16) to TRACK: drum, perc, bass, acc1-acc5 or 9-16; repeatable")
+        ->type_name("SRC=TRACK")
+        ->delimiter(',')
+        ->allow_extra_args(false);
+}
+
+void CheckMap(CQdImportFileArgs& roArgs)
+{
+    std::string strError;
+    if (!QdCliParseMap(roArgs.m_astrMap, roArgs.m_oMap, strError))
+        throw CLI::ValidationError("--map", strError);
+}
+
+// OnParsed -- the command's run step, set when its arguments were parsed;
+// fnCheck, when given, refuses arguments the parser could not (it throws a
+// CLI::ParseError: exit status 1 with the usage).
+void OnParsed(CLI::App& roCommand, CQdCommandLine& roLine, std::function<int(CQdCliConsole&)> fnRun,
+              std::function<void()> fnCheck = nullptr)
+{
+    roCommand.callback([&roLine, fnRun, fnCheck] {
+        if (fnCheck)
+            fnCheck();
+        roLine.m_fnRun = fnRun;
+    });
 }
 
 void DefineBrowsing(CLI::App& roApp, CQdCommandLine& roLine)
@@ -139,32 +186,43 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
 {
     CQdImportArgs& roImport = roLine.m_oImport;
     CLI::App* poImport = AddCommand(roApp, "import", "Import a style from MIDI files named by standard names",
-                                    QdCliHelp::IMPORT, HELP_STYLE | HELP_SAVING | HELP_FORCE);
+                                    QdCliHelp::IMPORT, HELP_STYLE | HELP_SAVING | HELP_FORCE | HELP_MIDI);
     AddBank(*poImport, roImport.m_strBank);
     AddStyle(*poImport, roImport.m_strStyle);
     poImport->add_option("FILE", roImport.m_astrFiles, "MIDI files whose names hold standard names")
         ->required()
         ->type_name("");
-    AddOut(*poImport, roImport.m_strOut);
+    AddOutOrDryRun(*poImport, roImport.m_strOut, roImport.m_bDryRun);
     poImport->add_flag("--replace", roImport.m_bReplace, "replace the style (default: merge the files into it)");
     poImport->add_flag("--initialize", roImport.m_bInitialize,
                        "chord variations that hold data take the files' track parameters (default: keep)");
     AddForce(*poImport, roImport.m_bForce);
-    OnParsed(*poImport, roLine,
-             [&roLine](CQdCliConsole& roConsole) { return QdCmdImport(roConsole, roLine.m_oImport); });
+    AddImportFileOptions(*poImport, roImport.m_oFiles);
+    OnParsed(
+        *poImport, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdImport(roConsole, roLine.m_oImport); },
+        [&roImport] {
+            CheckMap(roImport.m_oFiles);
+            CheckOut(roImport.m_strOut, roImport.m_bDryRun);
+        });
 
     CQdImportCvArgs& roImportCv = roLine.m_oImportCv;
     CLI::App* poImportCv = AddCommand(roApp, "import-cv", "Import one MIDI file into a chord variation",
-                                      QdCliHelp::IMPORT_CV, HELP_STYLE | HELP_SAVING | HELP_FORCE);
+                                      QdCliHelp::IMPORT_CV, HELP_STYLE | HELP_SAVING | HELP_FORCE | HELP_MIDI);
     AddBank(*poImportCv, roImportCv.m_strBank);
     AddStyle(*poImportCv, roImportCv.m_strStyle);
     AddPositional(*poImportCv, "NAME", roImportCv.m_strName, "the chord variation (standard name)");
     AddPositional(*poImportCv, "FILE", roImportCv.m_strFile, "the MIDI file (any file name)");
-    AddOut(*poImportCv, roImportCv.m_strOut);
+    AddOutOrDryRun(*poImportCv, roImportCv.m_strOut, roImportCv.m_bDryRun);
     poImportCv->add_flag("--keep", roImportCv.m_bKeep, "keep the element's track parameters (default: initialize)");
     AddForce(*poImportCv, roImportCv.m_bForce);
-    OnParsed(*poImportCv, roLine,
-             [&roLine](CQdCliConsole& roConsole) { return QdCmdImportCv(roConsole, roLine.m_oImportCv); });
+    AddImportFileOptions(*poImportCv, roImportCv.m_oFiles);
+    OnParsed(
+        *poImportCv, roLine,
+        [&roLine](CQdCliConsole& roConsole) { return QdCmdImportCv(roConsole, roLine.m_oImportCv); },
+        [&roImportCv] {
+            CheckMap(roImportCv.m_oFiles);
+            CheckOut(roImportCv.m_strOut, roImportCv.m_bDryRun);
+        });
 
     CQdDeleteCvArgs& roDeleteCv = roLine.m_oDeleteCv;
     CLI::App* poDeleteCv = AddCommand(roApp, "delete-cv", "Delete a chord variation of a style", QdCliHelp::DELETE_CV,
@@ -172,10 +230,12 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
     AddBank(*poDeleteCv, roDeleteCv.m_strBank);
     AddStyle(*poDeleteCv, roDeleteCv.m_strStyle);
     AddPositional(*poDeleteCv, "NAME", roDeleteCv.m_strName, "the chord variation (standard name)");
-    AddOut(*poDeleteCv, roDeleteCv.m_strOut);
     AddForce(*poDeleteCv, roDeleteCv.m_bForce);
-    OnParsed(*poDeleteCv, roLine,
-             [&roLine](CQdCliConsole& roConsole) { return QdCmdDeleteCv(roConsole, roLine.m_oDeleteCv); });
+    AddOutOrDryRun(*poDeleteCv, roDeleteCv.m_strOut, roDeleteCv.m_bDryRun);
+    OnParsed(
+        *poDeleteCv, roLine,
+        [&roLine](CQdCliConsole& roConsole) { return QdCmdDeleteCv(roConsole, roLine.m_oDeleteCv); },
+        [&roDeleteCv] { CheckOut(roDeleteCv.m_strOut, roDeleteCv.m_bDryRun); });
 
     CQdRenameArgs& roRename = roLine.m_oRename;
     CLI::App* poRename =
@@ -183,10 +243,11 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
     AddBank(*poRename, roRename.m_strBank);
     AddStyle(*poRename, roRename.m_strStyle);
     AddPositional(*poRename, "NEWNAME", roRename.m_strNewName, "the new name");
-    AddOut(*poRename, roRename.m_strOut);
     AddForce(*poRename, roRename.m_bForce);
-    OnParsed(*poRename, roLine,
-             [&roLine](CQdCliConsole& roConsole) { return QdCmdRename(roConsole, roLine.m_oRename); });
+    AddOutOrDryRun(*poRename, roRename.m_strOut, roRename.m_bDryRun);
+    OnParsed(
+        *poRename, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdRename(roConsole, roLine.m_oRename); },
+        [&roRename] { CheckOut(roRename.m_strOut, roRename.m_bDryRun); });
 
     CLI::App* poSave = AddCommand(roApp, "save", "Save a bank without change", QdCliHelp::SAVE, HELP_SAVING);
     AddBank(*poSave, roLine.m_strBank);
@@ -293,6 +354,10 @@ int main(int iArgc, char** ppszArgv)
         QdGlobalObjectsEnd();
         if (oLine.m_bCheck && iExit == QD_EXIT_OK && oConsole.GetReportCount() > 0)
             iExit = QD_EXIT_REFUSED;
+        // Any other command that did its work while something was reported,
+        // told or warned about (an import that left something out) says so.
+        if (!oLine.m_bCheck && iExit == QD_EXIT_OK && oConsole.HasWarned())
+            iExit = QD_EXIT_WARNINGS;
     }
     std::fflush(stdout);
     return iExit;

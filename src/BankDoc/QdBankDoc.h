@@ -28,6 +28,13 @@
 //   message; the selection then stays on it and a save is not done.
 // - "Replace" in the whole-style import takes effect only when at least one
 //   file was imported; otherwise the style stays as it was.
+// - An import changes a chord variation only through a file that passed
+//   every check (QdSmfImport.h): a file that cannot be read, is damaged
+//   (unless its readable part is asked for), or holds no note for the
+//   tracks is refused before anything is deleted, and the style stays as it
+//   was, unmodified. Messages about a file keep their classic caption and
+//   text and add "path: cause" (CQdDocPrompt::TellFile). Every import ends
+//   with a report per file (CQdDocPrompt::ShowImportReports).
 // - The directory list holds at most 100 entries and never more than the
 //   directory chunk's data can take; entries beyond are reported and left out.
 // - A style whose loading reported problems (its slot's decompression at
@@ -47,6 +54,7 @@
 
 #include "BankDoc/QdDocPrompt.h"
 #include "BankDoc/QdFileIo.h"
+#include "BankDoc/QdImportOptions.h"
 #include "Base/QdTypes.h"
 
 #include <array>
@@ -188,21 +196,30 @@ public:
     std::string RenameStyle(const std::string& rkstrNewName);
 
     // --- Chord-variation commands ------------------------------------------
-    // ImportAllSmf -- Import Style from SMFs with Standard Names.
+    // ImportAllSmf -- Import Style from SMFs with Standard Names. Damaged
+    // files and files with notes outside channels 9-16 are asked about
+    // (QD_DAMAGED_ASK, ChooseChannelMap).
     bool ImportAllSmf();
-    // ImportStyleFiles -- the import of the chosen files (Replace or Merge).
-    // Returns the number of files imported.
-    int ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bool bReplace);
-    // ImportSingleSmf -- Import Chord Variation from SMF into a present chord variation.
+    // ImportStyleFiles -- the import of the chosen files (Replace or Merge)
+    // as rkoOptions say. Refused files change nothing, the others go in.
+    // Returns the number of files imported; with none the style stays as it
+    // was, unmodified.
+    int ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bool bReplace,
+                         const CQdImportOptions& rkoOptions = CQdImportOptions());
+    // ImportSingleSmf -- Import Chord Variation from SMF into a present chord
+    // variation, asking as ImportAllSmf does.
     bool ImportSingleSmf(BYTE bySe, BYTE byCv);
     // ImportChordVarFile -- the import of one chosen file into a present
-    // chord variation; marks the style modified even when it fails.
-    bool ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath);
+    // chord variation as rkoOptions say; false, with the style as it was,
+    // for a refused file.
+    bool ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath,
+                            const CQdImportOptions& rkoOptions = CQdImportOptions());
     // ExportSingleSmf -- Export Chord Variation to SMF.
     bool ExportSingleSmf(BYTE bySe, BYTE byCv);
     // ExportChordVarFile -- writes the chord variation (byTrack 255) or one
     // track (0..7) of the open style to the file, atomically; no message
-    // but the out-of-memory one that every command gives.
+    // but the out-of-memory one that every command gives. A failed write
+    // leaves its cause with the file access (CQdFileIo::GetLastError).
     bool ExportChordVarFile(BYTE bySe, BYTE byCv, BYTE byTrack, const std::string& rkstrPath);
     bool DeleteCV(BYTE bySe, BYTE byCv);
     bool UndoStyle();
@@ -298,8 +315,9 @@ private:
     CQdSelection LoadSelection(int iStyle, const std::string* pkstrName = nullptr);
     void TakeSelection(CQdSelection& roSelection) noexcept;
     bool IsChordVarNode(BYTE bySe, BYTE byCv) const;
-    bool ImportSmfFile(CNstEditIfc& roEditIfc, const std::string& rkstrPath, BYTE bySe, BYTE byCv, bool bInitialize);
-    int ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace);
+    // The imports (QdImportCommands.cpp).
+    int ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace,
+                             const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports);
     void EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& rkstrCaption);
 
     // Saving (QdBankSave.cpp).

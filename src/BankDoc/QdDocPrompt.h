@@ -6,11 +6,18 @@
 // them with its dialogs, the command-line tool with what its arguments say,
 // and tests with scripted answers. Nothing else of a command depends on the
 // front end.
+//
+// The hooks with a default (everything after the file choices) need not be
+// implemented: the defaults keep the classic behaviour.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <vector>
+
+struct CQdChannelQuestion;
+struct CQdImportReport;
+struct CQdTrackMap;
 
 // Answers of a question, by the position of the button pressed.
 enum EQdAnswer
@@ -61,6 +68,16 @@ public:
     virtual int Ask(const CQdQuestion& rkoQuestion) = 0;
     // Tell -- a message with a single "OK" button in the middle position.
     virtual void Tell(const std::string& rkstrCaption, const std::string& rkstrText) = 0;
+    // TellFile -- a message about one file: the caption and text a command
+    // has always shown, the file's path, and the cause (the operating
+    // system's reason, or what is wrong with the file). The default shows
+    // the classic message with "path: cause" as its second line; qdstyle
+    // prints "path: cause".
+    virtual void TellFile(const std::string& rkstrCaption, const std::string& rkstrText,
+                          const std::string& rkstrPath, const std::string& rkstrCause)
+    {
+        Tell(rkstrCaption, rkstrText + "\n" + rkstrPath + ": " + rkstrCause);
+    }
 
     // File choices; false when the user cancelled. Paths are full paths.
     virtual bool ChooseOpenFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) = 0;
@@ -74,6 +91,23 @@ public:
     virtual void StopPlayback() {}
     // Progress of a command over many files (n of total, current file).
     virtual void Progress(int /*iDone*/, int /*iTotal*/, const std::string& /*rkstrItem*/) {}
+
+    // ChooseChannelMap -- a MIDI file to import has notes on channels that
+    // no track takes (CQdChannelQuestion; only asked when the command's
+    // options allow it, CQdImportOptions::m_bAskMap). roMap comes empty
+    // (every channel kept); true with roMap set imports the file with it
+    // (channels 1-16 to tracks 0-7), false keeps the file as it is (the
+    // default). A file left without notes on channels 9-16 is then refused.
+    virtual bool ChooseChannelMap(const CQdChannelQuestion& /*rkoQuestion*/, CQdTrackMap& /*roMap*/)
+    {
+        return false;
+    }
+    // ShowImportReports -- at the end of an import command, one report per
+    // file it was given, in order (QdImportReport.h): refused and skipped
+    // files too, whose refusal was told already. The import's changes are
+    // kept right after (a report that runs out of memory fails the command
+    // as a whole). The default shows nothing.
+    virtual void ShowImportReports(const std::vector<CQdImportReport>& /*rkaoReports*/) {}
 };
 
 // CQdWaitScope -- the wait of a command's long work, from BeginWait to the

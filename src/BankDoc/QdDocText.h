@@ -35,6 +35,14 @@ inline constexpr const char* REPLACE_OR_MERGE = "Replace current style or merge 
 inline constexpr const char* INITIALIZE_OR_KEEP = "Initialize/Keep Track Parameters?";
 inline constexpr const char* SMF_READ_ERROR = "SMF read error or wrong SMF Format!";
 inline constexpr const char* SMF_WRITE_ERROR = "SMF write error!";
+// Import refusals of files the reader takes but that hold nothing for the
+// tracks; the second line (CQdDocPrompt::TellFile) says what they hold.
+inline constexpr const char* SMF_NO_NOTES = "SMF holds no notes!";
+inline constexpr const char* SMF_NO_TRACK_NOTES = "SMF holds no notes on the track channels 9-16!";
+// The question about a damaged file (after the message's lines).
+inline constexpr const char* IMPORT_WHAT_COULD_BE_READ = "Import what could be read?";
+// The whole-style import's refusal of a file without a standard name.
+inline constexpr const char* NO_STANDARD_NAME_CAUSE = "no standard name (v1cv1 ... e2cv2) in the file name";
 inline constexpr const char* FIRST_ELEMENT_ADDED =
     "Style Element 'Variation 1' must exists. An empty element has been added.";
 inline constexpr const char* COMPRESSION_ERROR = "Compression Error!";
@@ -66,6 +74,19 @@ inline CQdFileRequest BankFileRequest(const char* pszTitle, const std::string& r
     oRequest.m_strDefaultExt = "sty";
     oRequest.m_strInitialDir = rkstrInitialDir;
     oRequest.m_strFileName = rkstrFileName;
+    return oRequest;
+}
+
+// MidiFileRequest -- the settings shared by the MIDI file dialogs.
+inline CQdFileRequest MidiFileRequest(const char* pszTitle, const std::string& rkstrInitialDir,
+                                      const char* pszFileName)
+{
+    CQdFileRequest oRequest;
+    oRequest.m_strTitle = pszTitle;
+    oRequest.m_strFilter = "Midi|*.mid";
+    oRequest.m_strDefaultExt = "mid";
+    oRequest.m_strInitialDir = rkstrInitialDir;
+    oRequest.m_strFileName = pszFileName ? pszFileName : "";
     return oRequest;
 }
 

@@ -2,7 +2,9 @@
 // file descriptors.
 #include "BankDoc/QdFileIo.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -28,6 +30,8 @@ public:
         m_iFd = iFd;
     }
     bool IsOpen() const { return m_iFd >= 0; }
+    // Release -- lets the descriptor go without closing it.
+    void Release() { m_iFd = -1; }
     // Close -- false when close(2) reported an error (a late write error).
     bool Close()
     {
@@ -68,6 +72,27 @@ long ReadUpTo(int iFd, BYTE* pbyData, DWORD dwCount)
     return long(dwDone);
 }
 
+// OpenRegularFile -- the file open for reading, with its status, when it is
+// a regular file; else -1 and the cause in riError (CQdFileIo::GetLastError).
+int OpenRegularFile(const std::string& rkstrPath, struct stat& roStat, int& riError)
+{
+    riError = 0;
+    CQdFd oFile(OpenForReading(rkstrPath));
+    if (!oFile.IsOpen() || ::fstat(oFile.Get(), &roStat) != 0)
+    {
+        riError = errno;
+        return -1;
+    }
+    if (!S_ISREG(roStat.st_mode))
+    {
+        riError = S_ISDIR(roStat.st_mode) ? EISDIR : CQdFileIo::FILE_ERROR_NOT_A_FILE;
+        return -1;
+    }
+    const int iFd = oFile.Get();
+    oFile.Release();
+    return iFd;
+}
+
 // DirectoryOf -- the directory part of a path ("." for a bare file name).
 std::string DirectoryOf(const std::string& rkstrPath)
 {
@@ -105,6 +130,42 @@ void SyncDirectory(const std::string& rkstrDir)
 
 } // namespace
 
+// CQdFileIo::ErrorText -- the causes a user meets most in words of their
+// own, the rest as the C library says them, lower-cased like the others.
+std::string CQdFileIo::ErrorText(int iError)
+{
+    switch (iError)
+    {
+    case 0:
+        return std::string();
+    case FILE_ERROR_TOO_LARGE:
+        return "file too large";
+    case FILE_ERROR_NOT_A_FILE:
+        return "not a regular file";
+    case FILE_ERROR_CHANGED:
+        return "the file changed while it was read";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    case EISDIR:
+        return "is a directory";
+    case ENOSPC:
+        return "disk full";
+    case EDQUOT:
+        return "disk quota exceeded";
+    case EFBIG:
+        return "file too large";
+    case EROFS:
+        return "read-only file system";
+    default:
+        break;
+    }
+    std::string strText = std::strerror(iError);
+    if (!strText.empty())
+        strText[0] = char(std::tolower(static_cast<unsigned char>(strText[0])));
+    return strText;
+}
+
 // CQdFileIo::Default -- the one instance the front ends share.
 CQdFileIo& CQdFileIo::Default()
 {
@@ -116,13 +177,18 @@ CQdFileIo& CQdFileIo::Default()
 bool CQdFileIo::ReadPrefix(const std::string& rkstrPath, DWORD dwCount, std::vector<BYTE>& rabyData)
 {
     rabyData.clear();
+    SetLastError(0);
     CQdFd oFile(OpenForReading(rkstrPath));
     if (!oFile.IsOpen())
+    {
+        SetLastError(errno);
         return false;
+    }
     rabyData.resize(dwCount);
     const long lRead = ReadUpTo(oFile.Get(), rabyData.data(), dwCount);
     if (lRead < 0)
     {
+        SetLastError(errno);
         rabyData.clear();
         return false;
     }
@@ -134,9 +200,11 @@ bool CQdFileIo::ReadPrefix(const std::string& rkstrPath, DWORD dwCount, std::vec
 bool CQdFileIo::FileSize(const std::string& rkstrPath, std::uint64_t& rqwSize)
 {
     rqwSize = 0;
-    CQdFd oFile(OpenForReading(rkstrPath));
     struct stat oStat;
-    if (!oFile.IsOpen() || ::fstat(oFile.Get(), &oStat) != 0 || !S_ISREG(oStat.st_mode))
+    int iError = 0;
+    const CQdFd oFile(OpenRegularFile(rkstrPath, oStat, iError));
+    SetLastError(iError);
+    if (!oFile.IsOpen())
         return false;
     rqwSize = std::uint64_t(oStat.st_size);
     return true;
@@ -148,21 +216,31 @@ bool CQdFileIo::FileSize(const std::string& rkstrPath, std::uint64_t& rqwSize)
 bool CQdFileIo::ReadAll(const std::string& rkstrPath, DWORD dwLimit, std::vector<BYTE>& rabyData)
 {
     rabyData.clear();
-    CQdFd oFile(OpenForReading(rkstrPath));
     struct stat oStat;
-    if (!oFile.IsOpen() || ::fstat(oFile.Get(), &oStat) != 0 || !S_ISREG(oStat.st_mode) ||
-        std::uint64_t(oStat.st_size) > dwLimit)
+    int iError = 0;
+    const CQdFd oFile(OpenRegularFile(rkstrPath, oStat, iError));
+    SetLastError(iError);
+    if (!oFile.IsOpen())
         return false;
+    if (std::uint64_t(oStat.st_size) > dwLimit)
+    {
+        SetLastError(FILE_ERROR_TOO_LARGE);
+        return false;
+    }
     const DWORD dwSize = DWORD(oStat.st_size);
     rabyData.resize(dwSize);
     BYTE byProbe = 0;
-    if (ReadUpTo(oFile.Get(), rabyData.data(), dwSize) != long(dwSize) || ReadUpTo(oFile.Get(), &byProbe, 1) != 0)
+    const long lRead = ReadUpTo(oFile.Get(), rabyData.data(), dwSize);
+    const long lMore = lRead == long(dwSize) ? ReadUpTo(oFile.Get(), &byProbe, 1) : 0;
+    if (lRead != long(dwSize) || lMore != 0)
     {
+        SetLastError(lRead < 0 || lMore < 0 ? errno : FILE_ERROR_CHANGED);
         rabyData.clear();
         return false;
     }
     return true;
 }
+
 
 // CQdFileIo::WritePart -- one write(2).
 long CQdFileIo::WritePart(int iFd, const BYTE* pbyData, std::size_t uLength)
@@ -175,8 +253,12 @@ long CQdFileIo::WritePart(int iFd, const BYTE* pbyData, std::size_t uLength)
 // temporary file and leaves the target as it was.
 bool CQdFileIo::WriteAtomic(const std::string& rkstrPath, const BYTE* pbyData, DWORD dwLength)
 {
+    SetLastError(0);
     if (rkstrPath.empty() || (pbyData == nullptr && dwLength != 0))
+    {
+        SetLastError(rkstrPath.empty() ? ENOENT : EINVAL);
         return false;
+    }
     const std::string strTarget = ResolvedTarget(rkstrPath);
     const std::string strDir = DirectoryOf(strTarget);
 
@@ -185,7 +267,10 @@ bool CQdFileIo::WriteAtomic(const std::string& rkstrPath, const BYTE* pbyData, D
     struct stat oTargetStat;
     const bool bTargetExists = ::stat(strTarget.c_str(), &oTargetStat) == 0;
     if (bTargetExists && !S_ISREG(oTargetStat.st_mode))
+    {
+        SetLastError(S_ISDIR(oTargetStat.st_mode) ? EISDIR : FILE_ERROR_NOT_A_FILE);
         return false;
+    }
 
     // A unique name in the target's directory, so that the rename stays
     // within one file system.
@@ -197,31 +282,46 @@ bool CQdFileIo::WriteAtomic(const std::string& rkstrPath, const BYTE* pbyData, D
         strTemp = strTarget + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++s_uCounter);
         oTemp.Reset(::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!oTemp.IsOpen() && errno != EEXIST)
+        {
+            SetLastError(errno);
             return false;
+        }
     }
     if (!oTemp.IsOpen())
+    {
+        SetLastError(EEXIST);
         return false;
+    }
 
-    bool bOk = !bTargetExists || ::fchmod(oTemp.Get(), oTargetStat.st_mode & 07777) == 0;
+    // The first failure's errno is the cause; the steps after it are not done.
+    int iError = 0;
+    if (bTargetExists && ::fchmod(oTemp.Get(), oTargetStat.st_mode & 07777) != 0)
+        iError = errno;
     DWORD dwDone = 0;
-    while (bOk && dwDone < dwLength)
+    while (iError == 0 && dwDone < dwLength)
     {
         const long lWritten = WritePart(oTemp.Get(), pbyData + dwDone, dwLength - dwDone);
         if (lWritten < 0 && errno == EINTR)
             continue;
         // A write that makes no progress (0 bytes) would loop for ever.
-        if (lWritten <= 0)
-            bOk = false;
+        if (lWritten < 0)
+            iError = errno;
+        else if (lWritten == 0)
+            iError = EIO;
         else
             dwDone += DWORD(lWritten);
     }
-    bOk = bOk && ::fsync(oTemp.Get()) == 0;
+    if (iError == 0 && ::fsync(oTemp.Get()) != 0)
+        iError = errno;
     // close(2) may report a deferred write error (network file systems).
-    bOk = oTemp.Close() && bOk;
-    bOk = bOk && ::rename(strTemp.c_str(), strTarget.c_str()) == 0;
-    if (!bOk)
+    if (!oTemp.Close() && iError == 0)
+        iError = errno;
+    if (iError == 0 && ::rename(strTemp.c_str(), strTarget.c_str()) != 0)
+        iError = errno;
+    if (iError != 0)
     {
         ::unlink(strTemp.c_str());
+        SetLastError(iError);
         return false;
     }
     SyncDirectory(strDir);

@@ -5,6 +5,12 @@
 // the target, so the old file survives any failure. Tests replace the
 // default implementation, or only its WritePart step, to make writes fail
 // halfway.
+//
+// A failed operation keeps its cause (GetLastError): the operating system's
+// errno, or one of the tool's own FILE_ERROR_* refusals. Messages about a
+// file name it with ErrorText. An implementation that replaces an operation
+// may leave the cause alone; callers that tell it clear it first, and an
+// unknown cause is 0.
 #pragma once
 
 #include "Base/QdTypes.h"
@@ -37,8 +43,25 @@ public:
     // The process-wide default.
     static CQdFileIo& Default();
 
+    // The tool's own causes beside errno values (which are positive).
+    static constexpr int FILE_ERROR_TOO_LARGE = -1;  // above the limit of a read
+    static constexpr int FILE_ERROR_NOT_A_FILE = -2; // neither a regular file nor a folder (a device, a pipe)
+    static constexpr int FILE_ERROR_CHANGED = -3;    // the file changed while it was read
+    // GetLastError -- the cause of the last failed operation of this object,
+    // 0 when none is known; ClearLastError forgets it.
+    int GetLastError() const { return m_iLastError; }
+    void ClearLastError() { m_iLastError = 0; }
+    // ErrorText -- a cause as a short phrase: "no such file", "permission
+    // denied", "is a directory", "disk full", ...; empty for 0.
+    static std::string ErrorText(int iError);
+
 protected:
+    void SetLastError(int iError) { m_iLastError = iError; }
+
     // WritePart -- one write(2) step of WriteAtomic on the open temporary
     // file: bytes written (may be fewer than asked), or -1 with errno set.
     virtual long WritePart(int iFd, const BYTE* pbyData, std::size_t uLength);
+
+private:
+    int m_iLastError = 0;
 };

@@ -1,6 +1,6 @@
 // QdStyleCommands.cpp -- selecting and renaming styles, and the commands on
-// the open style: whole-style import by standard names, import, export and
-// deletion of one chord variation, undo.
+// the open style: export and deletion of one chord variation, undo. The
+// imports are in QdImportCommands.cpp.
 //
 // Running out of memory (QdCommandGuard.h): the style a selection or an
 // undo opens is loaded aside and takes its place by moves only, and the
@@ -13,7 +13,6 @@
 #include "BankDoc/QdReportRecorder.h"
 
 #include "ChunkNav/ChunkNav.h"
-#include "MidiInOut/MidiInOut.h"
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <algorithm>
@@ -23,18 +22,6 @@
 namespace {
 
 constexpr BYTE STYLE_CONTAINER_ID = 1;
-
-// MidiFileRequest -- the settings shared by the MIDI file dialogs.
-CQdFileRequest MidiFileRequest(const char* pszTitle, const std::string& rkstrInitialDir, const char* pszFileName)
-{
-    CQdFileRequest oRequest;
-    oRequest.m_strTitle = pszTitle;
-    oRequest.m_strFilter = "Midi|*.mid";
-    oRequest.m_strDefaultExt = "mid";
-    oRequest.m_strInitialDir = rkstrInitialDir;
-    oRequest.m_strFileName = pszFileName ? pszFileName : "";
-    return oRequest;
-}
 
 } // namespace
 
@@ -199,25 +186,6 @@ bool CQdBankDoc::IsChordVarNode(BYTE bySe, BYTE byCv) const
            m_poEditIfc->GetChordVarState(bySe, byCv) != NST_STATE_ABSENT;
 }
 
-// CQdBankDoc::ImportSmfFile -- reads the MIDI file whole and imports it
-// into the chord variation, after deleting it when bInitialize is set (the
-// element's track parameters then come from the file). False for an
-// unreadable file or a header that is not accepted; the chord variation is
-// then as it was, since the header is checked before anything is deleted.
-bool CQdBankDoc::ImportSmfFile(CNstEditIfc& roEditIfc, const std::string& rkstrPath, BYTE bySe, BYTE byCv,
-                               bool bInitialize)
-{
-    std::vector<BYTE> abyFile;
-    if (!m_roFileIo.ReadAll(rkstrPath, MAX_SMF_FILE_SIZE, abyFile))
-        return false;
-    CMidiIn oHeaderCheck(abyFile.data(), DWORD(abyFile.size()));
-    if (!oHeaderCheck.Open())
-        return false;
-    if (bInitialize)
-        roEditIfc.DeleteChordVar(bySe, byCv);
-    return roEditIfc.ImportFromSmf(abyFile.data(), DWORD(abyFile.size()), bySe, byCv, NST_ALL_TRACKS, false);
-}
-
 // CQdBankDoc::EnsureFirstElement -- a style always keeps "Variation 1": an
 // empty one with an empty first chord variation is added when it is gone.
 void CQdBankDoc::EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& rkstrCaption)
@@ -226,150 +194,6 @@ void CQdBankDoc::EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& r
         return;
     roEditIfc.GetPatternAttribute(0, 0, 0);
     m_roPrompt.Tell(rkstrCaption, QdDocText::FIRST_ELEMENT_ADDED);
-}
-
-// CQdBankDoc::ImportAllSmf -- Import Style from SMFs with Standard Names:
-// Replace or Merge, then the files to import.
-bool CQdBankDoc::ImportAllSmf()
-{
-    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_STYLE, false, [&] {
-        m_roPrompt.StopPlayback();
-        if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
-            return false;
-        const int iAnswer =
-            m_roPrompt.Ask({QdDocText::IMPORT_STYLE, QdDocText::REPLACE_OR_MERGE, "Replace", "Merge", "Cancel"});
-        if (iAnswer == QD_ANSWER_CANCEL)
-            return false;
-        std::vector<std::string> astrPaths;
-        if (!m_roPrompt.ChooseOpenFiles(MidiFileRequest("Open Standard Midi Files", m_strSmfDir, nullptr), astrPaths))
-            return false;
-        ImportStyleFiles(astrPaths, iAnswer == QD_ANSWER_YES);
-        return true;
-    });
-}
-
-// CQdBankDoc::ImportStyleFiles -- each file goes to the chord variation its
-// standard name gives; a chord variation that already holds data is asked
-// about (Initialize, Keep or Skip CV). With bReplace the files go into a new
-// empty style named "New Style", which takes the open style's place once a
-// file has been imported; when none was, the open style stays as it was.
-int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bool bReplace)
-{
-    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_STYLE, 0, [&] {
-        if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
-            return 0;
-        const CQdWaitScope oWait(m_roPrompt);
-        if (!rkastrPaths.empty())
-            m_strSmfDir = QdDocText::DirectoryOf(rkastrPaths.front());
-        CStyleBackup oBackup(*this);
-        const int iImported = ImportStyleFilesInto(rkastrPaths, bReplace);
-        oBackup.Keep();
-        return iImported;
-    });
-}
-
-// CQdBankDoc::ImportStyleFilesInto -- the work of ImportStyleFiles; the
-// open style is edited in place when merging.
-int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace)
-{
-    std::unique_ptr<CNstEditIfc> poNewStyle;
-    if (bReplace)
-    {
-        poNewStyle = std::make_unique<CNstEditIfc>(nullptr, 0);
-        poNewStyle->SetName(QdDocText::NEW_STYLE);
-    }
-    CNstEditIfc& roTarget = bReplace ? *poNewStyle : *m_poEditIfc;
-
-    int iImported = 0;
-    // Merging marks the style modified whatever the import gives.
-    bool bMerged = false;
-    const int iTotal = int(rkastrPaths.size());
-    for (int i = 0; i < iTotal; ++i)
-    {
-        const std::string strName = QdDocText::LowerCase(QdDocText::FileNameOf(rkastrPaths[std::size_t(i)]));
-        m_roPrompt.Progress(i, iTotal, strName);
-        BYTE bySe = 0;
-        BYTE byCv = 0;
-        if (!StandardNameElement(FindStandardName(strName), bySe, byCv))
-        {
-            m_roPrompt.Tell(QdDocText::IMPORT_STYLE, "'" + strName + "'  is not a valid standard name!");
-            continue;
-        }
-        bool bInitialize = false;
-        if (roTarget.GetChordVarState(bySe, byCv) == NST_STATE_EVENTS)
-        {
-            const int iAnswer = m_roPrompt.Ask(
-                {QdDocText::IMPORT_STYLE,
-                 "Warning! '" + strName + "' is a duplicate - Initialize/Keep Track Parameters?", "Initialize", "Keep",
-                 "Skip CV"});
-            if (iAnswer == QD_ANSWER_CANCEL)
-                continue;
-            bInitialize = iAnswer == QD_ANSWER_YES;
-        }
-        bMerged = bMerged || !bReplace;
-        if (ImportSmfFile(roTarget, rkastrPaths[std::size_t(i)], bySe, byCv, bInitialize))
-            ++iImported;
-        else
-            m_roPrompt.Tell(QdDocText::IMPORT_STYLE, QdDocText::SMF_READ_ERROR);
-    }
-    m_roPrompt.Progress(iTotal, iTotal, std::string());
-
-    const bool bReplaced = bReplace && iImported > 0;
-    EnsureFirstElement(bReplaced ? *poNewStyle : *m_poEditIfc, QdDocText::IMPORT_STYLE);
-    std::string strListName = bReplaced ? QdDocText::NEW_STYLE : "";
-    // From here on nothing can fail.
-    if (bReplaced)
-    {
-        // The new style holds nothing of a damaged one: writing it back
-        // loses nothing that was read, so it is not asked about.
-        m_poEditIfc = std::move(poNewStyle);
-        m_astrStyleNames[std::size_t(m_iSelectedStyle)].swap(strListName);
-        m_bOpenStyleDamaged = false;
-    }
-    if (bReplaced || bMerged)
-        m_bStyleModified = true;
-    return iImported;
-}
-
-// CQdBankDoc::ImportSingleSmf -- Import Chord Variation from SMF: Initialize
-// or Keep, then the file (any name).
-bool CQdBankDoc::ImportSingleSmf(BYTE bySe, BYTE byCv)
-{
-    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_CV, false, [&] {
-        m_roPrompt.StopPlayback();
-        if (!IsChordVarNode(bySe, byCv))
-            return false;
-        const int iAnswer =
-            m_roPrompt.Ask({QdDocText::IMPORT_CV, QdDocText::INITIALIZE_OR_KEEP, "Initialize", "Keep", "Cancel"});
-        if (iAnswer == QD_ANSWER_CANCEL)
-            return false;
-        std::string strPath;
-        if (!m_roPrompt.ChooseOpenFile(
-                MidiFileRequest("Open Standard Midi File", m_strSmfDir, StandardName(StandardNameIndex(bySe, byCv))),
-                strPath))
-            return false;
-        return ImportChordVarFile(bySe, byCv, iAnswer != QD_ANSWER_NO, strPath);
-    });
-}
-
-// CQdBankDoc::ImportChordVarFile -- imports the file into the chord
-// variation; the style counts as modified also after a refused file (not
-// after running out of memory: the style is then as it was).
-bool CQdBankDoc::ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath)
-{
-    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_CV, false, [&] {
-        if (!IsChordVarNode(bySe, byCv))
-            return false;
-        const CQdWaitScope oWait(m_roPrompt);
-        m_strSmfDir = QdDocText::DirectoryOf(rkstrPath);
-        CStyleBackup oBackup(*this);
-        const bool bImported = ImportSmfFile(*m_poEditIfc, rkstrPath, bySe, byCv, bInitialize);
-        if (!bImported)
-            m_roPrompt.Tell(QdDocText::IMPORT_CV, QdDocText::SMF_READ_ERROR);
-        oBackup.Keep();
-        m_bStyleModified = true;
-        return bImported;
-    });
 }
 
 // CQdBankDoc::ExportSingleSmf -- Export Chord Variation to SMF; the style
@@ -382,23 +206,31 @@ bool CQdBankDoc::ExportSingleSmf(BYTE bySe, BYTE byCv)
             return false;
         std::string strPath;
         if (!m_roPrompt.ChooseSaveFile(
-                MidiFileRequest("Save Standard Midi File", m_strSmfDir, StandardName(StandardNameIndex(bySe, byCv))),
+                QdDocText::MidiFileRequest("Save Standard Midi File", m_strSmfDir,
+                                           StandardName(StandardNameIndex(bySe, byCv))),
                 strPath))
             return false;
         const CQdWaitScope oWait(m_roPrompt);
         m_strSmfDir = QdDocText::DirectoryOf(strPath);
         const bool bWritten = ExportChordVarFile(bySe, byCv, NST_ALL_TRACKS, strPath);
         if (!bWritten)
-            m_roPrompt.Tell(QdDocText::EXPORT_CV, QdDocText::SMF_WRITE_ERROR);
+        {
+            // No cause from the file access: the conversion gave no file.
+            const std::string strCause = CQdFileIo::ErrorText(m_roFileIo.GetLastError());
+            m_roPrompt.TellFile(QdDocText::EXPORT_CV, QdDocText::SMF_WRITE_ERROR, strPath,
+                                strCause.empty() ? "the chord variation could not be converted" : strCause);
+        }
         return bWritten;
     });
 }
 
 // CQdBankDoc::ExportChordVarFile -- the chord variation or one track as a
-// MIDI file, written atomically (an existing file survives a failure).
+// MIDI file, written atomically (an existing file survives a failure). The
+// file access keeps the cause of a failed write (CQdFileIo::GetLastError).
 bool CQdBankDoc::ExportChordVarFile(BYTE bySe, BYTE byCv, BYTE byTrack, const std::string& rkstrPath)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::EXPORT_CV, false, [&] {
+        m_roFileIo.ClearLastError();
         if (!IsChordVarNode(bySe, byCv))
             return false;
         // The export fits the patterns' measures in place as it goes.

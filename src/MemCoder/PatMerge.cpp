@@ -272,7 +272,7 @@ void CPropPatt::SetEnd(TTICK tTick)
 // ---------------------------------------------------------------------------
 
 CPropPattUnmerge::CPropPattUnmerge(CDecBase& roDecoder, CFilterOut* poFilter)
-    : m_bAllTracksIn(false), m_bAnyTrack(false), m_poDecoder(&roDecoder), m_poFilter(poFilter)
+    : m_bAllTracksIn(false), m_bAnyTrack(false), m_bCut(false), m_poDecoder(&roDecoder), m_poFilter(poFilter)
 {
 }
 
@@ -328,6 +328,7 @@ TTICK CPropPattUnmerge::Unmerge(int iSkipNrEvents, TTICK tMaxTick)
         if (qwNextTick > tMaxTick)
         {
             tTick = tMaxTick;
+            m_bCut = true;
             break;
         }
         tTick = TTICK(qwNextTick);

@@ -150,9 +150,11 @@ class CPropPattUnmerge
 {
 public:
     // CPropPattUnmerge::CPropPattUnmerge -- reads roDecoder; poFilter, when
-    // given, is asked about every channel message routed to the output of
-    // its channel (the all-channels output takes whole lists unfiltered).
-    // Both stay the caller's.
+    // given, is asked about every channel message of the lists taken,
+    // before the output of its channel is looked up (so also about messages
+    // of channels without an output, which go nowhere whatever it says; the
+    // all-channels output takes whole lists unfiltered). Both stay the
+    // caller's.
     explicit CPropPattUnmerge(CDecBase& roDecoder, CFilterOut* poFilter = nullptr);
     // Deletes the output patterns, not their encoders.
     ~CPropPattUnmerge();
@@ -179,6 +181,9 @@ public:
     // channel output ("m_bAnyTrack") and a stream of fewer events than are
     // to be skipped ("iNrEvents >= iSkipNrEvents"). Run once.
     TTICK Unmerge(int iSkipNrEvents, TTICK tMaxTick);
+    // CPropPattUnmerge::IsCut -- the run stopped at the maximum tick with a
+    // list beyond it: the decoder's next ExtractEvents hands out that list.
+    bool IsCut() const { return m_bCut; }
 
 private:
     // Routes one list (the un-merge still owns it).
@@ -191,6 +196,7 @@ private:
 
     bool m_bAllTracksIn;
     bool m_bAnyTrack;
+    bool m_bCut;
     CDecBase* m_poDecoder;
     CFilterOut* m_poFilter;
     std::unique_ptr<CPropPatt> m_apoPPatt[PM_NR_CHANNELS];

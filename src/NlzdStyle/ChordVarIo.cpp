@@ -13,6 +13,7 @@
 #include "Kernel/RTEvents/EventList.h"
 #include "Kernel/SeqBase/CDecProp.h"
 #include "Kernel/SeqBase/CEncBase.h"
+#include "Kernel/SeqBase/NoteInfoPool.h"
 #include "Kernel/SeqBase/SmfForm.h"
 #include "MarkerAlg/MarkerAlg.h"
 #include "MemCoder/MaEncoder.h"
@@ -312,18 +313,20 @@ void ReadTick0Event(const CEvent& rkoEvent, const BYTE (&rkabyChannelMap)[PM_NR_
     }
 }
 
-// ReadTick0 -- the element's own time signature and track parameters, then,
-// for a fresh element, what the file's lists at tick 0 say instead. A
-// decoder that ends at tick 0 ends the reading there.
-CImportTick0 ReadTick0(CDecBase& roDecoder, CNstStyleElem& roStyleElem, bool bFresh,
-                       const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS])
+// ElementTick0 -- the element's own time signature and track parameters.
+CImportTick0 ElementTick0(CNstStyleElem& roStyleElem)
 {
     CImportTick0 oTick0;
     oTick0.m_oTimeSig = roStyleElem.GetTimeSig();
     for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
         oTick0.m_aoParams[byTrack] = *roStyleElem.GetTrackParam(byTrack);
-    if (!bFresh)
-        return oTick0;
+    return oTick0;
+}
+
+// ReadTick0Lists -- what the decoder's lists at tick 0 say, over roTick0. A
+// decoder that ends at tick 0 ends the reading there.
+void ReadTick0Lists(CDecBase& roDecoder, const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS], CImportTick0& roTick0)
+{
     TDELTA sdwDelta = roDecoder.Rewind();
     CEventList oList;
     while (sdwDelta == 0)
@@ -332,9 +335,117 @@ CImportTick0 ReadTick0(CDecBase& roDecoder, CNstStyleElem& roStyleElem, bool bFr
             break;
         sdwDelta = roDecoder.ExtractEvents(oList);
         for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
-            ReadTick0Event(*poEvent, rkabyChannelMap, oTick0);
+            ReadTick0Event(*poEvent, rkabyChannelMap, roTick0);
     }
+}
+
+// ReadTick0 -- the element's own time signature and track parameters, then,
+// for a fresh element, what the file's lists at tick 0 say instead.
+CImportTick0 ReadTick0(CDecBase& roDecoder, CNstStyleElem& roStyleElem, bool bFresh,
+                       const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS])
+{
+    CImportTick0 oTick0 = ElementTick0(roStyleElem);
+    if (bFresh)
+        ReadTick0Lists(roDecoder, rkabyChannelMap, oTick0);
     return oTick0;
+}
+
+// ParamsKept -- the tracks whose tick-0 parameters in the stream differ from
+// the element's, which an element holding events keeps (bit per track).
+BYTE ParamsKept(CDecBase& roDecoder, CNstStyleElem& roStyleElem, const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS])
+{
+    const CImportTick0 oOwn = ElementTick0(roStyleElem);
+    CImportTick0 oStream = oOwn;
+    ReadTick0Lists(roDecoder, rkabyChannelMap, oStream);
+    BYTE byKept = 0;
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+    {
+        const CNstTrackParam& rkoOwn = oOwn.m_aoParams[byTrack];
+        const CNstTrackParam& rkoStream = oStream.m_aoParams[byTrack];
+        if (rkoOwn.m_byProgram != rkoStream.m_byProgram || rkoOwn.m_byBankMsb != rkoStream.m_byBankMsb ||
+            rkoOwn.m_byBankLsb != rkoStream.m_byBankLsb || rkoOwn.m_byExpression != rkoStream.m_byExpression)
+            byKept = BYTE(byKept | 1u << byTrack);
+    }
+    return byKept;
+}
+
+// IsCountedEvent -- a channel message other than a note-off (CNstImportStats).
+bool IsCountedEvent(const CEvent& rkoEvent)
+{
+    return rkoEvent.GetClass() == EC_CHMSG && rkoEvent.GetCode() != EVSC_NOTEOFF;
+}
+
+// CImportCounter -- the import's filter with the counting of CNstImportStats
+// on the way: the un-merge asks it about every channel message it takes,
+// before it looks for the output of the message's channel, so it sees the
+// messages of channels without a track too. Its decisions are the filter's.
+class CImportCounter : public CFilterOut
+{
+public:
+    CImportCounter(CFilterOut& roFilter, TTICK tEndTick, const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS],
+                   CNstImportStats& roStats)
+        : m_roFilter(roFilter), m_tEndTick(tEndTick), m_rkabyChannelMap(rkabyChannelMap), m_roStats(roStats)
+    {
+    }
+
+    bool IsFilteredOut(const CEvent& rkoEvent, TTICK tTick) override
+    {
+        const bool bOut = m_roFilter.IsFilteredOut(rkoEvent, tTick);
+        if (!IsCountedEvent(rkoEvent))
+            return bOut;
+        const BYTE byChannel = rkoEvent.GetTrack();
+        if (tTick >= m_tEndTick)
+            ++m_roStats.m_dwPastCut;
+        else if (byChannel < PM_NR_CHANNELS && m_rkabyChannelMap[byChannel] >= NST_NR_TRK)
+            ++m_roStats.m_adwNoTrack[byChannel];
+        else if (!bOut && rkoEvent.GetCode() == EVSC_NOTEON)
+            ++m_dwNotesRouted;
+        return bOut;
+    }
+
+    // CImportCounter::GetNotesRouted -- note-ons sent to a track's output.
+    DWORD GetNotesRouted() const { return m_dwNotesRouted; }
+
+private:
+    CFilterOut& m_roFilter;
+    TTICK m_tEndTick;
+    const BYTE (&m_rkabyChannelMap)[PM_NR_CHANNELS];
+    CNstImportStats& m_roStats;
+    DWORD m_dwNotesRouted = 0;
+};
+
+// CountPastCut -- the events of the lists an un-merge cut off left unread:
+// every list from the decoder's next one to its end.
+void CountPastCut(CDecBase& roDecoder, CNstImportStats& roStats)
+{
+    CEventList oList;
+    TDELTA sdwDelta = 0;
+    while (sdwDelta != NO_DELTA)
+    {
+        sdwDelta = roDecoder.ExtractEvents(oList);
+        for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
+            if (IsCountedEvent(*poEvent))
+                ++roStats.m_dwPastCut;
+    }
+}
+
+// CountNotes -- the notes of a stored pattern.
+DWORD CountNotes(const CNstPattern& rkoPattern)
+{
+    if (rkoPattern.GetDataLength() == 0)
+        return 0;
+    CDecProp oDecoder(rkoPattern.GetData(), rkoPattern.GetDataLength());
+    CEventList oList;
+    DWORD dwNotes = 0;
+    TDELTA sdwDelta = oDecoder.Rewind();
+    while (sdwDelta != NO_DELTA)
+    {
+        sdwDelta = oDecoder.ExtractEvents(oList);
+        for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
+            if (poEvent->GetClass() == EC_CHMSG && poEvent->GetCode() == EVSC_NOTE)
+                ++dwNotes;
+    }
+    return dwNotes;
 }
 
 // CImportOutputs -- the memory encoders the un-merge writes the tracks (and
@@ -452,13 +563,29 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr
     const bool bAllTracks = byPNr >= NST_NR_TRK;
     const BYTE byFirstTrack = bAllTracks ? 0 : byPNr;
     const BYTE byEndTrack = bAllTracks ? NST_NR_TRK : BYTE(byPNr + 1);
+    // The counting is for all tracks: one track's import leaves the others'
+    // channels out by design.
+    CNstImportStats* poStats = bAllTracks ? rkoOptions.m_poStats : nullptr;
+    if (poStats)
+    {
+        *poStats = CNstImportStats();
+        if (!bFresh)
+            poStats->m_byParamsKept = ParamsKept(roDecoder, *poStyleElem, abyChannelMap);
+    }
 
     CImportOutputs oOutputs;
     const TTICK tMaxTick = tTicksPerMeasure * NST_IMPORT_MAX_MEASURES;
     CStyleMsgFilter oFilter(tMaxTick);
-    CPropPattUnmerge oUnmerge(roDecoder, &oFilter);
+    std::unique_ptr<CImportCounter> poCounter;
+    if (poStats)
+        poCounter = std::make_unique<CImportCounter>(oFilter, tMaxTick, abyChannelMap, *poStats);
+    CPropPattUnmerge oUnmerge(roDecoder, poCounter ? static_cast<CFilterOut*>(poCounter.get()) : &oFilter);
     SetUpOutputs(oUnmerge, rkoOptions, byFirstTrack, byEndTrack, oOutputs);
+    const DWORD dwRefusedBefore = NoteInfoPool().GetRefusedCount();
     const TTICK tLength = oUnmerge.Unmerge(0, tMaxTick);
+    const DWORD dwRefused = NoteInfoPool().GetRefusedCount() - dwRefusedBefore;
+    if (poStats && oUnmerge.IsCut())
+        CountPastCut(roDecoder, *poStats);
 
     if (bFresh)
         poStyleElem->SetTimeSig(oTick0.m_oTimeSig);
@@ -480,6 +607,19 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr
     for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
         if (CMemEncoder* poEncoder = oOutputs.m_apoTracks[byTrack].get())
             StoreTrack(*poEncoder, byTrack, bFresh, rkoOptions.m_bFitLength, oTick0, *poStyleElem, *poChordVar);
+    if (poStats)
+    {
+        DWORD dwStored = 0;
+        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            if (const CNstPattern* pkoPattern = poChordVar->FindPattern(byTrack))
+                dwStored += poStats->m_adwNotes[byTrack] = CountNotes(*pkoPattern);
+        // A refused note-on ends the encoding of the rest of its list, whose
+        // notes never reach the tracer: what the tracks lack counts then.
+        const DWORD dwRouted = poCounter->GetNotesRouted();
+        if (dwRefused > 0)
+            poStats->m_dwNotesNotHeld = std::max(dwRefused, dwRouted > dwStored ? dwRouted - dwStored : 0);
+        poStats->m_byMeasures = poChordVar->GetMeasures();
+    }
     return oTick0.m_sdwTempo;
 }
 

@@ -72,6 +72,28 @@ private:
     TTICK m_tEndTick;
 };
 
+// CNstImportStats -- what an import of all tracks stored, and what of the
+// stream it left out. "Events" are channel messages other than note-offs:
+// a note counts once, by its note-on, and a note held across the cut, which
+// the import ends at the cut, is not counted as left out.
+struct CNstImportStats
+{
+    // Notes stored in each track's pattern.
+    DWORD m_adwNotes[NST_NR_TRK] = {};
+    // Events before the cut on channels that no imported track takes, per
+    // channel (0-based).
+    DWORD m_adwNoTrack[PM_NR_CHANNELS] = {};
+    // Events at or after the cut (NST_IMPORT_MAX_MEASURES), on any channel.
+    DWORD m_dwPastCut = 0;
+    // Notes the note tracer refused because 64 were held at once.
+    DWORD m_dwNotesNotHeld = 0;
+    // Bit per track: the stream's tick-0 parameters of the track differ from
+    // the element's, which the element kept because it held events.
+    BYTE m_byParamsKept = 0;
+    // The chord variation's measures after the import.
+    BYTE m_byMeasures = 0;
+};
+
 // CNstImportOptions -- what ImportChordVar takes from a stream and where it
 // puts it.
 struct CNstImportOptions
@@ -91,6 +113,9 @@ struct CNstImportOptions
     // The chord variation's length follows the file, and shorter tracks are
     // padded with silence.
     bool m_bFitLength = true;
+    // When given (all tracks only), the import counts into it what it
+    // stored and left out; what it stores is the same either way.
+    CNstImportStats* m_poStats = nullptr;
 };
 
 class CNstEditIfc
@@ -185,7 +210,10 @@ public:
     // become the chord variation's patterns, at most 16 measures of them,
     // as rkoOptions say (CNstImportOptions). When the element holds no
     // events yet, the tick-0 time signature and track parameters of the file
-    // become the element's. Returns the tempo found at tick 0, or -1.
+    // become the element's. Returns the tempo found at tick 0, or -1. With
+    // m_poStats the import of all tracks also says what it stored and what
+    // it left out (CNstImportStats); the tick-0 reading and the lists beyond
+    // the cut then take extra passes over the decoder.
     SDWORD ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr, const CNstImportOptions& rkoOptions);
 
     // CNstEditIfc::FitPatternMeasures -- sets the measures of a pattern in

@@ -260,7 +260,10 @@ void StyleCommandsTest::WholeStyleImportByStandardNames()
     roScript.m_aastrOpenFileSets = {{strIntro, strBogus}};
     roForm.ImportAllSmf()->click();
     QCOMPARE(roScript.Asked(), QStringList({"Import Style from SMF | Replace current style or merge with SMF files?"}));
-    QCOMPARE(roScript.Told(), QStringList({"Import Style from SMF | 'bogus.mid'  is not a valid standard name!"}));
+    // The classic message, and the file with the cause on a second line.
+    QCOMPARE(roScript.Told(), QStringList({"Import Style from SMF | 'bogus.mid'  is not a valid standard name!\n" +
+                                           QString::fromStdString(strBogus) +
+                                           ": no standard name (v1cv1 ... e2cv2) in the file name"}));
     QCOMPARE(ShownTree(roForm.StyleTree()), DocTree(roForm.Doc().BuildElementTree()));
     QVERIFY(!Node(roForm.StyleTree(), {"Slow Waltz", "Intro 1", "Chord Var 1"}));
     QVERIFY(Select(roForm.StyleTree(), {"Slow Waltz", "Intro 1", "Chord Var 2"}));

@@ -93,11 +93,31 @@ std::vector<std::string> CScriptedPrompt::ToldTexts() const
     return astrTexts;
 }
 
+bool CScriptedPrompt::ChooseChannelMap(const CQdChannelQuestion& rkoQuestion, CQdTrackMap& roMap)
+{
+    m_aoChannelQuestions.push_back(rkoQuestion);
+    if (m_aoMaps.empty())
+    {
+        ADD_FAILURE() << "unexpected channel map choice: " << rkoQuestion.m_strPath;
+        return false;
+    }
+    roMap = m_aoMaps.front();
+    m_aoMaps.pop_front();
+    return !roMap.IsEmpty();
+}
+
+void CScriptedPrompt::ShowImportReports(const std::vector<CQdImportReport>& rkaoReports)
+{
+    m_aaoReports.push_back(rkaoReports);
+}
+
 void CScriptedPrompt::ClearRecords()
 {
     m_aoQuestions.clear();
     m_aoTold.clear();
     m_aoRequests.clear();
+    m_aoChannelQuestions.clear();
+    m_aaoReports.clear();
 }
 
 // ---------------------------------------------------------------------------

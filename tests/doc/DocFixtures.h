@@ -6,6 +6,7 @@
 #include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdDocPrompt.h"
 #include "BankDoc/QdFileIo.h"
+#include "BankDoc/QdImportReport.h"
 #include "StyleBuilder.h"
 #include "ReportCapture.h"
 
@@ -33,6 +34,9 @@ public:
     bool ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
     void BeginWait() override { ++m_iWaitDepth; }
     void EndWait() override { --m_iWaitDepth; }
+    // A map from the queue; an empty map there declines (keeps the file).
+    bool ChooseChannelMap(const CQdChannelQuestion& rkoQuestion, CQdTrackMap& roMap) override;
+    void ShowImportReports(const std::vector<CQdImportReport>& rkaoReports) override;
 
     // Texts of the questions asked and of the messages told, in order.
     std::vector<std::string> AskedTexts() const;
@@ -44,8 +48,12 @@ public:
     std::deque<std::string> m_astrOpenFiles;
     std::deque<std::vector<std::string>> m_aastrOpenFileSets;
     std::deque<std::string> m_astrSaveFiles;
+    std::deque<CQdTrackMap> m_aoMaps;
 
     std::vector<CQdQuestion> m_aoQuestions;
+    std::vector<CQdChannelQuestion> m_aoChannelQuestions;
+    // The reports of each import command, in order.
+    std::vector<std::vector<CQdImportReport>> m_aaoReports;
     std::vector<std::pair<std::string, std::string>> m_aoTold;
     std::vector<CQdFileRequest> m_aoRequests;
     int m_iWaitDepth = 0;

@@ -13,7 +13,8 @@ using namespace DocFixtures;
 namespace {
 
 const char* const IMPORT_STYLE = "Import Style from SMF";
-const char* const SMF_READ_ERROR = "SMF read error or wrong SMF Format!";
+const std::string SMF_READ_ERROR = "SMF read error or wrong SMF Format!";
+const std::string NO_STANDARD_NAME = "no standard name (v1cv1 ... e2cv2) in the file name";
 const char* const FIRST_ELEMENT_ADDED = "Style Element 'Variation 1' must exists. An empty element has been added.";
 
 typedef std::vector<std::pair<std::string, std::string>> Told;
@@ -102,7 +103,8 @@ TEST_F(CCommandTest, ImportStyleTakesEachFileToItsStandardName)
     const CQdQuestion& rkoDuplicate = m_oPrompt.m_aoQuestions.at(1);
     EXPECT_EQ(rkoDuplicate.m_strYes + "/" + rkoDuplicate.m_strNo + "/" + rkoDuplicate.m_strCancel,
               "Initialize/Keep/Skip CV");
-    EXPECT_EQ(m_oPrompt.m_aoTold, (Told{{IMPORT_STYLE, "'v1cv7.mid'  is not a valid standard name!"}}));
+    EXPECT_EQ(m_oPrompt.m_aoTold, (Told{{IMPORT_STYLE, "'v1cv7.mid'  is not a valid standard name!\n" +
+                                                           astrFiles[2] + ": " + NO_STANDARD_NAME}}));
 
     // Intro 1 chord variation 2 holds the second file (8 beats: 2 measures).
     EXPECT_EQ(CvState(4, 1), NST_STATE_EVENTS);
@@ -156,9 +158,11 @@ TEST_F(CCommandTest, ReplaceTakesEffectOnlyWhenAFileIsImported)
     SelectAlpha();
     // Nothing imported: the style stays as it was, unmodified.
     m_oPrompt.m_aiAnswers = {QD_ANSWER_YES /* Replace */};
-    m_oPrompt.m_aastrOpenFileSets = {{WriteSmf("nothing.mid", SmfNotes(9, 4, 36))}};
+    const std::string strNothing = WriteSmf("nothing.mid", SmfNotes(9, 4, 36));
+    m_oPrompt.m_aastrOpenFileSets = {{strNothing}};
     ASSERT_TRUE(m_oDoc.ImportAllSmf());
-    EXPECT_EQ(m_oPrompt.ToldTexts(), std::vector<std::string>{"'nothing.mid'  is not a valid standard name!"});
+    EXPECT_EQ(m_oPrompt.ToldTexts(), std::vector<std::string>{"'nothing.mid'  is not a valid standard name!\n" +
+                                                              strNothing + ": " + NO_STANDARD_NAME});
     EXPECT_FALSE(m_oDoc.IsStyleModified());
     EXPECT_EQ(m_oDoc.GetStyleNames()[0], "Alpha");
     EXPECT_EQ(CvState(0, 1), NST_STATE_EVENTS);
@@ -190,7 +194,9 @@ TEST_F(CCommandTest, UnreadableFileIsToldAndTheOthersAreImported)
     const std::string strBad = WriteSmf("v2cv1.mid", Bytes{'M', 'T', 'h', 'd', 0, 0});
     const std::string strGood = WriteSmf("v2cv2.mid", SmfNotes(9, 4, 36));
     EXPECT_EQ(m_oDoc.ImportStyleFiles({strBad, m_oDir.Path("v3cv1.mid"), strGood}, false), 1);
-    EXPECT_EQ(m_oPrompt.m_aoTold, (Told{{IMPORT_STYLE, SMF_READ_ERROR}, {IMPORT_STYLE, SMF_READ_ERROR}}));
+    EXPECT_EQ(m_oPrompt.m_aoTold,
+              (Told{{IMPORT_STYLE, SMF_READ_ERROR + "\n" + strBad + ": the file is cut short at byte 6"},
+                    {IMPORT_STYLE, SMF_READ_ERROR + "\n" + m_oDir.Path("v3cv1.mid") + ": no such file or directory"}}));
     EXPECT_EQ(CvState(1, 0), NST_STATE_ABSENT);
     EXPECT_EQ(CvState(1, 1), NST_STATE_EVENTS);
     EXPECT_EQ(CvState(2, 0), NST_STATE_ABSENT);
@@ -295,7 +301,8 @@ TEST_F(CCommandTest, ExportWritesTheFileAtomicallyAndLeavesTheStyleUnmodified)
     m_oFileIo.m_lFailAfter = 10;
     m_oPrompt.m_astrSaveFiles = {strPath};
     EXPECT_FALSE(m_oDoc.ExportSingleSmf(0, 0));
-    EXPECT_EQ(m_oPrompt.m_aoTold, (Told{{"Export Chord Variation to SMF", "SMF write error!"}}));
+    EXPECT_EQ(m_oPrompt.m_aoTold,
+              (Told{{"Export Chord Variation to SMF", "SMF write error!\n" + strPath + ": disk full"}}));
     EXPECT_EQ(ReadFile(strPath), abyExported);
     EXPECT_EQ(m_oDir.Files(), (std::vector<std::string>{"bank.sty", "out.mid"}));
 
@@ -328,12 +335,89 @@ TEST_F(CCommandTest, ImportOneChordVariationFromAnyFileName)
     EXPECT_EQ(m_oDoc.GetEditIfc()->GetPatternState(4, 0, 3), NST_STATE_EVENTS);
     EXPECT_NE(ExportBytes(4, 0), abyBefore);
 
-    // A failed import is told and still counts as a change; Initialize
-    // does not delete the chord variation for a file that is refused.
+    // A refused file is told with its cause and changes nothing: Initialize
+    // does not delete the chord variation, the style is not modified.
     m_oDoc.UndoStyle();
-    EXPECT_FALSE(m_oDoc.ImportChordVarFile(0, 0, true, WriteSmf("bad.mid", Bytes{1, 2, 3})));
-    EXPECT_EQ(m_oPrompt.m_aoTold.back(), (std::pair<std::string, std::string>{"Import Chord Variation from SMF",
-                                                                              SMF_READ_ERROR}));
-    EXPECT_TRUE(m_oDoc.IsStyleModified());
+    const std::string strBad = WriteSmf("bad.mid", Bytes{1, 2, 3});
+    EXPECT_FALSE(m_oDoc.ImportChordVarFile(0, 0, true, strBad));
+    EXPECT_EQ(m_oPrompt.m_aoTold.back(),
+              (std::pair<std::string, std::string>{"Import Chord Variation from SMF",
+                                                   SMF_READ_ERROR + ("\n" + strBad + ": this is not a MIDI file")}));
+    EXPECT_FALSE(m_oDoc.IsStyleModified());
     EXPECT_EQ(CvState(0, 0), NST_STATE_EVENTS);
+}
+
+// What the desktop asks where the command line has flags: whether to import
+// the readable part of a damaged file, and a map for notes on channels that
+// no track takes. Each import command ends with a report per file.
+TEST_F(CCommandTest, DesktopImportAsksAboutDamageAndChannelMaps)
+{
+    SelectAlpha();
+    const Bytes abyBefore = ExportBytes(4, 0);
+    Bytes abyCut = SmfNotes(9, 8, 36);
+    abyCut.resize(abyCut.size() - 10);
+    const std::string strCut = WriteSmf("cut.mid", abyCut);
+    const std::string strMelody = WriteSmf("melody.mid", SmfNotes(0, 8, 60));
+    const std::string strCause = "the file is cut short at byte " + std::to_string(abyCut.size());
+
+    struct CCase
+    {
+        const char* m_pszWhat;
+        std::string m_strFile;
+        int m_iPartial;       // the answer to "Import what could be read?", 0: not asked
+        CQdTrackMap m_oMap;   // the map chosen (empty: declined), for the melody
+        EQdImportOutcome m_eOutcome;
+    };
+    CQdTrackMap oToAcc1;
+    oToAcc1.m_abyTrack[0] = 3;
+    const CCase aoCases[] = {
+        {"damaged, cancelled", strCut, QD_ANSWER_CANCEL, CQdTrackMap(), QD_IMPORT_REFUSED},
+        {"damaged, read in part", strCut, QD_ANSWER_YES, CQdTrackMap(), QD_IMPORT_PARTIAL},
+        {"channel 1, kept", strMelody, 0, CQdTrackMap(), QD_IMPORT_REFUSED},
+        {"channel 1 to Acc. 1", strMelody, 0, oToAcc1, QD_IMPORT_DONE}, // 8 beats in 3/4
+    };
+    for (const CCase& rkoCase : aoCases)
+    {
+        SCOPED_TRACE(rkoCase.m_pszWhat);
+        m_oPrompt.ClearRecords();
+        m_oPrompt.m_aiAnswers = {QD_ANSWER_NO /* Keep */};
+        if (rkoCase.m_iPartial != 0)
+            m_oPrompt.m_aiAnswers.push_back(rkoCase.m_iPartial);
+        else
+            m_oPrompt.m_aoMaps = {rkoCase.m_oMap};
+        m_oPrompt.m_astrOpenFiles = {rkoCase.m_strFile};
+        const bool bImported = rkoCase.m_eOutcome != QD_IMPORT_REFUSED;
+        EXPECT_EQ(m_oDoc.ImportSingleSmf(4, 0), bImported);
+        EXPECT_EQ(m_oDoc.IsStyleModified(), bImported);
+        EXPECT_EQ(ExportBytes(4, 0) != abyBefore, bImported);
+        ASSERT_EQ(m_oPrompt.m_aaoReports.size(), 1u);
+        ASSERT_EQ(m_oPrompt.m_aaoReports[0].size(), 1u);
+        const CQdImportReport& rkoReport = m_oPrompt.m_aaoReports[0][0];
+        EXPECT_EQ(rkoReport.m_strPath, rkoCase.m_strFile);
+        EXPECT_EQ(rkoReport.m_eOutcome, rkoCase.m_eOutcome);
+        if (rkoCase.m_iPartial != 0)
+        {
+            EXPECT_EQ(m_oPrompt.AskedTexts().back(),
+                      SMF_READ_ERROR + "\n" + strCut + ": " + strCause + "\nImport what could be read?");
+            EXPECT_EQ(rkoReport.m_strCause, strCause);
+            EXPECT_TRUE(m_oPrompt.m_aoTold.empty());
+        }
+        else
+        {
+            ASSERT_EQ(m_oPrompt.m_aoChannelQuestions.size(), 1u);
+            EXPECT_EQ(m_oPrompt.m_aoChannelQuestions[0].m_wOutside, 0x0001);
+            EXPECT_EQ(m_oPrompt.m_aoChannelQuestions[0].m_wInside, 0);
+        }
+        if (rkoCase.m_oMap.IsEmpty() && rkoCase.m_iPartial == 0)
+        {
+            EXPECT_EQ(m_oPrompt.ToldTexts(),
+                      std::vector<std::string>{"SMF holds no notes on the track channels 9-16!\n" + strMelody +
+                                               ": notes only on channel 1; the tracks take channels 9-16"});
+        }
+        if (rkoCase.m_eOutcome == QD_IMPORT_DONE)
+        {
+            EXPECT_EQ(QdImportReportLine(rkoReport), "i1cv1, 3 measures, notes: Acc. 1 8");
+        }
+        m_oDoc.UndoStyle();
+    }
 }

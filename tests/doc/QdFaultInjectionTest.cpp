@@ -43,7 +43,11 @@ namespace {
 typedef std::vector<std::pair<std::string, std::string>> Told;
 
 const Told SAVE_FAILED = {{"Save Style Bank", "File write error!"}};
-const Told EXPORT_FAILED = {{"Export Chord Variation to SMF", "SMF write error!"}};
+// ExportFailed -- the export's message: the classic text, then the file and the cause.
+Told ExportFailed(const std::string& rkstrPath, const std::string& rkstrCause)
+{
+    return {{"Export Chord Variation to SMF", "SMF write error!\n" + rkstrPath + ": " + rkstrCause}};
+}
 const char* const CORRUPT = "File corrupt - Error!";
 const char* const TOO_LARGE = "File too large for a Qd50 Style Bank!";
 
@@ -289,8 +293,13 @@ bool LimitAddressSpace(rlim_t uiHeadroom)
     // where the file ends.
     fnCheck(roDoc.OpenBankFile(rkoFiles.m_strBank), "bank opens");
     roDoc.SelectStyle(0);
-    fnCheck(roDoc.ImportChordVarFile(0, 1, true, rkoFiles.m_strTrack2G), "2 GB track imported");
-    roDoc.ImportChordVarFile(0, 0, true, rkoFiles.m_strMeta256M);
+    // Both files are cut short (their tracks claim more than they hold):
+    // refused as they are, read as far as they go when that is asked for.
+    CQdImportOptions oPartial;
+    oPartial.m_eDamaged = QD_DAMAGED_IMPORT;
+    fnCheck(!roDoc.ImportChordVarFile(0, 1, true, rkoFiles.m_strTrack2G), "2 GB track refused");
+    fnCheck(roDoc.ImportChordVarFile(0, 1, true, rkoFiles.m_strTrack2G, oPartial), "2 GB track imported");
+    roDoc.ImportChordVarFile(0, 0, true, rkoFiles.m_strMeta256M, oPartial);
     fnCheck(EventsPool().GetCount() == 0, "events pool given back");
     fnCheck(NoteInfoPool().GetFreeCount() == CNoteInfoPool::NR_NOTES, "note pool given back");
     roPrompt.m_aiAnswers = {QD_ANSWER_YES};
@@ -319,16 +328,18 @@ TEST_F(CBankDocTest, SaveAndExportIntoAFolderThatRefusesTheFileLeaveEveryFileAsI
     WriteFile(strOut + "/v1cv1.mid", abyOldSmf);
     WriteFile(m_oDir.Path("plain"), Bytes{1, 2, 3});
 
+    // The export's message names the file and the system's cause.
     struct CCase
     {
         const char* m_pszWhat;
         std::string m_strFolder;
         bool m_bReadOnly;
+        const char* m_pszCause;
     };
     const CCase aoCases[] = {
-        {"read-only folder", strOut, true},
-        {"folder that does not exist", m_oDir.Path("missing"), false},
-        {"folder that is a file", m_oDir.Path("plain"), false},
+        {"read-only folder", strOut, true, "permission denied"},
+        {"folder that does not exist", m_oDir.Path("missing"), false, "no such file or directory"},
+        {"folder that is a file", m_oDir.Path("plain"), false, "not a directory"},
     };
     int iRound = 0;
     for (const CCase& rkoCase : aoCases)
@@ -346,9 +357,10 @@ TEST_F(CBankDocTest, SaveAndExportIntoAFolderThatRefusesTheFileLeaveEveryFileAsI
             ASSERT_FALSE(CanCreateIn(rkoCase.m_strFolder)) << "the folder takes new files";
 
             // The export leaves the open style and its change as they were.
-            m_oPrompt.m_astrSaveFiles = {rkoCase.m_strFolder + "/v1cv1.mid"};
+            const std::string strSmf = rkoCase.m_strFolder + "/v1cv1.mid";
+            m_oPrompt.m_astrSaveFiles = {strSmf};
             EXPECT_FALSE(m_oDoc.ExportSingleSmf(0, 0));
-            EXPECT_EQ(m_oPrompt.m_aoTold, EXPORT_FAILED);
+            EXPECT_EQ(m_oPrompt.m_aoTold, ExportFailed(strSmf, rkoCase.m_pszCause));
             EXPECT_TRUE(m_oDoc.IsStyleModified());
             EXPECT_EQ(m_oDoc.GetSelectedStyle(), 0);
 

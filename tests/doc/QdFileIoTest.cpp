@@ -20,8 +20,11 @@ TEST(QdFileIo, ReadAllTakesAFileOfExactlyTheLimitAndRefusesOneByteMore)
     EXPECT_EQ(abyRead, abyData);
     EXPECT_FALSE(roIo.ReadAll(oDir.Path("ten"), 9, abyRead));
     EXPECT_TRUE(abyRead.empty());
+    EXPECT_EQ(roIo.GetLastError(), CQdFileIo::FILE_ERROR_TOO_LARGE);
     EXPECT_FALSE(roIo.ReadAll(oDir.Path("missing"), 100, abyRead));
+    EXPECT_EQ(CQdFileIo::ErrorText(roIo.GetLastError()), "no such file or directory");
     EXPECT_FALSE(roIo.ReadAll(oDir.Dir(), 100, abyRead)); // a folder is no file
+    EXPECT_EQ(CQdFileIo::ErrorText(roIo.GetLastError()), "is a directory");
 
     EXPECT_TRUE(roIo.ReadPrefix(oDir.Path("ten"), 4, abyRead));
     EXPECT_EQ(abyRead, (Bytes{1, 2, 3, 4}));
@@ -48,6 +51,7 @@ TEST(QdFileIo, WriteAtomicReplacesTheTargetOnlyAfterACompleteWrite)
         CFailingFileIo oIo;
         oIo.m_lFailAfter = lFailAfter;
         EXPECT_FALSE(oIo.WriteAtomic(strPath, abyNew.data(), DWORD(abyNew.size())));
+        EXPECT_EQ(CQdFileIo::ErrorText(oIo.GetLastError()), "disk full");
         EXPECT_EQ(ReadFile(strPath), abyOld);
         EXPECT_EQ(oDir.Files(), std::vector<std::string>{"bank.sty"});
     }

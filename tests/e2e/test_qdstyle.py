@@ -10,6 +10,8 @@ stderr and the files written.
 
 import argparse
 import ctypes
+import hashlib
+import io
 import os
 import pty
 import re
@@ -21,6 +23,8 @@ import sys
 import tempfile
 import unittest
 
+import mido
+
 QDSTYLE = None
 DEMO_BANK = None
 
@@ -28,7 +32,6 @@ DEMO_STYLES = ["Pop 8Beat", "Slow Waltz", "Bossa Nova", "Rock Beat", "Jazz Swing
 
 NOT_A_BANK = "File read error - File in use - or not a Velmar Qd50 Style File!"
 CORRUPT = "File corrupt - Error!"
-SMF_READ_ERROR = "SMF read error or wrong SMF Format!"
 WRITE_ERROR = "File write error!"
 
 
@@ -117,6 +120,12 @@ class QdstyleCase(unittest.TestCase):
         self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
         self.assertIn(message, result.stderr)
 
+    def assertWarned(self, result, message):
+        """Done and written, with something reported on the way (exit status 3)."""
+        self.assertEqual(result.returncode, 3, result.stdout + result.stderr)
+        self.assertIn(message, result.stdout + result.stderr)
+        return result
+
     def export_all(self, bank, target, positions=None):
         """Every chord variation of every style of the bank (or of the styles
         at the positions given), by position."""
@@ -184,13 +193,20 @@ class TrackParameterTest(QdstyleCase):
         exported = read(self.assertOk(run("export", self.bank, "1", "-o", self.dir, "--cv", "f1cv1")).stdout.strip())
         changed = self.write("new-f1cv1.mid", exported.replace(b"\xc8\x21", b"\xc8\x22", 1))
         out = self.path("out.sty")
+        # Keeping the element's parameters leaves the file's out, which the
+        # import's report says (exit status 3).
+        kept = "the tick-0 parameters of Bass (the element keeps its own)"
         cases = [(["import", self.bank, "1", changed, "-o", out], 33),
                  (["import", self.bank, "1", changed, "-o", out, "--initialize"], 34),
                  (["import-cv", self.bank, "1", "f1cv1", changed, "-o", out, "--keep"], 33),
                  (["import-cv", self.bank, "1", "f1cv1", changed, "-o", out], 34)]
         for args, program in cases:
             with self.subTest(args=args[:1] + args[6:]):
-                self.assertOk(run(*args))
+                result = run(*args)
+                if program == 33:
+                    self.assertWarned(result, kept)
+                else:
+                    self.assertNotIn(kept, self.assertOk(result).stdout)
                 self.assertEqual(self.bass_program(out), program)
 
 
@@ -235,8 +251,9 @@ class ContentTest(QdstyleCase):
         self.assertEqual(chord_vars(run("show", self.bank, "4").stdout), ["v1cv1", "v1cv2", "i1cv1", "e1cv1"])
         self.assertOk(run("delete-cv", self.bank, "Rock Beat", "v1cv1", "-o", out))
         self.assertEqual(chord_vars(run("show", out, "4").stdout), ["v1cv2", "i1cv1", "e1cv1"])
-        result = self.assertOk(run("delete-cv", out, "Rock Beat", "v1cv2", "-o", out))
-        self.assertIn("Style Element 'Variation 1' must exists. An empty element has been added.", result.stderr)
+        # The message about the element added makes the exit status 3.
+        self.assertWarned(run("delete-cv", out, "Rock Beat", "v1cv2", "-o", out),
+                          "Style Element 'Variation 1' must exists. An empty element has been added.")
         self.assertEqual(chord_vars(run("show", out, "4").stdout), ["v1cv1", "i1cv1", "e1cv1"])
         lines = run("show", out, "4").stdout.splitlines()
         start = lines.index("  Variation 1\tSignature: 4 / 4")
@@ -351,13 +368,22 @@ class RefusedInputTest(QdstyleCase):
         self.assertEqual(read(self.bank), original)
 
     def test_unreadable_midi_files(self):
+        # Every message names the file, and the system's cause where it has one.
         original = read(self.bank)
         out = self.path("out.sty")
         not_midi = self.write("v1cv1.mid", b"MThx this is no MIDI file")
-        self.assertRefused(run("import-cv", self.bank, "1", "v1cv1", not_midi, "-o", out), SMF_READ_ERROR)
-        self.assertRefused(run("import", self.bank, "1", not_midi, "-o", out), SMF_READ_ERROR)
-        self.assertRefused(run("import", self.bank, "1", self.path("v1cv2.mid"), "-o", out), SMF_READ_ERROR)
-        self.assertRefused(run("dump", not_midi), SMF_READ_ERROR)
+        missing = self.path("v1cv2.mid")
+        os.mkdir(self.path("v1cv3.mid"))
+        cases = [(["import-cv", self.bank, "1", "v1cv1", not_midi, "-o", out], not_midi, "this is not a MIDI file"),
+                 (["import", self.bank, "1", not_midi, "-o", out], not_midi, "this is not a MIDI file"),
+                 (["import", self.bank, "1", missing, "-o", out], missing, "no such file or directory"),
+                 (["import-cv", self.bank, "1", "v1cv1", self.path("v1cv3.mid"), "-o", out], self.path("v1cv3.mid"),
+                  "is a directory"),
+                 (["dump", not_midi], not_midi, "this is not a MIDI file"),
+                 (["dump", missing], missing, "no such file or directory")]
+        for args, path, cause in cases:
+            with self.subTest(args=args[:1] + args[4:5]):
+                self.assertRefused(run(*args), "qdstyle: %s: %s\n" % (path, cause))
         self.assertFalse(os.path.exists(out))
         self.assertEqual(read(self.bank), original)
 
@@ -368,7 +394,9 @@ class RefusedInputTest(QdstyleCase):
         refused = self.write("v1cv7.mid", read(renamed))
         out = self.path("out.sty")
         result = run("import", self.bank, "1", refused, renamed, "-o", out, "--replace")
-        self.assertRefused(result, "'v1cv7.mid'  is not a valid standard name!")
+        # Written, with the refusal told: exit status 3.
+        self.assertWarned(result, "qdstyle: %s: no standard name (v1cv1 ... e2cv2) in the file name" % refused)
+        self.assertIn("%s: i1cv2, 2 measures, notes: Drum 10, Bass 1, Acc. 1 11" % renamed, result.stdout)
         # The new style holds the one file, and the "Variation 1" every style keeps.
         self.assertIn("Style Element 'Variation 1' must exists. An empty element has been added.", result.stderr)
         shown = run("show", out, "1").stdout
@@ -461,6 +489,189 @@ class RescueTest(QdstyleCase):
         self.assertOk(run("rename", self.bank, "2", " ../a/b", "-o", self.bank))
         self.assertOk(run("rescue", self.bank, "-o", self.path("out")))
         self.assertIn("02-_a_b", os.listdir(self.path("out")))
+
+# ---------------------------------------------------------------------------
+# MIDI files from elsewhere, written here with mido
+# ---------------------------------------------------------------------------
+
+TEMPO_NOTE = " (a bank holds no tempo; export uses --tempo, default 120)"
+
+
+def smf(tracks, ticks_per_beat=384, kind=1):
+    """The bytes of a MIDI file of the given tracks (lists of messages)."""
+    midi = mido.MidiFile(type=kind, ticks_per_beat=ticks_per_beat)
+    midi.tracks.extend(mido.MidiTrack(messages) for messages in tracks)
+    data = io.BytesIO()
+    midi.save(file=data)
+    return data.getvalue()
+
+
+def notes(channel, count, step, key=60, name=None, held=False):
+    """count notes on the channel (0-based), one per step ticks, each half a
+    step long; held: all struck at tick 0 and released together a step later."""
+    messages = [mido.MetaMessage("track_name", name=name)] if name else []
+    for i in range(count):
+        messages.append(mido.Message("note_on", channel=channel, note=key + (i if held else 0), velocity=90,
+                                     time=0 if held or i == 0 else step // 2))
+        if not held:
+            messages.append(mido.Message("note_off", channel=channel, note=key, time=step // 2))
+    for i in range(count if held else 0):
+        messages.append(mido.Message("note_off", channel=channel, note=key + i, time=step if i == 0 else 0))
+    return messages
+
+
+def daw_layout(ticks_per_beat):
+    """A sequencer's format-1 file: a conductor track with tempo 96 and 4/4,
+    then named tracks. "Drums" names no track (channel 10 is the drum's
+    anyway), "Bass" does (its channel 2 goes there), "Piano" on channel 1
+    reaches no track."""
+    conductor = [mido.MetaMessage("track_name", name="Song"), mido.MetaMessage("set_tempo", tempo=625000),
+                 mido.MetaMessage("time_signature", numerator=4, denominator=4)]
+    return smf([conductor, notes(9, 8, ticks_per_beat, 36, "Drums"), notes(1, 8, ticks_per_beat, 40, "Bass"),
+                notes(0, 8, ticks_per_beat, 60, "Piano")], ticks_per_beat)
+
+
+def with_empty_track(data):
+    """A format-1 file with a track of length 0 after its first one."""
+    first_end = 14 + 8 + int.from_bytes(data[18:22], "big")
+    count = int.from_bytes(data[10:12], "big") + 1
+    return data[:10] + count.to_bytes(2, "big") + data[12:first_end] + b"MTrk\0\0\0\0" + data[first_end:]
+
+
+def sha(path):
+    return hashlib.sha256(read(path)).hexdigest()
+
+
+class MidiFileImportTest(QdstyleCase):
+    """Files as other programs write them, damaged or unusual, imported into
+    v1cv1 of Pop 8Beat (4/4, an element that keeps its parameters): the exit
+    status, the message or report, and a bank that stays byte for byte as it
+    was whenever the file is refused."""
+
+    def clean(self):
+        return read(self.assertOk(run("export", self.bank, "1", "-o", self.path("clean"), "--cv", "v1cv1")).stdout
+                    .strip())
+
+    def test_each_file(self):
+        clean = self.clean()
+        channel_1 = smf([notes(0, 16, 384)], kind=0)
+        refused, done, warned = 2, 0, 3
+        cases = [
+            # name, file, flags, exit status, the message (refused) or the report line (imported)
+            ("daw480", daw_layout(480), [], warned,
+             "v1cv1, 2 measures, notes: Drum 8, Bass 8; left out: 8 events on channel 1 (no track); tempo 96 in the "
+             "file" + TEMPO_NOTE),
+            ("daw960", daw_layout(960), ["--map", "1=acc1"], done,
+             "v1cv1, 2 measures, notes: Drum 8, Bass 8, Acc. 1 8; tempo 96 in the file" + TEMPO_NOTE),
+            ("format2", smf([notes(9, 4, 384)], kind=2), [], refused,
+             "format 2 files (independent sequences) are not supported"),
+            ("empty-track", with_empty_track(daw_layout(480)), [], refused, "track 2 is empty"),
+            ("cut-30", clean[:30], [], refused, "the file is cut short at byte 30"),
+            ("cut-200", clean[:200], [], refused, "the file is cut short at byte 200"),
+            ("cut-end", clean[:-2], [], refused, "the file is cut short at byte %d" % (len(clean) - 2)),
+            ("cut-200-partial", clean[:200], ["--partial"], warned,
+             "v1cv1, 1 measure, notes: Drum 9, Bass 5, Acc. 1 3; left out: whatever the damage cut off (the file is "
+             "cut short at byte 200); tempo 120 in the file" + TEMPO_NOTE),
+            ("empty-track-partial", with_empty_track(smf([notes(0, 4, 384)])), ["--partial"], refused,
+             "notes only on channel 1 before its damage (track 2 is empty); the tracks take channels 9-16 - map "
+             "them with --map SRC=TRACK, e.g. --map 1=acc1"),
+            ("channel-1", channel_1, [], refused,
+             "notes only on channel 1; the tracks take channels 9-16 - map them with --map SRC=TRACK, e.g. --map "
+             "1=acc1"),
+            ("channel-1-mapped", channel_1, ["--map", "1=bass"], done, "v1cv1, 4 measures, notes: Bass 16"),
+            ("no-notes", smf([[mido.MetaMessage("track_name", name="Drum")]]), [], refused,
+             "the file holds no notes"),
+            ("waltz", smf([[mido.MetaMessage("time_signature", numerator=3, denominator=4)] + notes(9, 12, 384)]),
+             [], warned, "v1cv1, 3 measures, notes: Drum 12; left out: the time signature 3/4 (the element keeps 4/4)"),
+            ("held-70", smf([notes(9, 70, 384, 20, held=True)]), [], warned,
+             "v1cv1, 1 measure, notes: Drum 64; left out: 6 notes beyond the 64 held at once"),
+            ("measures-20", smf([notes(9, 80, 384)]), [], warned,
+             "v1cv1, 16 measures, notes: Drum 64; left out: 16 events past the 16-measure cut"),
+        ]
+        for name, data, flags, status, text in cases:
+            with self.subTest(case=name):
+                midi = self.write(name + ".mid", data)
+                bank = self.path(name + ".sty")
+                shutil.copyfile(self.bank, bank)
+                result = run("import-cv", bank, "1", "v1cv1", midi, "-o", bank, *flags)
+                self.assertEqual(result.returncode, status, result.stdout + result.stderr)
+                if status == refused:
+                    self.assertEqual(result.stdout, "")
+                    self.assertIn("qdstyle: %s: %s\n" % (midi, text), result.stderr)
+                    self.assertEqual(sha(bank), sha(self.bank))
+                else:
+                    self.assertEqual(result.stdout, "%s: %s\n" % (midi, text))
+        # The mapped file's notes are on the bass track, on its channel 9.
+        bass = read(self.assertOk(run("export", self.path("channel-1-mapped.sty"), "1", "-o", self.path("bass"),
+                                      "--cv", "v1cv1", "--track", "bass")).stdout.strip())
+        self.assertEqual([e[1] for e in midi_track_events(bass) if e[1] & 0xF0 == 0x90 and e[2][1]], [0x98] * 16)
+
+    def test_a_format1_file_imports_as_its_format0_merge(self):
+        """v2cv1's five tracks, one format-1 track per channel at 960 ticks
+        per quarter, and the same merged into one format-0 track by mido."""
+        exported = mido.MidiFile(self.assertOk(run("export", self.bank, "1", "-o", self.dir, "--cv",
+                                                   "v2cv1")).stdout.strip())
+        tracks, ticks = {}, {}
+        tick = 0
+        for message in exported.tracks[0]:
+            tick += message.time
+            self.assertEqual(tick * 5 % 2, 0, "960 ticks per quarter hold every tick")
+            key = message.channel if not message.is_meta else -1
+            if message.type != "end_of_track":
+                tracks.setdefault(key, []).append(message.copy(time=tick * 5 // 2 - ticks.get(key, 0)))
+                ticks[key] = tick * 5 // 2
+        self.assertEqual(len(tracks), 6)
+        format1 = smf([tracks[key] for key in sorted(tracks)], 960)
+        merged = mido.MidiFile(type=0, ticks_per_beat=960)
+        merged.tracks.append(mido.merge_tracks(mido.MidiFile(file=io.BytesIO(format1)).tracks))
+        data = io.BytesIO()
+        merged.save(file=data)
+        exports = []
+        for name, midi in (("format1", format1), ("format0", data.getvalue())):
+            bank = self.path(name + ".sty")
+            self.assertOk(run("import-cv", self.bank, "1", "v2cv1", self.write(name + ".mid", midi), "-o", bank))
+            exports.append(read(self.assertOk(run("export", bank, "1", "-o", self.path(name), "--cv",
+                                                  "v2cv1")).stdout.strip()))
+        self.assertEqual(exports[0], exports[1])
+        self.assertEqual(exports[0], read(exported.filename))
+
+    def test_a_whole_style_import_takes_the_good_files_only(self):
+        before = self.export_all(self.bank, self.path("before"))
+        bad = [self.write("v1cv1.mid", with_empty_track(daw_layout(480))),
+               self.write("v1cv2.mid", b"just a text\n")]
+        good = self.write("v1cv3.mid", daw_layout(480))
+        fmt2 = self.write("v2cv1.mid", smf([notes(9, 4, 384)], kind=2))
+        original = sha(self.bank)
+        # Nothing goes in: nothing is written.
+        result = run("import", self.bank, "1", *bad, fmt2, "-o", self.bank)
+        self.assertRefused(result, "No file imported - '%s' not written!" % self.bank)
+        self.assertIn("qdstyle: %s: track 2 is empty\n" % bad[0], result.stderr)
+        self.assertIn("qdstyle: %s: this is not a MIDI file\n" % bad[1], result.stderr)
+        self.assertEqual(sha(self.bank), original)
+        # The good file goes in; the refused ones leave their chord variations.
+        result = self.assertWarned(run("import", self.bank, "1", *bad, good, "-o", self.bank),
+                                   "%s: v1cv3, 2 measures" % good)
+        self.assertEqual(result.stdout.count("\n"), 1)
+        after = self.export_all(self.bank, self.path("after"))
+        for name in ("v1cv1.mid", "v1cv2.mid", "v2cv1.mid"):
+            self.assertEqual(after[(1, name)], before[(1, name)], name)
+        self.assertNotEqual(after[(1, "v1cv3.mid")], before[(1, "v1cv3.mid")])
+
+    def test_dry_runs_report_and_write_nothing(self):
+        original = sha(self.bank)
+        midi = self.write("v1cv1.mid", smf([notes(9, 4, 384)]))
+        cases = [(["import", self.bank, "1", midi], "%s: v1cv1, 1 measure, notes: Drum 4\n" % midi),
+                 (["import-cv", self.bank, "1", "v1cv2", midi], "%s: v1cv2, 1 measure, notes: Drum 4\n" % midi),
+                 (["delete-cv", self.bank, "1", "v1cv2"], ""),
+                 (["rename", self.bank, "1", "Renamed"], "")]
+        for args, output in cases:
+            with self.subTest(command=args[0]):
+                self.assertEqual(self.assertOk(run(*args, "--dry-run")).stdout, output)
+                self.assertEqual(sha(self.bank), original)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["bank.sty", "v1cv1.mid"])
+        # Without --dry-run, -o stays required.
+        self.assertEqual(run("rename", self.bank, "1", "Renamed").returncode, 1)
+
 
 
 class UsageTest(QdstyleCase):

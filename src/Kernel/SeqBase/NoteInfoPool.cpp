@@ -5,7 +5,7 @@
 
 #include "Base/Report.h"
 
-CNoteInfoPool::CNoteInfoPool() : m_aoNotes{}, m_poFreeList(nullptr), m_iFreeCount(NR_NOTES)
+CNoteInfoPool::CNoteInfoPool() : m_aoNotes{}, m_poFreeList(nullptr), m_iFreeCount(NR_NOTES), m_dwRefused(0)
 {
     ChainAfresh();
 }
@@ -24,6 +24,7 @@ CNoteInfo* CNoteInfoPool::GetNewNote()
 {
     if (!m_poFreeList)
     {
+        ++m_dwRefused;
         QdReport("CNoteInfoPool::GetNewNote() - Pool of notes is exhausted");
         return nullptr;
     }

@@ -42,7 +42,7 @@ public:
     CNoteInfoPool& operator=(const CNoteInfoPool&) = delete;
 
     // CNoteInfoPool::GetNewNote -- a record from the front of the free list,
-    // or null (after a report) when all are in use.
+    // or null (after a report) when all are in use; each refusal is counted.
     CNoteInfo* GetNewNote();
 
     // CNoteInfoPool::ReleaseNote -- puts the record back at the front of the
@@ -57,11 +57,16 @@ public:
     void ChainAfresh();
 
     int GetFreeCount() const { return m_iFreeCount; }
+    // CNoteInfoPool::GetRefusedCount -- notes refused since the program
+    // started, because 64 were held already; an import takes the difference
+    // over its run to say how many notes it left out.
+    DWORD GetRefusedCount() const { return m_dwRefused; }
 
 private:
     CNoteInfo m_aoNotes[NR_NOTES];
     CNoteInfo* m_poFreeList;
     int m_iFreeCount;
+    DWORD m_dwRefused;
 };
 
 // NoteInfoPool -- the global pool.

@@ -1,0 +1,205 @@
+// QdImportCommands.cpp -- the imports of MIDI files into the open style: the
+// whole style from files named by standard names, and one chord variation
+// from a file of any name.
+//
+// Every file goes through CQdSmfImport (QdSmfImport.h): read, scanned and
+// mapped before the style is touched, so a file that is refused (unreadable,
+// damaged, nothing for the tracks) changes nothing; the others go in. Each
+// command ends by giving the prompt one report per file
+// (CQdDocPrompt::ShowImportReports). The desktop's commands (ImportAllSmf,
+// ImportSingleSmf) ask about damaged files and channel maps through the
+// prompt; the work on given paths (ImportStyleFiles, ImportChordVarFile)
+// does what its options say.
+//
+// Running out of memory (QdCommandGuard.h): the files are read and checked
+// aside, and the style is edited with a copy of it taken before
+// (CStyleBackup), so a command that fails for memory leaves it as it was.
+// The reports are shown before the changed style is kept: a report that
+// finds no memory fails the command as a whole.
+#include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdCommandGuard.h"
+#include "BankDoc/QdDocText.h"
+#include "BankDoc/QdSmfImport.h"
+
+#include "NlzdStyle/NstEditIfc.h"
+
+namespace {
+
+// AskingOptions -- what the desktop's commands import with: a damaged file
+// and a file with notes outside the tracks' channels are asked about.
+CQdImportOptions AskingOptions()
+{
+    CQdImportOptions oOptions;
+    oOptions.m_eDamaged = QD_DAMAGED_ASK;
+    oOptions.m_bAskMap = true;
+    return oOptions;
+}
+
+} // namespace
+
+// CQdBankDoc::ImportAllSmf -- Import Style from SMFs with Standard Names:
+// Replace or Merge, then the files to import.
+bool CQdBankDoc::ImportAllSmf()
+{
+    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_STYLE, false, [&] {
+        m_roPrompt.StopPlayback();
+        if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
+            return false;
+        const int iAnswer =
+            m_roPrompt.Ask({QdDocText::IMPORT_STYLE, QdDocText::REPLACE_OR_MERGE, "Replace", "Merge", "Cancel"});
+        if (iAnswer == QD_ANSWER_CANCEL)
+            return false;
+        std::vector<std::string> astrPaths;
+        if (!m_roPrompt.ChooseOpenFiles(QdDocText::MidiFileRequest("Open Standard Midi Files", m_strSmfDir, nullptr),
+                                        astrPaths))
+            return false;
+        ImportStyleFiles(astrPaths, iAnswer == QD_ANSWER_YES, AskingOptions());
+        return true;
+    });
+}
+
+// CQdBankDoc::ImportStyleFiles -- each file goes to the chord variation its
+// standard name gives; a chord variation that already holds data is asked
+// about (Initialize, Keep or Skip CV). With bReplace the files go into a new
+// empty style named "New Style", which takes the open style's place once a
+// file has been imported; when none was, the open style stays as it was.
+int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bool bReplace,
+                                 const CQdImportOptions& rkoOptions)
+{
+    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_STYLE, 0, [&] {
+        if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
+            return 0;
+        const CQdWaitScope oWait(m_roPrompt);
+        if (!rkastrPaths.empty())
+            m_strSmfDir = QdDocText::DirectoryOf(rkastrPaths.front());
+        std::vector<CQdImportReport> aoReports(rkastrPaths.size());
+        CStyleBackup oBackup(*this);
+        const int iImported = ImportStyleFilesInto(rkastrPaths, bReplace, rkoOptions, aoReports);
+        oBackup.Keep();
+        return iImported;
+    });
+}
+
+// CQdBankDoc::ImportStyleFilesInto -- the work of ImportStyleFiles; the
+// open style is edited in place when merging. A file is checked before the
+// question about its chord variation, so that nobody is asked about a file
+// that is refused.
+int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace,
+                                     const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports)
+{
+    std::unique_ptr<CNstEditIfc> poNewStyle;
+    if (bReplace)
+    {
+        poNewStyle = std::make_unique<CNstEditIfc>(nullptr, 0);
+        poNewStyle->SetName(QdDocText::NEW_STYLE);
+    }
+    CNstEditIfc& roTarget = bReplace ? *poNewStyle : *m_poEditIfc;
+
+    int iImported = 0;
+    const int iTotal = int(rkastrPaths.size());
+    for (int i = 0; i < iTotal; ++i)
+    {
+        const std::string& rkstrPath = rkastrPaths[std::size_t(i)];
+        CQdImportReport& roReport = raoReports[std::size_t(i)];
+        roReport.m_strPath = rkstrPath;
+        const std::string strName = QdDocText::LowerCase(QdDocText::FileNameOf(rkstrPath));
+        m_roPrompt.Progress(i, iTotal, strName);
+        BYTE bySe = 0;
+        BYTE byCv = 0;
+        roReport.m_iChordVar = FindStandardName(strName);
+        if (!StandardNameElement(roReport.m_iChordVar, bySe, byCv))
+        {
+            roReport.m_strCause = QdDocText::NO_STANDARD_NAME_CAUSE;
+            m_roPrompt.TellFile(QdDocText::IMPORT_STYLE, "'" + strName + "'  is not a valid standard name!",
+                                rkstrPath, roReport.m_strCause);
+            continue;
+        }
+        CQdSmfImport oImport(m_roPrompt, m_roFileIo, rkoOptions, QdDocText::IMPORT_STYLE);
+        if (!oImport.Check(rkstrPath, roReport))
+            continue;
+        bool bInitialize = false;
+        if (roTarget.GetChordVarState(bySe, byCv) == NST_STATE_EVENTS)
+        {
+            const int iAnswer = m_roPrompt.Ask(
+                {QdDocText::IMPORT_STYLE,
+                 "Warning! '" + strName + "' is a duplicate - Initialize/Keep Track Parameters?", "Initialize", "Keep",
+                 "Skip CV"});
+            if (iAnswer == QD_ANSWER_CANCEL)
+            {
+                roReport.m_eOutcome = QD_IMPORT_SKIPPED;
+                continue;
+            }
+            bInitialize = iAnswer == QD_ANSWER_YES;
+        }
+        oImport.Import(roTarget, bySe, byCv, bInitialize, roReport);
+        ++iImported;
+    }
+    m_roPrompt.Progress(iTotal, iTotal, std::string());
+    m_roPrompt.ShowImportReports(raoReports);
+
+    // Nothing imported: the style stays as it was, and unmodified.
+    if (iImported == 0)
+        return 0;
+    EnsureFirstElement(bReplace ? *poNewStyle : *m_poEditIfc, QdDocText::IMPORT_STYLE);
+    std::string strListName = bReplace ? QdDocText::NEW_STYLE : "";
+    // From here on nothing can fail.
+    if (bReplace)
+    {
+        // The new style holds nothing of a damaged one: writing it back
+        // loses nothing that was read, so it is not asked about.
+        m_poEditIfc = std::move(poNewStyle);
+        m_astrStyleNames[std::size_t(m_iSelectedStyle)].swap(strListName);
+        m_bOpenStyleDamaged = false;
+    }
+    m_bStyleModified = true;
+    return iImported;
+}
+
+// CQdBankDoc::ImportSingleSmf -- Import Chord Variation from SMF: Initialize
+// or Keep, then the file (any name).
+bool CQdBankDoc::ImportSingleSmf(BYTE bySe, BYTE byCv)
+{
+    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_CV, false, [&] {
+        m_roPrompt.StopPlayback();
+        if (!IsChordVarNode(bySe, byCv))
+            return false;
+        const int iAnswer =
+            m_roPrompt.Ask({QdDocText::IMPORT_CV, QdDocText::INITIALIZE_OR_KEEP, "Initialize", "Keep", "Cancel"});
+        if (iAnswer == QD_ANSWER_CANCEL)
+            return false;
+        std::string strPath;
+        if (!m_roPrompt.ChooseOpenFile(QdDocText::MidiFileRequest("Open Standard Midi File", m_strSmfDir,
+                                                                  StandardName(StandardNameIndex(bySe, byCv))),
+                                       strPath))
+            return false;
+        return ImportChordVarFile(bySe, byCv, iAnswer != QD_ANSWER_NO, strPath, AskingOptions());
+    });
+}
+
+// CQdBankDoc::ImportChordVarFile -- imports the file into the chord
+// variation; a refused file leaves the style as it was, unmodified.
+bool CQdBankDoc::ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath,
+                                    const CQdImportOptions& rkoOptions)
+{
+    return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_CV, false, [&] {
+        if (!IsChordVarNode(bySe, byCv))
+            return false;
+        const CQdWaitScope oWait(m_roPrompt);
+        m_strSmfDir = QdDocText::DirectoryOf(rkstrPath);
+        std::vector<CQdImportReport> aoReports(1);
+        CQdImportReport& roReport = aoReports.front();
+        roReport.m_iChordVar = StandardNameIndex(bySe, byCv);
+        CQdSmfImport oImport(m_roPrompt, m_roFileIo, rkoOptions, QdDocText::IMPORT_CV);
+        if (!oImport.Check(rkstrPath, roReport))
+        {
+            m_roPrompt.ShowImportReports(aoReports);
+            return false;
+        }
+        CStyleBackup oBackup(*this);
+        oImport.Import(*m_poEditIfc, bySe, byCv, bInitialize, roReport);
+        m_roPrompt.ShowImportReports(aoReports);
+        oBackup.Keep();
+        m_bStyleModified = true;
+        return true;
+    });
+}

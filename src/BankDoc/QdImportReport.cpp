@@ -1,0 +1,109 @@
+// QdImportReport.cpp -- an import report in words.
+#include "BankDoc/QdImportReport.h"
+
+#include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdImportOptions.h"
+
+#include "NlzdStyle/NstEditIfc.h"
+
+#include <numeric>
+#include <vector>
+
+namespace {
+
+// TimeSigText -- "3/4" from the numerator and the denominator's exponent.
+std::string TimeSigText(BYTE byNumerator, BYTE byDenomExp)
+{
+    const unsigned long ulDenominator = byDenomExp < 32 ? 1ul << byDenomExp : 0;
+    return std::to_string(byNumerator) + "/" + std::to_string(ulDenominator);
+}
+
+// Counted -- "1 event" or "3 events".
+std::string Counted(DWORD dwCount, const char* pszOne, const char* pszMany)
+{
+    return std::to_string(dwCount) + " " + (dwCount == 1 ? pszOne : pszMany);
+}
+
+// Joined -- the parts with the separator between them.
+std::string Joined(const std::vector<std::string>& rkastrParts, const char* pszSeparator)
+{
+    std::string strText;
+    for (const std::string& rkstrPart : rkastrParts)
+        strText += (strText.empty() ? "" : pszSeparator) + rkstrPart;
+    return strText;
+}
+
+// LeftOut -- the parts of the "left out" list, in the order of the report.
+std::vector<std::string> LeftOut(const CQdImportReport& rkoReport)
+{
+    std::vector<std::string> astrParts;
+    const DWORD dwNoTrack = std::accumulate(rkoReport.m_adwNoTrack.begin(), rkoReport.m_adwNoTrack.end(), DWORD(0));
+    if (dwNoTrack > 0)
+    {
+        WORD wChannels = 0;
+        for (std::size_t u = 0; u < rkoReport.m_adwNoTrack.size(); ++u)
+            if (rkoReport.m_adwNoTrack[u] > 0)
+                wChannels = WORD(wChannels | 1u << u);
+        const bool bOne = (wChannels & (wChannels - 1)) == 0;
+        astrParts.push_back(Counted(dwNoTrack, "event", "events") + (bOne ? " on channel " : " on channels ") +
+                            QdChannelList(wChannels) + " (no track)");
+    }
+    if (rkoReport.m_dwPastCut > 0)
+        astrParts.push_back(Counted(rkoReport.m_dwPastCut, "event", "events") + " past the " +
+                            std::to_string(NST_IMPORT_MAX_MEASURES) + "-measure cut");
+    if (rkoReport.m_dwNotesNotHeld > 0)
+        astrParts.push_back(Counted(rkoReport.m_dwNotesNotHeld, "note", "notes") + " beyond the 64 held at once");
+    if (rkoReport.m_byParamsKept != 0)
+    {
+        std::vector<std::string> astrTracks;
+        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            if (rkoReport.m_byParamsKept & (1u << byTrack))
+                astrTracks.push_back(CQdBankDoc::TrackName(byTrack));
+        astrParts.push_back("the tick-0 parameters of " + Joined(astrTracks, ", ") + " (the element keeps its own)");
+    }
+    if (rkoReport.TimeSigDiffers())
+        astrParts.push_back("the time signature " +
+                            TimeSigText(rkoReport.m_byFileNumerator, rkoReport.m_byFileDenomExp) +
+                            " (the element keeps " + TimeSigText(rkoReport.m_byNumerator, rkoReport.m_byDenomExp) +
+                            ")");
+    if (rkoReport.m_eOutcome == QD_IMPORT_PARTIAL)
+        astrParts.push_back("whatever the damage cut off (" + rkoReport.m_strCause + ")");
+    return astrParts;
+}
+
+} // namespace
+
+bool CQdImportReport::TimeSigDiffers() const
+{
+    return m_bFileTimeSig && (m_byFileNumerator != m_byNumerator || m_byFileDenomExp != m_byDenomExp);
+}
+
+bool CQdImportReport::HasLosses() const
+{
+    return IsImported() && !LeftOut(*this).empty();
+}
+
+std::string QdImportReportLine(const CQdImportReport& rkoReport)
+{
+    const char* pszName = CQdBankDoc::StandardName(rkoReport.m_iChordVar);
+    std::string strLine = std::string(pszName ? pszName : "?") + ", " +
+                          Counted(DWORD(rkoReport.m_iMeasures), "measure", "measures") + ", notes: ";
+    std::vector<std::string> astrNotes;
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        if (rkoReport.m_adwNotes[byTrack] > 0)
+            astrNotes.push_back(std::string(CQdBankDoc::TrackName(byTrack)) + " " +
+                                std::to_string(rkoReport.m_adwNotes[byTrack]));
+    strLine += astrNotes.empty() ? std::string("none") : Joined(astrNotes, ", ");
+    const std::vector<std::string> astrLeftOut = LeftOut(rkoReport);
+    if (!astrLeftOut.empty())
+        strLine += "; left out: " + Joined(astrLeftOut, ", ");
+    return strLine;
+}
+
+std::string QdImportTempoText(const CQdImportReport& rkoReport)
+{
+    if (rkoReport.m_iFileTempo <= 0)
+        return std::string();
+    return "the file's tempo is " + std::to_string(rkoReport.m_iFileTempo) + "; exports of the open style use " +
+           std::to_string(rkoReport.m_iTempo) + " (a bank holds no tempo)";
+}

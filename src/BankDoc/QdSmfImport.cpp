@@ -1,0 +1,215 @@
+// QdSmfImport.cpp -- one MIDI file checked, mapped and imported.
+#include "BankDoc/QdSmfImport.h"
+
+#include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdDocText.h"
+
+#include "NlzdStyle/NstEditIfc.h"
+#include "NlzdStyle/NstQdIfc.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// The tracks' channels (NST_TRACK_CHANNELS: 9-16, 0-based 8-15) as bits.
+constexpr WORD TRACK_CHANNELS = 0xFF00;
+constexpr DWORD MICROSECONDS_PER_MINUTE = 60000000;
+
+// IsPartlyReadable -- damage after which the reader still gives the part
+// before it: a cut, a track that is missing, empty or ends early, bytes in a
+// track that are no event. What comes before (the header's kinds) leaves
+// nothing the reader can take.
+bool IsPartlyReadable(ESmfProblem eProblem)
+{
+    return eProblem >= SMFP_TRUNCATED;
+}
+
+} // namespace
+
+CQdSmfImport::CQdSmfImport(CQdDocPrompt& roPrompt, CQdFileIo& roFileIo, const CQdImportOptions& rkoOptions,
+                           const char* pszCaption)
+    : m_roPrompt(roPrompt), m_roFileIo(roFileIo), m_rkoOptions(rkoOptions), m_pszCaption(pszCaption)
+{
+}
+
+// The reader goes before the file it reads.
+CQdSmfImport::~CQdSmfImport()
+{
+    m_poMidiIn.reset();
+}
+
+// CQdSmfImport::Check -- a damaged file is refused for its damage before its
+// channels are looked at, since the damage is what is wrong with it; asked
+// about only after the channels passed, so that nobody is asked about a file
+// that is refused anyway.
+bool CQdSmfImport::Check(const std::string& rkstrPath, CQdImportReport& roReport)
+{
+    m_strPath = rkstrPath;
+    roReport.m_strPath = rkstrPath;
+    m_roFileIo.ClearLastError();
+    if (!m_roFileIo.ReadAll(rkstrPath, CQdBankDoc::MAX_SMF_FILE_SIZE, m_abyFile))
+    {
+        const int iError = m_roFileIo.GetLastError();
+        std::string strCause = CQdFileIo::ErrorText(iError);
+        if (iError == CQdFileIo::FILE_ERROR_TOO_LARGE)
+            strCause += " (a MIDI file to import holds at most 16 MB)";
+        return Refuse(QdDocText::SMF_READ_ERROR, strCause.empty() ? "the file cannot be read" : strCause, roReport);
+    }
+
+    SmfScanFile(m_abyFile.data(), DWORD(m_abyFile.size()), m_oInfo);
+    const ESmfProblem eProblem = m_oInfo.m_eProblem;
+    if (eProblem != SMFP_NONE &&
+        (!IsPartlyReadable(eProblem) || m_rkoOptions.m_eDamaged == QD_DAMAGED_REFUSE))
+        return Refuse(QdDocText::SMF_READ_ERROR, SmfProblemText(m_oInfo), roReport);
+    if (!MapChannels(roReport))
+        return false;
+    if (eProblem != SMFP_NONE && !TakeDamagedFile(roReport))
+        return false;
+
+    m_poMidiIn = std::make_unique<CMidiIn>(m_abyFile.data(), DWORD(m_abyFile.size()));
+    if (!m_poMidiIn->Open(m_oMap.m_aabyMap.empty() ? nullptr : &m_oMap) || !m_poMidiIn->GetDecoder())
+    {
+        m_poMidiIn.reset();
+        const std::string strProblem = SmfProblemText(m_oInfo);
+        return Refuse(QdDocText::SMF_READ_ERROR, strProblem.empty() ? "the file cannot be read" : strProblem,
+                      roReport);
+    }
+    return true;
+}
+
+bool CQdSmfImport::Refuse(const char* pszText, const std::string& rkstrCause, CQdImportReport& roReport)
+{
+    roReport.m_eOutcome = QD_IMPORT_REFUSED;
+    roReport.m_strCause = rkstrCause;
+    m_roPrompt.TellFile(m_pszCaption, pszText, m_strPath, rkstrCause);
+    return false;
+}
+
+// CQdSmfImport::TakeDamagedFile -- a damaged file the reader can take in
+// part, with QD_DAMAGED_IMPORT or QD_DAMAGED_ASK (the user says yes). The
+// question shows the classic message, the file's damage and the question.
+bool CQdSmfImport::TakeDamagedFile(CQdImportReport& roReport)
+{
+    const std::string strProblem = SmfProblemText(m_oInfo);
+    if (m_rkoOptions.m_eDamaged == QD_DAMAGED_ASK &&
+        m_roPrompt.Ask({m_pszCaption,
+                        std::string(QdDocText::SMF_READ_ERROR) + "\n" + m_strPath + ": " + strProblem + "\n" +
+                            QdDocText::IMPORT_WHAT_COULD_BE_READ,
+                        "Import", "", "Cancel"}) != QD_ANSWER_YES)
+    {
+        roReport.m_eOutcome = QD_IMPORT_REFUSED;
+        roReport.m_strCause = strProblem;
+        return false;
+    }
+    m_bPartial = true;
+    return true;
+}
+
+// CQdSmfImport::MapChannels -- the tracks' names and the user's map first;
+// the prompt is asked only when that leaves notes outside the tracks'
+// channels and no map was given.
+bool CQdSmfImport::MapChannels(CQdImportReport& roReport)
+{
+    BuildMap(m_rkoOptions.m_oMap);
+    WORD wNotes = NoteChannels();
+    if ((wNotes & ~TRACK_CHANNELS) != 0 && m_rkoOptions.m_bAskMap && m_rkoOptions.m_oMap.IsEmpty())
+    {
+        CQdChannelQuestion oQuestion;
+        oQuestion.m_strPath = m_strPath;
+        oQuestion.m_wOutside = WORD(wNotes & ~TRACK_CHANNELS);
+        oQuestion.m_wInside = WORD(wNotes & TRACK_CHANNELS);
+        CQdTrackMap oChosen;
+        if (m_roPrompt.ChooseChannelMap(oQuestion, oChosen) && !oChosen.IsEmpty())
+        {
+            BuildMap(oChosen);
+            wNotes = NoteChannels();
+        }
+    }
+    // A damaged file counts with what comes before its damage.
+    const std::string strBeforeDamage =
+        m_oInfo.m_eProblem == SMFP_NONE ? "" : " before its damage (" + SmfProblemText(m_oInfo) + ")";
+    if (wNotes == 0)
+        return Refuse(QdDocText::SMF_NO_NOTES, "the file holds no notes" + strBeforeDamage, roReport);
+    if ((wNotes & TRACK_CHANNELS) == 0)
+    {
+        const bool bOne = (wNotes & (wNotes - 1)) == 0;
+        return Refuse(QdDocText::SMF_NO_TRACK_NOTES,
+                      std::string(bOne ? "notes only on channel " : "notes only on channels ") +
+                          QdChannelList(wNotes) + strBeforeDamage + "; the tracks take channels 9-16",
+                      roReport);
+    }
+    return true;
+}
+
+// CQdSmfImport::BuildMap -- a format-1 track named like a style track goes
+// there whole; every other track's channels as rkoMap says. Channels that
+// stay where they are get no entry, so a file that needs no change keeps an
+// empty map and is read as it always was.
+void CQdSmfImport::BuildMap(const CQdTrackMap& rkoMap)
+{
+    m_oMap = CSmfChannelMap();
+    const bool bByName = m_oInfo.m_wFormat == 1;
+    for (std::size_t uTrack = 0; uTrack < m_oInfo.m_aoTracks.size(); ++uTrack)
+    {
+        const int iNamed = bByName ? QdTrackOfName(m_oInfo.m_aoTracks[uTrack].m_strName) : -1;
+        for (BYTE byChannel = 0; byChannel < CQdTrackMap::CHANNELS; ++byChannel)
+        {
+            const BYTE byTrack = iNamed >= 0 ? BYTE(iNamed) : rkoMap.m_abyTrack[byChannel];
+            if (byTrack < NST_NR_TRK && NST_TRACK_CHANNELS[byTrack] != byChannel)
+                m_oMap.Set(WORD(uTrack), byChannel, NST_TRACK_CHANNELS[byTrack]);
+        }
+    }
+}
+
+WORD CQdSmfImport::NoteChannels() const
+{
+    WORD wChannels = 0;
+    for (std::size_t uTrack = 0; uTrack < m_oInfo.m_aoTracks.size(); ++uTrack)
+        for (BYTE byChannel = 0; byChannel < CQdTrackMap::CHANNELS; ++byChannel)
+        {
+            if (!(m_oInfo.m_aoTracks[uTrack].m_wNoteChannels & (1u << byChannel)))
+                continue;
+            const BYTE byTo = m_oMap.Get(WORD(uTrack), byChannel);
+            if (byTo < CQdTrackMap::CHANNELS)
+                wChannels = WORD(wChannels | 1u << byTo);
+        }
+    return wChannels;
+}
+
+// CQdSmfImport::Import -- what the edit interface's ImportFromSmf does, on
+// the reader opened with the map, and counted.
+void CQdSmfImport::Import(CNstEditIfc& roTarget, BYTE bySe, BYTE byCv, bool bInitialize, CQdImportReport& roReport)
+{
+    if (bInitialize)
+        roTarget.DeleteChordVar(bySe, byCv);
+    CNstImportStats oStats;
+    CNstImportOptions oOptions;
+    oOptions.m_bWithMeta = true;
+    oOptions.m_poStats = &oStats;
+    const SDWORD sdwTempo = roTarget.ImportChordVar(*m_poMidiIn->GetDecoder(), bySe, byCv, oOptions);
+    if (sdwTempo > 0)
+        roTarget.SetTempo(sdwTempo);
+
+    roReport.m_eOutcome = m_bPartial ? QD_IMPORT_PARTIAL : QD_IMPORT_DONE;
+    roReport.m_strCause = m_bPartial ? SmfProblemText(m_oInfo) : std::string();
+    roReport.m_iChordVar = CQdBankDoc::StandardNameIndex(bySe, byCv);
+    roReport.m_iMeasures = oStats.m_byMeasures;
+    std::copy(std::begin(oStats.m_adwNotes), std::end(oStats.m_adwNotes), roReport.m_adwNotes.begin());
+    std::copy(std::begin(oStats.m_adwNoTrack), std::end(oStats.m_adwNoTrack), roReport.m_adwNoTrack.begin());
+    roReport.m_dwPastCut = oStats.m_dwPastCut;
+    roReport.m_dwNotesNotHeld = oStats.m_dwNotesNotHeld;
+    roReport.m_byParamsKept = oStats.m_byParamsKept;
+    if (const CNstStyleElem* pkoElement = roTarget.GetStyle().FindStyleElem(bySe))
+    {
+        roReport.m_byNumerator = pkoElement->GetTimeSig().m_byNumerator;
+        roReport.m_byDenomExp = pkoElement->GetTimeSig().m_byDenomExp;
+    }
+    roReport.m_bFileTimeSig = m_oInfo.m_bHasTimeSig;
+    roReport.m_byFileNumerator = m_oInfo.m_abyTimeSig[0];
+    roReport.m_byFileDenomExp = m_oInfo.m_abyTimeSig[1];
+    roReport.m_iFileTempo = m_oInfo.m_bHasTempo && m_oInfo.m_dwTempo > 0
+                                ? int(MICROSECONDS_PER_MINUTE / m_oInfo.m_dwTempo)
+                                : 0;
+    roReport.m_iTempo = roTarget.GetTempo();
+}

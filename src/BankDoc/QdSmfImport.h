@@ -1,0 +1,83 @@
+// QdSmfImport.h -- the import of one MIDI file into a chord variation, in the
+// order that lets a refused file change nothing.
+//
+//   read    the whole file (CQdFileIo); a failure keeps the system's cause
+//   scan    SmfScanFile: format, tracks and their names, channels with
+//           notes, tempo and time signature at tick 0, the first damage
+//   decide  a file the reader cannot take (not a MIDI file, format 2, time
+//           code, no tracks) is refused; a damaged one is refused, imported
+//           in part or asked about (CQdImportOptions::m_eDamaged)
+//   map     tracks named like the style's tracks go there; the user's map,
+//           or the prompt's choice, moves the other channels; a file left
+//           without a note on channels 9-16 is refused
+//   open    the reader over the file with that map (CMidiIn)
+//   import  only now is the style touched: the chord variation is deleted
+//           first when it is initialized, then imported, counted
+//           (CNstImportStats)
+//   report  what went in and what was left out (CQdImportReport)
+//
+// Check runs the steps up to open, Import the rest. A refusal is told under
+// the command's caption (CQdDocPrompt::TellFile) and kept in the report.
+// Running out of memory throws as everywhere (QdCommandGuard.h); the caller
+// holds a copy of the style around Import.
+#pragma once
+
+#include "BankDoc/QdDocPrompt.h"
+#include "BankDoc/QdFileIo.h"
+#include "BankDoc/QdImportOptions.h"
+#include "BankDoc/QdImportReport.h"
+
+#include "MidiInOut/MidiInOut.h"
+#include "MidiInOut/SmfScan.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CNstEditIfc;
+
+class CQdSmfImport
+{
+public:
+    CQdSmfImport(CQdDocPrompt& roPrompt, CQdFileIo& roFileIo, const CQdImportOptions& rkoOptions,
+                 const char* pszCaption);
+    ~CQdSmfImport();
+    CQdSmfImport(const CQdSmfImport&) = delete;
+    CQdSmfImport& operator=(const CQdSmfImport&) = delete;
+
+    // CQdSmfImport::Check -- reads and checks the file; true when it is to
+    // be imported. False after the refusal was told (roReport holds the
+    // cause), or when the user declined a damaged file (not told again).
+    bool Check(const std::string& rkstrPath, CQdImportReport& roReport);
+    // CQdSmfImport::Import -- the checked file into the chord variation of
+    // roTarget, after deleting it when bInitialize is set; a tempo at tick
+    // 0 becomes the style's tempo (as CNstEditIfc::ImportFromSmf). Fills
+    // the rest of roReport.
+    void Import(CNstEditIfc& roTarget, BYTE bySe, BYTE byCv, bool bInitialize, CQdImportReport& roReport);
+
+private:
+    // Refuse -- tells the refusal and keeps its cause; false.
+    bool Refuse(const char* pszText, const std::string& rkstrCause, CQdImportReport& roReport);
+    // TakeDamagedFile -- whether a damaged file goes on in part (asking when
+    // told to); false (not told) when it does not.
+    bool TakeDamagedFile(CQdImportReport& roReport);
+    // MapChannels -- the channel map of the reader; false when the file is
+    // left without notes for the tracks (refused).
+    bool MapChannels(CQdImportReport& roReport);
+    // NoteChannels -- the channels with notes once the map has moved them.
+    WORD NoteChannels() const;
+    // BuildMap -- named tracks to their tracks, rkoMap for the others.
+    void BuildMap(const CQdTrackMap& rkoMap);
+
+    CQdDocPrompt& m_roPrompt;
+    CQdFileIo& m_roFileIo;
+    const CQdImportOptions& m_rkoOptions;
+    const char* m_pszCaption;
+
+    std::string m_strPath;
+    std::vector<BYTE> m_abyFile;
+    CSmfFileInfo m_oInfo;
+    CSmfChannelMap m_oMap;
+    std::unique_ptr<CMidiIn> m_poMidiIn;
+    bool m_bPartial = false;
+};
