@@ -22,6 +22,7 @@
 #include "NlzdStyle/QdRecords.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -122,6 +123,7 @@ void CNstQdReader::Read()
             OpenPatterns();
             DWORD dwMask = wElementMask;
             int iCurSe = -1;
+            int iElementsRead = 0;
             while (m_roNav.m_ofnNext(CChunkId(QDI_ID_ELEMENT), typeNotFinal, typeNotFinal))
             {
                 iCurSe = NextPresent(iCurSe, dwMask, NST_NR_STE);
@@ -129,7 +131,13 @@ void CNstQdReader::Read()
                 if (!QD_ASSERT_TEXT(iCurSe < NST_NR_STE, "iCurSe < 10"))
                     break;
                 ReadElement(iCurSe);
+                ++iElementsRead;
             }
+            // An element the mask names without a chunk of its own (a chunk
+            // whose id was damaged is passed over by the search) is lost:
+            // reported, so that the style counts as damaged.
+            const int iElementsInMask = std::popcount(unsigned(wElementMask & ((1u << NST_NR_STE) - 1)));
+            QD_ASSERT(iElementsRead >= iElementsInMask);
             m_poPatternNav.reset();
         }
     }
@@ -225,6 +233,7 @@ void CNstQdReader::ReadElement(int iCurSe)
 
     DWORD dwCvMask = oStyleElementInfoData.m_byCvMask;
     int iCurCv = -1;
+    int iChordVarsRead = 0;
     while (m_roNav.m_ofnNext(CChunkId(QDI_ID_CHORD_VAR), typeNotFinal, typeFinal))
     {
         if (poStyleElem)
@@ -233,6 +242,14 @@ void CNstQdReader::ReadElement(int iCurSe)
             QD_ASSERT_TEXT(iCurCv < NST_NR_CV, "iCurCv < 6");
         }
         ReadChordVar(poStyleElem, iCurCv);
+        ++iChordVarsRead;
+    }
+    // As with the elements: a chord variation the mask names without a
+    // chunk of its own is lost, and reported.
+    if (poStyleElem)
+    {
+        const int iChordVarsInMask = std::popcount(unsigned(oStyleElementInfoData.m_byCvMask & ((1u << NST_NR_CV) - 1)));
+        QD_ASSERT(iChordVarsRead >= iChordVarsInMask);
     }
     m_roNav.m_ofnLeave();
 }

@@ -168,7 +168,27 @@ TEST(NstQdIfcReaderDamage, ReportsAndWhatIsStillRead)
     auto Cut = [](std::vector<int> aiPath, DWORD dwLength) {
         return [=](CTestStyle& ro) { return ResizeChunk(BuildStyleChunk(ro), aiPath, dwLength); };
     };
+    // Retag -- the chunk at the path (child positions from the root) gets
+    // another id, as a damaged byte gives it.
+    auto Retag = [](std::vector<int> aiPath, BYTE byId) {
+        return [=](CTestStyle& ro) {
+            Bytes aby = BuildStyleChunk(ro);
+            CChunkNav oNav(aby.data(), DWORD(aby.size()));
+            for (int iStep : aiPath)
+            {
+                oNav.m_ofnEnter();
+                for (int i = 0; i < iStep; ++i)
+                    oNav.m_ofnNext();
+            }
+            oNav.m_pbyfnHeader()[0] = byId;
+            return aby;
+        };
+    };
     const CCase kaoCases[] = {
+        // Chunks whose id was damaged are passed over: what the masks name
+        // and no chunk holds is reported.
+        {"iElementsRead >= iElementsInMask", Retag({3}, 2), {40, 41, 42, 0}},
+        {"iChordVarsRead >= iChordVarsInMask", Retag({2, 3}, 2), {40, 41, 0, 42}},
         {"iCurSe < 10", [](CTestStyle& ro) { ro.m_owElementMask = 0x0001; return BuildStyleChunk(ro); },
          {40, 41, 42, 0}},
         {"iCurSe < 10", [](CTestStyle& ro) { ro.m_owElementMask = 0x0C00; return BuildStyleChunk(ro); }, {0, 0, 0, 0}},
