@@ -89,6 +89,18 @@ struct CQdRescueArgs
     std::string m_strDir;
 };
 
+struct CQdRenderArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+    std::string m_strChordVar;
+    std::string m_strTrack; // empty: all tracks
+    std::string m_strWave;
+    std::string m_strSoundFont; // empty: the installed General MIDI soundfont
+    int m_iLoops = 2;
+    int m_iTempo = 120;
+};
+
 struct CQdDumpArgs
 {
     std::string m_strFile;
@@ -121,3 +133,4 @@ int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std:
 int QdCmdCheck(CQdCliConsole& roConsole, const std::string& rkstrBank);
 int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs);
 int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs);
+int QdCmdRender(CQdCliConsole& roConsole, const CQdRenderArgs& rkoArgs);

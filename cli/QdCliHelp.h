@@ -154,4 +154,13 @@ note, then the event. A damaged file is dumped as far as it can be read,
 and its damage told after (exit status 3).
 )";
 
+inline constexpr const char* RENDER = R"(
+Plays the chord variation (or one track of it) through FluidSynth with the
+installed General MIDI soundfont into a 16-bit stereo WAV file at 44.1 kHz,
+N times in a row as the keyboard loops it, at the tempo given. The audio
+lasts exactly N times the chord variation's length; the last notes are cut
+there. Drum and Percussion sound as drum kits, and any other track whose
+bank select MSB is 120; MSB 121 is the General MIDI bank.
+)";
+
 } // namespace QdCliHelp

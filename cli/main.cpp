@@ -11,6 +11,7 @@
 #include "QdCliConsole.h"
 #include "QdCliHelp.h"
 #include "QdCliSession.h"
+#include "QdPlayer.h"
 
 #include "BankDoc/QdCommandGuard.h"
 #include "Base/QdVersion.h"
@@ -38,6 +39,7 @@ struct CQdCommandLine
     CQdRenameArgs m_oRename;
     CQdDumpArgs m_oDump;
     CQdRescueArgs m_oRescue;
+    CQdRenderArgs m_oRender;
     bool m_bCheck = false;
     std::function<int(CQdCliConsole&)> m_fnRun;
 };
@@ -275,6 +277,27 @@ void DefineChecking(CLI::App& roApp, CQdCommandLine& roLine)
         ->type_name("DIR");
     OnParsed(*poRescue, roLine,
              [&roLine](CQdCliConsole& roConsole) { return QdCmdRescue(roConsole, roLine.m_oRescue); });
+
+    CQdRenderArgs& roRender = roLine.m_oRender;
+    CLI::App* poRender = AddCommand(roApp, "render", "Render a chord variation to a WAV file through FluidSynth",
+                                    QdCliHelp::RENDER, HELP_STYLE);
+    AddBank(*poRender, roRender.m_strBank);
+    AddStyle(*poRender, roRender.m_strStyle);
+    poRender->add_option("--cv", roRender.m_strChordVar, "the chord variation (standard name)")
+        ->required()
+        ->type_name("NAME");
+    poRender->add_option("--track", roRender.m_strTrack, "render one track only: 0-7 or drum, perc, bass, acc1-acc5")
+        ->type_name("TRACK");
+    poRender->add_option("--loops", roRender.m_iLoops, "play the chord variation this many times in a row (default 2)")
+        ->check(CLI::Range(1, CQdRenderOptions::MAX_LOOPS))
+        ->type_name("N");
+    poRender->add_option("--tempo", roRender.m_iTempo, "tempo in beats per minute, clamped to 40-300 (default 120)")
+        ->type_name("BPM");
+    poRender->add_option("--soundfont", roRender.m_strSoundFont, "the soundfont (default: the installed GM one)")
+        ->type_name("PATH");
+    poRender->add_option("-o,--out", roRender.m_strWave, "the WAV file to write")->required()->type_name("FILE.wav");
+    OnParsed(*poRender, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdRender(roConsole, roLine.m_oRender); });
 
     CQdDumpArgs& roDump = roLine.m_oDump;
     CLI::App* poDump = AddCommand(roApp, "dump", "Print the events of a MIDI file", QdCliHelp::DUMP, HELP_PLAIN);

@@ -41,7 +41,7 @@ UPPER_LAYERS = {
     "player": ["doc"],
     "demo": ["doc"],
     "app": ["doc", "player"],
-    "cli": ["doc"],
+    "cli": ["doc", "player"],  # render plays through FluidSynth
     "bench": ["doc", "demo"],
     "fuzz": ["doc"],
     "app-tests": ["app", "demo"],

@@ -3,6 +3,8 @@
 // numbers and texts, and rendering into a WAV file without an audio device.
 #include "QdPlayer.h"
 
+#include "QdChannelRouting.h"
+
 #include <fluidsynth.h>
 
 #include <sys/stat.h>
@@ -26,11 +28,34 @@ bool IsReadableFile(const std::string& rkstrPath)
     return !rkstrPath.empty() && stat(rkstrPath.c_str(), &oStat) == 0 && S_ISREG(oStat.st_mode);
 }
 
+constexpr int NR_MIDI_CHANNELS = 16;
+
+// AddLoops -- the file iLoops times into the player's play list: the
+// player plays them back to back, each from its own tick 0, as the keyboard
+// repeats a pattern.
+bool AddLoops(fluid_player_t* poPlayer, const std::string& rkstrMidi, int iLoops)
+{
+    for (int i = 0; i < iLoops; ++i)
+        if (fluid_player_add(poPlayer, rkstrMidi.c_str()) != FLUID_OK)
+            return false;
+    return true;
+}
+
+// PlayRouted -- starts the player with the rhythm tracks' channels as drum
+// kits and the bank select MSB routing the other channels.
+bool PlayRouted(fluid_player_t* poPlayer, fluid_synth_t* poSynth)
+{
+    QdResetChannelTypes(poSynth);
+    fluid_player_set_playback_callback(poPlayer, &QdRouteEvent, poSynth);
+    return fluid_player_play(poPlayer) == FLUID_OK;
+}
+
 // SetCommonSettings -- settings both the live player and the renderer need.
 void SetCommonSettings(fluid_settings_t* poSettings)
 {
     // Locking the sample memory needs privileges a desktop user lacks.
     fluid_settings_setint(poSettings, "synth.lock-memory", 0);
+    QdPrepareRoutingSettings(poSettings);
 }
 } // namespace
 
@@ -215,6 +240,10 @@ bool CQdPlayer::CreateFilePlayer()
     m_poPlayer = new_fluid_player(m_poSynth);
     if (m_poPlayer == nullptr)
         return Fail(QDPLAYER_ERR_PLAYBACK, "The MIDI player could not be created");
+    // The engine outlives its files: each file starts from the rhythm
+    // tracks' drum channels alone.
+    QdResetChannelTypes(m_poSynth);
+    fluid_player_set_playback_callback(m_poPlayer, &QdRouteEvent, m_poSynth);
     if (fluid_player_add(m_poPlayer, m_strPath.c_str()) != FLUID_OK)
     {
         DeletePlayer();
@@ -322,8 +351,15 @@ void CQdPlayer::Release()
 // 16-bit WAV file. The player is driven by the rendered samples, not by the
 // clock, so this runs as fast as the machine allows.
 int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rkstrWave,
-                            const std::string& rkstrSoundFont, std::string& rstrText)
+                            const std::string& rkstrSoundFont, std::string& rstrText,
+                            const CQdRenderOptions& rkoOptions)
 {
+    if (rkoOptions.m_iLoops < 1 || rkoOptions.m_iLoops > CQdRenderOptions::MAX_LOOPS)
+    {
+        rstrText = "The loop count " + std::to_string(rkoOptions.m_iLoops) + " is not 1 to " +
+                   std::to_string(CQdRenderOptions::MAX_LOOPS);
+        return QDPLAYER_ERR_PLAYBACK;
+    }
     if (!IsReadableFile(rkstrSoundFont) || !fluid_is_soundfont(rkstrSoundFont.c_str()))
     {
         rstrText = "No soundfont found at " + rkstrSoundFont;
@@ -351,6 +387,10 @@ int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rks
     fluid_settings_setstr(poSettings, "audio.file.type", "wav");
     fluid_settings_setstr(poSettings, "audio.file.format", "s16");
     fluid_settings_setstr(poSettings, "player.timing-source", "sample");
+    // The loops play on as one performance, as the keyboard repeats a
+    // pattern: the synthesizer is not reset between them, and its channels
+    // keep what the tick-0 events set.
+    fluid_settings_setint(poSettings, "player.reset-synth", 0);
 
     poSynth = new_fluid_synth(poSettings);
     if (poSynth == nullptr)
@@ -363,7 +403,7 @@ int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rks
         rstrText = "The soundfont " + rkstrSoundFont + " could not be loaded";
         iResult = QDPLAYER_ERR_NO_SOUNDFONT;
     }
-    else if ((poPlayer = new_fluid_player(poSynth)) == nullptr || fluid_player_add(poPlayer, rkstrMidi.c_str()) != FLUID_OK)
+    else if ((poPlayer = new_fluid_player(poSynth)) == nullptr || !AddLoops(poPlayer, rkstrMidi, rkoOptions.m_iLoops))
     {
         rstrText = "The file " + rkstrMidi + " could not be loaded";
         iResult = QDPLAYER_ERR_FILE;
@@ -373,7 +413,7 @@ int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rks
         rstrText = "The file renderer could not write " + rkstrWave;
         iResult = QDPLAYER_ERR_PLAYBACK;
     }
-    else if (fluid_player_play(poPlayer) != FLUID_OK)
+    else if (!PlayRouted(poPlayer, poSynth))
     {
         rstrText = "Playback could not be started";
         iResult = QDPLAYER_ERR_PLAYBACK;
@@ -386,6 +426,12 @@ int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rks
         fluid_settings_getint(poSettings, "audio.period-size", &iPeriod);
         long lMaxBlocks = long(dRate * kiMaxRenderSeconds) / (iPeriod > 0 ? iPeriod : 64);
         long lBlock = 0;
+        // FluidSynth's player goes on for seconds after the last file's end
+        // of track: the rendering ends at that tick instead, so that the
+        // audio lasts exactly the loops. A file of the play list begins when
+        // the player's tick falls back.
+        int iLoopsDone = 0;
+        int iLastTick = 0;
         while (fluid_player_get_status(poPlayer) == FLUID_PLAYER_PLAYING && lBlock < lMaxBlocks)
         {
             if (fluid_file_renderer_process_block(poRenderer) != FLUID_OK)
@@ -395,6 +441,23 @@ int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rks
                 break;
             }
             ++lBlock;
+            const int iTick = fluid_player_get_current_tick(poPlayer);
+            if (iTick < iLastTick)
+                ++iLoopsDone;
+            iLastTick = iTick;
+            if (iLoopsDone >= rkoOptions.m_iLoops - 1 && iTick >= fluid_player_get_total_ticks(poPlayer))
+                break;
+        }
+    }
+
+    if (rkoOptions.m_paoPresets != nullptr && poSynth != nullptr)
+    {
+        rkoOptions.m_paoPresets->assign(NR_MIDI_CHANNELS, CQdChannelPreset());
+        for (int iChannel = 0; iChannel < NR_MIDI_CHANNELS; ++iChannel)
+        {
+            int iSoundFont = -1;
+            CQdChannelPreset& roPreset = (*rkoOptions.m_paoPresets)[std::size_t(iChannel)];
+            fluid_synth_get_program(poSynth, iChannel, &iSoundFont, &roPreset.m_iBank, &roPreset.m_iProgram);
         }
     }
 

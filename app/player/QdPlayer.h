@@ -23,6 +23,24 @@ enum EQdPlayerError
     QDPLAYER_ERR_PLAYBACK = 5,      // play, stop or rewind failed, or no file open
 };
 
+// A channel's sound as the synthesizer holds it: soundfont bank and program.
+struct CQdChannelPreset
+{
+    int m_iBank = -1;
+    int m_iProgram = -1;
+};
+
+// CQdRenderOptions -- how CQdPlayer::RenderToWave plays the file.
+struct CQdRenderOptions
+{
+    // The file played this many times in a row (1 to MAX_LOOPS), as the
+    // keyboard loops a pattern.
+    int m_iLoops = 1;
+    static constexpr int MAX_LOOPS = 100;
+    // When set, receives the 16 channels' presets after the rendering.
+    std::vector<CQdChannelPreset>* m_paoPresets = nullptr;
+};
+
 // CQdPlayer -- owns the FluidSynth handles: settings, synthesizer, the player
 // of the open file and the audio driver that renders it. They are created in
 // that order by Open; Close releases player and driver, the destructor the rest.
@@ -61,7 +79,8 @@ public:
     // Plays rkstrMidi into a 16-bit WAV file without an audio device; 0 or an
     // error number, with its text in rstrText.
     static int RenderToWave(const std::string& rkstrMidi, const std::string& rkstrWave,
-                            const std::string& rkstrSoundFont, std::string& rstrText);
+                            const std::string& rkstrSoundFont, std::string& rstrText,
+                            const CQdRenderOptions& rkoOptions = CQdRenderOptions());
 
 private:
     bool Fail(int iNumber, const std::string& rkstrText);

@@ -674,6 +674,47 @@ class MidiFileImportTest(QdstyleCase):
 
 
 
+class RenderTest(QdstyleCase):
+    """render through FluidSynth: the audio lasts the loops times the chord
+    variation's length at the tempo, and the Percussion track alone sounds."""
+
+    SOUNDFONTS = ["/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2"]
+
+    def setUp(self):
+        super().setUp()
+        if not any(os.path.isfile(path) for path in self.SOUNDFONTS):
+            self.skipTest("no General MIDI soundfont installed")
+
+    def wave(self, *args):
+        import array
+        import wave
+        out = self.path("out.wav")
+        self.assertOk(run("render", self.bank, *args, "-o", out))
+        with wave.open(out) as f:
+            samples = array.array("h", f.readframes(f.getnframes()))
+            return f.getnframes() / f.getframerate(), max(map(abs, samples), default=0)
+
+    def test_length_and_percussion(self):
+        # Pop 8Beat's v2cv1 and Slow Waltz's v1cv1: measures, quarters each.
+        cases = [
+            (["1", "--cv", "v2cv1"], 8 * 4, 2, 120),
+            (["1", "--cv", "v2cv1", "--loops", "3", "--tempo", "96"], 8 * 4, 3, 96),
+            (["Slow Waltz", "--cv", "v1cv1", "--loops", "1", "--tempo", "150"], None, 1, 150),
+        ]
+        for args, quarters, loops, tempo in cases:
+            with self.subTest(args=args):
+                if quarters is None:
+                    shown = run("show", self.bank, args[0]).stdout
+                    measures = int(re.search(r"\(v1cv1\)\tLength in measures: (\d+)", shown).group(1))
+                    quarters = measures * 3
+                seconds, peak = self.wave(*args)
+                self.assertAlmostEqual(seconds, loops * quarters * 60 / tempo, delta=0.05)
+                self.assertGreater(peak, 100)
+        _, peak = self.wave("1", "--cv", "v2cv1", "--track", "perc", "--loops", "1")
+        self.assertGreater(peak, 100, "the Percussion track alone is silent")
+        self.assertEqual(run("render", self.bank, "1", "--cv", "v2cv1", "--loops", "0", "-o", "x.wav").returncode, 1)
+
+
 class UsageTest(QdstyleCase):
     def test_usage_errors_show_the_usage(self):
         cases = [

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -97,6 +98,83 @@ TEST(QdPlayer, RenderedChordIsAudibleAndRenderFailuresAreNumbered)
 
     EXPECT_EQ(CQdPlayer::RenderToWave(strMidi, strWave, "/nonexistent/gm.sf2", strText), QDPLAYER_ERR_NO_SOUNDFONT);
     EXPECT_EQ(CQdPlayer::RenderToWave("/nonexistent/x.mid", strWave, strSoundFont, strText), QDPLAYER_ERR_FILE);
+}
+
+// StyleSmf -- format 0, 96 ticks a quarter: the tick-0 events a style's export
+// writes (bank select MSB, LSB, program per channel), then the notes given as
+// (channel, key) pairs at tick 0, all ending at tick 96 with the track.
+std::vector<unsigned char> StyleSmf(const std::vector<std::array<int, 3>>& raiChannelMsbProgram,
+                                    const std::vector<std::pair<int, int>>& raiNotes)
+{
+    std::vector<unsigned char> abTrack;
+    for (const auto& raiSetup : raiChannelMsbProgram)
+    {
+        const unsigned char byStatus = static_cast<unsigned char>(0xB0 | raiSetup[0]);
+        abTrack.insert(abTrack.end(), {0x00, byStatus, 0x00, static_cast<unsigned char>(raiSetup[1])});
+        abTrack.insert(abTrack.end(), {0x00, byStatus, 0x20, 0x00});
+        abTrack.insert(abTrack.end(), {0x00, static_cast<unsigned char>(0xC0 | raiSetup[0]),
+                                       static_cast<unsigned char>(raiSetup[2])});
+    }
+    for (const auto& [iChannel, iKey] : raiNotes)
+        abTrack.insert(abTrack.end(), {0x00, static_cast<unsigned char>(0x90 | iChannel),
+                                       static_cast<unsigned char>(iKey), 0x64});
+    for (std::size_t n = 0; n < raiNotes.size(); ++n)
+        abTrack.insert(abTrack.end(), {static_cast<unsigned char>(n == 0 ? 0x60 : 0x00),
+                                       static_cast<unsigned char>(0x80 | raiNotes[n].first),
+                                       static_cast<unsigned char>(raiNotes[n].second), 0x40});
+    abTrack.insert(abTrack.end(), {0x00, 0xFF, 0x2F, 0x00});
+    std::vector<unsigned char> abFile = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k'};
+    for (int i = 3; i >= 0; --i)
+        abFile.push_back(static_cast<unsigned char>(abTrack.size() >> (8 * i)));
+    abFile.insert(abFile.end(), abTrack.begin(), abTrack.end());
+    return abFile;
+}
+
+// The rhythm tracks (Drum on channel 10, Percussion on channel 11, counted
+// from 1) sound as drum kits whatever their bank select says; another
+// channel becomes a kit with MSB 120 and is melodic with 121 (the General
+// MIDI bank). A file rendered in a loop lasts the loops times its length.
+TEST(QdPlayer, StyleChannelsSoundAsTheirTracksAndLoopsRepeatTheFile)
+{
+    const std::string strSoundFont = CQdPlayer::FindSoundFont();
+    if (strSoundFont.empty())
+        GTEST_SKIP() << "no General MIDI soundfont installed";
+    const std::vector<unsigned char> abSetup =
+        StyleSmf({{9, 120, 0}, {10, 0, 25}, {8, 121, 32}, {3, 120, 0}, {4, 121, 48}}, {{10, 38}});
+    const std::string strMidi = WriteFile("qdplayer_style.mid", abSetup.data(), abSetup.size());
+    const std::string strWave = testing::TempDir() + std::to_string(getpid()) + "-qdplayer_style.wav";
+    std::vector<CQdChannelPreset> aoPresets;
+    CQdRenderOptions oOptions;
+    oOptions.m_paoPresets = &aoPresets;
+    std::string strText;
+    ASSERT_EQ(CQdPlayer::RenderToWave(strMidi, strWave, strSoundFont, strText, oOptions), QDPLAYER_OK) << strText;
+    ASSERT_EQ(aoPresets.size(), 16u);
+    const std::vector<std::array<int, 3>> aiExpected = {
+        {9, 128, 0}, {10, 128, 25}, {8, 0, 32}, {3, 128, 0}, {4, 0, 48}};
+    for (const auto& raiChannel : aiExpected)
+    {
+        EXPECT_EQ(aoPresets[std::size_t(raiChannel[0])].m_iBank, raiChannel[1]) << "channel " << raiChannel[0];
+        EXPECT_EQ(aoPresets[std::size_t(raiChannel[0])].m_iProgram, raiChannel[2]) << "channel " << raiChannel[0];
+    }
+
+    // The Percussion track alone, on its drum kit, is heard; three loops of a
+    // quarter note at 120 beats per minute last 1.5 s.
+    const std::vector<unsigned char> abPercussion = StyleSmf({{10, 120, 0}}, {{10, 38}, {10, 42}});
+    const std::string strPercussion = WriteFile("qdplayer_percussion.mid", abPercussion.data(), abPercussion.size());
+    oOptions.m_iLoops = 3;
+    ASSERT_EQ(CQdPlayer::RenderToWave(strPercussion, strWave, strSoundFont, strText, oOptions), QDPLAYER_OK)
+        << strText;
+    const std::vector<int16_t> aiSamples = ReadWaveSamples(strWave);
+    EXPECT_NEAR(double(aiSamples.size()) / 2 / 44100, 1.5, 0.05);
+    int iPeak = 0;
+    for (int16_t iSample : aiSamples)
+        iPeak = std::max(iPeak, std::abs(int(iSample)));
+    EXPECT_GT(iPeak, 1000);
+    EXPECT_EQ(aoPresets[10].m_iBank, 128);
+
+    oOptions.m_iLoops = 0;
+    EXPECT_EQ(CQdPlayer::RenderToWave(strPercussion, strWave, strSoundFont, strText, oOptions),
+              QDPLAYER_ERR_PLAYBACK);
 }
 
 TEST(QdPlayer, FailuresCarryNumberTextAndDiagnostics)
