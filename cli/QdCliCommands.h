@@ -16,13 +16,21 @@ struct CQdStyleArgs
 {
     std::string m_strBank;
     std::string m_strStyle;
+    bool m_bJson = false;
+};
+
+// The bank-wide commands that print facts (list, check, info).
+struct CQdBankArgs
+{
+    std::string m_strBank;
+    bool m_bJson = false;
 };
 
 struct CQdExportArgs
 {
     std::string m_strBank;
     std::string m_strStyle;
-    std::string m_strDir;
+    std::string m_strDir;                     // "-": the one chord variation to stdout
     std::vector<std::string> m_astrChordVars; // empty: every present one
     std::string m_strTrack;                   // empty: all tracks
     int m_iTempo = 120;
@@ -101,11 +109,19 @@ struct CQdRenderArgs
     int m_iTempo = 120;
 };
 
+struct CQdExportBankArgs
+{
+    std::string m_strBank;
+    std::string m_strDir;
+};
+
 struct CQdDumpArgs
 {
-    std::string m_strFile;
+    std::string m_strFile;            // "-": standard input
+    std::string m_strFormat = "text"; // text, csv or json
     bool m_bNumberLines = false;
     bool m_bChannelOnly = false;
+    bool m_bBars = false;
 };
 
 // Names --track accepts: 0-7, or the track's short name.
@@ -122,15 +138,17 @@ bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& ro
 inline constexpr int QD_CLI_MIN_TEMPO = 40;
 inline constexpr int QD_CLI_MAX_TEMPO = 300;
 
-int QdCmdList(CQdCliConsole& roConsole, const std::string& rkstrBank);
+int QdCmdList(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs);
 int QdCmdShow(CQdCliConsole& roConsole, const CQdStyleArgs& rkoArgs);
+int QdCmdInfo(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs);
 int QdCmdExport(CQdCliConsole& roConsole, const CQdExportArgs& rkoArgs);
+int QdCmdExportBank(CQdCliConsole& roConsole, const CQdExportBankArgs& rkoArgs);
 int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs);
 int QdCmdImportCv(CQdCliConsole& roConsole, const CQdImportCvArgs& rkoArgs);
 int QdCmdDeleteCv(CQdCliConsole& roConsole, const CQdDeleteCvArgs& rkoArgs);
 int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs);
 int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut);
-int QdCmdCheck(CQdCliConsole& roConsole, const std::string& rkstrBank);
+int QdCmdCheck(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs);
 int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs);
 int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs);
 int QdCmdRender(CQdCliConsole& roConsole, const CQdRenderArgs& rkoArgs);

@@ -49,18 +49,40 @@ one per line.)";
 inline constexpr const char* TOOL_TAIL = R"(
 
 Commands over many files show their progress on stderr when it is a
-terminal. Run 'qdstyle COMMAND --help' for a command's arguments.)";
+terminal; the progress line is erased before anything goes to stdout. -q
+prints only the messages of a command that failed (warnings still give exit
+status 3), no progress, and none of the lines that tell what was written;
+-v adds detail, a lasting progress line per file among it. list, show,
+check and info print one JSON document with --json (docs/qdstyle-json.md);
+style names then map the bank's bytes to Unicode as ISO-8859-1. A single
+file read or written may be '-': stdin for 'dump -' and the FILE of
+'import-cv', stdout for 'export ... --cv NAME -o -'. Run 'qdstyle COMMAND
+--help' for a command's arguments.)";
 
 inline constexpr const char* LIST = R"(
 One line "<n><TAB><name>" per style present in the bank, in slot order; n is
-the style's position, which STYLE arguments take.
+the style's position, which STYLE arguments take. With --json: {"styles":
+[{"position", "slot", "name"}, ...]}.
 )";
 
 inline constexpr const char* SHOW = R"(
 The style's element tree as the desktop shows it, two blanks of indent per
 level: the style with its uncompressed size, the style elements with their
 time signature, the chord variations with their standard name and length in
-measures, and the tracks that hold events.
+measures, and the tracks that hold events. With --json the same tree, each
+track with its MIDI channel, measures, notes, events and the element's
+parameters (program, bank select, expression, note range), and the style's
+slot, damaged flag and damage reports.
+)";
+
+inline constexpr const char* INFO = R"(
+The bank's facts, one "<key><TAB><value>" line each: the file and its size,
+the used size of the bank's chunks (slots decompressed) and the free room
+left of the 3 MB bank block, the slots and how many hold a style, the
+chunk-offset directory (its entries, and whether they are what a save
+writes) and the style-name table; then a line per style: position, name,
+slot, its bytes stored in the file and decompressed. --json gives every
+slot.
 )";
 
 inline constexpr const char* EXPORT = R"(
@@ -69,7 +91,21 @@ those named with --cv, and prints the path of each file written. DIR is
 created when missing; a file already there is replaced. Each file holds the
 element's time signature, the tempo and every track's parameters (program,
 bank select, expression) at tick 0, then the chord variation's tracks on
-their channels. The bank is not changed.
+their channels. The bank is not changed. With -o - the one chord variation
+named with --cv goes to stdout instead (not to a terminal), and no path is
+printed.
+)";
+
+inline constexpr const char* EXPORT_BANK = R"(
+Writes every chord variation of every style to DIR/NN-<style name>/<standard
+name>.mid (NN: the style's position, two digits; the name made safe as a
+folder name: no '/', no control characters, no leading dot), the layout
+'rescue' writes too, and DIR/bank.json: the bank's facts as 'info --json'
+gives them and each style's tree as 'show --json' does, with its folder and
+files, so the folder documents itself. Prints "<n><TAB><name><TAB><k> chord
+variations in <folder>" per style and the path of bank.json. A style that
+loads damaged gives what could be read (exit status 3); a failed write ends
+the command (2). DIR is created when missing; files there are replaced.
 )";
 
 inline constexpr const char* IMPORT = R"(
@@ -87,9 +123,10 @@ status is 3 when others were refused), and not at all when none did (2).
 
 inline constexpr const char* IMPORT_CV = R"(
 Replaces the chord variation NAME, which the style must have, by the MIDI
-file FILE, whatever its file name. The element's track parameters are taken
-from the file unless --keep is given (an element whose other chord
-variations hold data keeps them anyway). A refused file changes nothing.
+file FILE, whatever its file name (- reads it from stdin). The element's
+track parameters are taken from the file unless --keep is given (an element
+whose other chord variations hold data keeps them anyway). A refused file
+changes nothing.
 )";
 
 inline constexpr const char* MIDI_FILES = R"(
@@ -130,8 +167,10 @@ converts each of its chord variations to a MIDI file in memory. Prints one
 line per style ("<n><TAB><name><TAB><k> chord variations"), a line
 "style <n> '<name>': <reports>" per damaged style (one whose loading reported
 problems), and a verdict; whatever is reported on the way goes to stderr.
-The exit status is 0 when nothing at all was reported, 3 when something was,
-2 when the bank does not open.
+--json gives the same per style (loaded, converted, chord_variations,
+damaged, damage) and the verdict (damaged, problems, clean). The exit status
+is 0 when nothing at all was reported, 3 when something was, 2 when the bank
+does not open.
 )";
 
 inline constexpr const char* RESCUE = R"(
@@ -148,10 +187,28 @@ nothing could be read or a file could not be written.
 )";
 
 inline constexpr const char* DUMP = R"(
-One line per event of the file's track (a format-1 file's tracks merged):
-the tick, then measure:beat:tick counted in 4/4 at 384 ticks per quarter
-note, then the event. A damaged file is dumped as far as it can be read,
-and its damage told after (exit status 3).
+FILE - reads stdin. --format text (the default): one line per event of the
+file's track (a format-1 file's tracks merged) as the decoder reads it: the
+tick at 384 ticks per quarter note, then (measure:beat:tick) counted in 4/4,
+or with --bars by the file's own time signatures, then the event.
+--format csv: every event of every track as the file holds it, in the
+file's own ticks; a header line, then one line per event:
+  track    1-based, in the file's order of track chunks
+  tick     from the track's start, in the file's division
+  bar      (--bars) bar:beat:tick, beats of the time signature's
+           denominator, 4/4 until the first time signature
+  channel  1-16 for a channel message, empty otherwise
+  kind     note_on, note_off, polytouch, control_change, program_change,
+           aftertouch, pitchwheel, sysex, escape, or a meta event's name
+           (track_name, set_tempo, time_signature, end_of_track, ..., meta)
+  note     the key's name, C4 = 60 (middle C), sharps: C#4; notes only
+  number   key, controller, program or meta type
+  value    velocity, pressure, controller value, pitch bend -8192..8191,
+           tempo in microseconds per quarter note
+  data     a text event's text (ISO-8859-1 to UTF-8), a time signature as
+           3/4, other data in hex; quoted where it holds , " or a line break
+--format json: the same per track (docs/qdstyle-json.md). A damaged file is
+dumped as far as it can be read, and its damage told after (exit status 3).
 )";
 
 inline constexpr const char* RENDER = R"(

@@ -1,6 +1,7 @@
 // QdCliSession.cpp -- opening, style and chord-variation lookup, saving.
 #include "QdCliSession.h"
 
+#include "BankDoc/QdCharset.h"
 #include "BankDoc/QdDocText.h"
 #include "NlzdStyle/NstEditIfc.h"
 
@@ -17,7 +18,54 @@ bool IsPosition(const std::string& rkstr)
            std::all_of(rkstr.begin(), rkstr.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
+// EditDistance -- insertions, deletions and changes from one text to the
+// other, letter case aside (one row of the table at a time).
+std::size_t EditDistance(const std::string& rkstrA, const std::string& rkstrB)
+{
+    const std::string strA = QdDocText::LowerCase(rkstrA);
+    const std::string strB = QdDocText::LowerCase(rkstrB);
+    std::vector<std::size_t> auRow(strB.size() + 1);
+    for (std::size_t j = 0; j <= strB.size(); ++j)
+        auRow[j] = j;
+    for (std::size_t i = 1; i <= strA.size(); ++i)
+    {
+        std::size_t uDiagonal = auRow[0];
+        auRow[0] = i;
+        for (std::size_t j = 1; j <= strB.size(); ++j)
+        {
+            const std::size_t uAbove = auRow[j];
+            auRow[j] = std::min({auRow[j] + 1, auRow[j - 1] + 1, uDiagonal + (strA[i - 1] == strB[j - 1] ? 0 : 1)});
+            uDiagonal = uAbove;
+        }
+    }
+    return auRow[strB.size()];
+}
+
 } // namespace
+
+std::string QdCliStandardNames()
+{
+    std::string strNames;
+    for (int i = 0; i < CQdBankDoc::NR_STANDARD_NAMES; ++i)
+        strNames += std::string(i == 0 ? "" : ", ") + CQdBankDoc::StandardName(i);
+    return strNames;
+}
+
+int QdCliClosestName(const std::string& rkstrName, const std::vector<std::string>& rkastrNames)
+{
+    int iClosest = -1;
+    std::size_t uBest = 0;
+    for (std::size_t i = 0; i < rkastrNames.size(); ++i)
+    {
+        const std::size_t uDistance = EditDistance(rkstrName, rkastrNames[i]);
+        if (iClosest < 0 || uDistance < uBest)
+        {
+            iClosest = int(i);
+            uBest = uDistance;
+        }
+    }
+    return iClosest;
+}
 
 int QdCliStandardNameIndex(const std::string& rkstrName)
 {
@@ -29,7 +77,7 @@ int QdCliStandardNameIndex(const std::string& rkstrName)
 }
 
 CQdCliSession::CQdCliSession(CQdCliConsole& roConsole, const CQdCliAnswers& rkoAnswers)
-    : m_roConsole(roConsole), m_oPrompt(roConsole, rkoAnswers), m_oDoc(m_oPrompt)
+    : m_roConsole(roConsole), m_oPrompt(roConsole, rkoAnswers), m_oDoc(m_oPrompt, CQdCliStdio::Instance())
 {
 }
 
@@ -38,7 +86,11 @@ CQdCliSession::CQdCliSession(CQdCliConsole& roConsole, const CQdCliAnswers& rkoA
 bool CQdCliSession::Open(const std::string& rkstrBank)
 {
     if (m_oDoc.OpenBankFile(rkstrBank))
+    {
+        const int iStyles = m_oDoc.GetStyleCount();
+        m_roConsole.Detail(rkstrBank + ": " + std::to_string(iStyles) + (iStyles == 1 ? " style" : " styles"));
         return true;
+    }
     if (m_oDoc.WasRefusedAsCorrupt())
         m_roConsole.Message("", "'qdstyle rescue' may still get styles out of '" + rkstrBank + "'.");
     return false;
@@ -66,10 +118,17 @@ bool CQdCliSession::SelectStyle(const std::string& rkstrStyle)
     }
     else
     {
-        const auto it = std::find(rkastrNames.begin(), rkastrNames.end(), rkstrStyle);
+        auto it = std::find(rkastrNames.begin(), rkastrNames.end(), rkstrStyle);
+        std::string strLatin1;
+        if (it == rkastrNames.end() && QdUtf8ToLatin1(rkstrStyle, strLatin1))
+            it = std::find(rkastrNames.begin(), rkastrNames.end(), strLatin1);
         if (it == rkastrNames.end())
         {
             m_roConsole.Message("", "Style '" + rkstrStyle + "' not found in the Style Bank!");
+            const int iClosest = QdCliClosestName(rkstrStyle, rkastrNames);
+            if (iClosest >= 0)
+                m_roConsole.Message("", "The closest name is '" + rkastrNames[std::size_t(iClosest)] + "' (style " +
+                                            std::to_string(iClosest + 1) + ").");
             return false;
         }
         iStyle = int(it - rkastrNames.begin());
@@ -96,6 +155,7 @@ bool CQdCliSession::FindChordVar(const std::string& rkstrName, BYTE& rbySe, BYTE
     {
         const std::string strLower = QdDocText::LowerCase(rkstrName);
         m_roConsole.Message("", "'" + strLower + "'  is not a valid standard name!");
+        m_roConsole.Message("", "Standard names: " + QdCliStandardNames() + ".");
         return false;
     }
     const CNstEditIfc* pkoEditIfc = m_oDoc.GetEditIfc();

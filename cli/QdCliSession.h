@@ -8,10 +8,12 @@
 
 #include "QdCliConsole.h"
 #include "QdCliPrompt.h"
+#include "QdCliStdio.h"
 
 #include "BankDoc/QdBankDoc.h"
 
 #include <string>
+#include <vector>
 
 // Exit statuses of qdstyle.
 enum EQdExit
@@ -27,6 +29,8 @@ enum EQdExit
 class CQdCliSession
 {
 public:
+    // The document reads and writes through qdstyle's file access, where
+    // "-" is standard input or output (QdCliStdio.h).
     CQdCliSession(CQdCliConsole& roConsole, const CQdCliAnswers& rkoAnswers = CQdCliAnswers());
     CQdCliSession(const CQdCliSession&) = delete;
     CQdCliSession& operator=(const CQdCliSession&) = delete;
@@ -39,13 +43,16 @@ public:
 
     // CQdCliSession::SelectStyle -- selects and opens the style that STYLE
     // names: a plain number is its 1-based position among the present
-    // styles, anything else its exact name.
+    // styles, anything else its exact name (its bytes, or the same name in
+    // UTF-8 as the JSON output gives it, QdCharset.h). An unknown name is
+    // told with the closest one the bank holds.
     bool SelectStyle(const std::string& rkstrStyle);
     // The open style's name as the style list shows it.
     std::string StyleName() const;
 
     // CQdCliSession::FindChordVar -- element and chord variation of a
-    // standard name (any letter case) that the open style holds.
+    // standard name (any letter case) that the open style holds. A name
+    // that is no standard name is told with the list of them.
     bool FindChordVar(const std::string& rkstrName, BYTE& rbySe, BYTE& rbyCv);
 
     // CQdCliSession::SaveTo -- writes the open style back and saves the bank.
@@ -60,3 +67,8 @@ private:
 // QdCliStandardNameIndex -- the index of a standard name given exactly
 // (any letter case), -1 when it is none.
 int QdCliStandardNameIndex(const std::string& rkstrName);
+// QdCliStandardNames -- all 36, "v1cv1, v1cv2, ..., e2cv2".
+std::string QdCliStandardNames();
+// QdCliClosestName -- the index of the name nearest to rkstrName by edit
+// distance (letter case aside; ties: the first), -1 for no names.
+int QdCliClosestName(const std::string& rkstrName, const std::vector<std::string>& rkastrNames);

@@ -1,11 +1,15 @@
 // QdCmdCheck.cpp -- check: every style of the bank loaded and every chord
-// variation converted, counting what was reported on the way.
+// variation converted, counting what was reported on the way; the findings
+// (BankDoc/QdBankFacts.h: CQdCheckFacts) as text or JSON.
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
+#include "BankDoc/QdReportRecorder.h"
 #include "NlzdStyle/NstEditIfc.h"
+#include "QdJson.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -34,45 +38,64 @@ int ExportAll(CQdCliSession& roSession)
     return iCount;
 }
 
+// CheckText -- one line per style that converted ("<n>\t<name>\t<k> chord
+// variations"), one per damaged style ("style <n> '<name>': <reports>"),
+// the verdict.
+std::string CheckText(const CQdCheckFacts& rkoCheck)
+{
+    std::string strText;
+    for (const CQdCheckedStyle& rkoStyle : rkoCheck.m_aoStyles)
+        if (rkoStyle.m_bConverted)
+            strText += std::to_string(rkoStyle.m_iPosition) + "\t" + rkoStyle.m_strName + "\t" +
+                       std::to_string(rkoStyle.m_iChordVars) + " chord variations\n";
+    for (const CQdCheckedStyle& rkoStyle : rkoCheck.m_aoStyles)
+        if (rkoStyle.m_bDamaged)
+            strText += "style " + std::to_string(rkoStyle.m_iPosition) + " '" + rkoStyle.m_strName +
+                       "': " + QdReportSummary(rkoStyle.m_astrDamage) + "\n";
+    const std::string strStyles = std::to_string(rkoCheck.m_aoStyles.size()) + " styles checked, ";
+    if (rkoCheck.IsClean())
+        return strText + strStyles + "no problems\n";
+    return strText + strStyles + std::to_string(rkoCheck.m_iDamaged) + " damaged, " +
+           std::to_string(rkoCheck.m_iProblems) + " problems reported\n";
+}
+
 } // namespace
 
-// QdCmdCheck -- one line per style on stdout ("<n>\t<name>\t<k> chord
-// variations"), one line per damaged style ("style <n> '<name>':
-// <reports>"), then the verdict. The check is done whatever it finds: a
-// bank that opens but reports anything on the way ends with
-// QD_EXIT_WARNINGS, one that does not open with QD_EXIT_REFUSED.
-int QdCmdCheck(CQdCliConsole& roConsole, const std::string& rkstrBank)
+// QdCmdCheck -- the check is done whatever it finds: a bank that opens but
+// reports anything on the way ends with QD_EXIT_WARNINGS, one that does
+// not open with QD_EXIT_REFUSED.
+int QdCmdCheck(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs)
 {
     CQdCliSession oSession(roConsole);
-    if (!oSession.Open(rkstrBank))
+    if (!oSession.Open(rkoArgs.m_strBank))
         return QD_EXIT_REFUSED;
+    CQdCheckFacts oCheck;
+    oCheck.m_strFile = rkoArgs.m_strBank;
     const int iStyles = oSession.Doc().GetStyleCount();
     for (int i = 0; i < iStyles; ++i)
     {
-        const std::string strPosition = std::to_string(i + 1);
-        if (!oSession.SelectStyle(strPosition))
-            continue;
-        const int iChordVars = ExportAll(oSession);
-        if (iChordVars >= 0)
-            std::printf("%d\t%s\t%d chord variations\n", i + 1, oSession.StyleName().c_str(), iChordVars);
+        CQdCheckedStyle oStyle;
+        oStyle.m_iPosition = i + 1;
+        oStyle.m_bLoaded = oSession.SelectStyle(std::to_string(i + 1));
+        if (oStyle.m_bLoaded)
+        {
+            oStyle.m_iChordVars = ExportAll(oSession);
+            oStyle.m_bConverted = oStyle.m_iChordVars >= 0;
+            oStyle.m_iChordVars = std::max(oStyle.m_iChordVars, 0);
+        }
+        oCheck.m_aoStyles.push_back(std::move(oStyle));
     }
     // Every style was loaded above, so the document knows each one's damage.
     const CQdBankDoc& rkoDoc = oSession.Doc();
-    int iDamaged = 0;
-    for (int i = 0; i < iStyles; ++i)
+    for (CQdCheckedStyle& roStyle : oCheck.m_aoStyles)
     {
-        if (!rkoDoc.IsStyleDamaged(i))
-            continue;
-        ++iDamaged;
-        std::printf("style %d '%s': %s\n", i + 1, rkoDoc.GetStyleNames()[std::size_t(i)].c_str(),
-                    rkoDoc.GetStyleDamageText(i).c_str());
+        const int iStyle = roStyle.m_iPosition - 1;
+        roStyle.m_strName = rkoDoc.GetStyleNames()[std::size_t(iStyle)];
+        roStyle.m_bDamaged = rkoDoc.IsStyleDamaged(iStyle);
+        roStyle.m_astrDamage = rkoDoc.GetStyleDamage(iStyle);
+        oCheck.m_iDamaged += roStyle.m_bDamaged ? 1 : 0;
     }
-    const int iProblems = roConsole.GetReportCount() + roConsole.GetMessageCount();
-    if (iProblems == 0 && iDamaged == 0)
-    {
-        std::printf("%d styles checked, no problems\n", iStyles);
-        return QD_EXIT_OK;
-    }
-    std::printf("%d styles checked, %d damaged, %d problems reported\n", iStyles, iDamaged, iProblems);
-    return QD_EXIT_WARNINGS;
+    oCheck.m_iProblems = roConsole.GetReportCount() + roConsole.GetMessageCount();
+    roConsole.Print(rkoArgs.m_bJson ? QdJsonSerialize(QdJsonCheck(oCheck)) : CheckText(oCheck));
+    return oCheck.IsClean() ? QD_EXIT_OK : QD_EXIT_WARNINGS;
 }

@@ -1,12 +1,14 @@
-// QdCmdExport.cpp -- export: chord variations of a style to MIDI files.
+// QdCmdExport.cpp -- export: chord variations of a style to MIDI files (or
+// one to stdout); export-bank: every style's into a folder of its own, with
+// bank.json, the bank's facts, beside them.
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
 #include "BankDoc/QdDocText.h"
 #include "NlzdStyle/NstEditIfc.h"
+#include "QdJson.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -74,7 +76,8 @@ int QdCliTrackNumber(const std::string& rkstrTrack)
 }
 
 // QdCmdExport -- DIR/<standard name>.mid per chord variation, written
-// atomically; DIR is created when missing. The style is not changed.
+// atomically; DIR is created when missing. DIR "-" is stdout, for the one
+// chord variation the parser let through. The style is not changed.
 int QdCmdExport(CQdCliConsole& roConsole, const CQdExportArgs& rkoArgs)
 {
     const int iTrack = QdCliTrackNumber(rkoArgs.m_strTrack);
@@ -90,27 +93,79 @@ int QdCmdExport(CQdCliConsole& roConsole, const CQdExportArgs& rkoArgs)
     if (!ChosenChordVars(oSession, rkoArgs.m_astrChordVars, aoItems))
         return QD_EXIT_REFUSED;
 
+    const bool bStdout = CQdCliStdio::IsStdio(rkoArgs.m_strDir);
     std::error_code oError;
-    std::filesystem::create_directories(rkoArgs.m_strDir, oError);
+    if (!bStdout)
+        std::filesystem::create_directories(rkoArgs.m_strDir, oError);
     CQdBankDoc& roDoc = oSession.Doc();
     roDoc.GetEditIfc()->SetTempo(std::clamp(rkoArgs.m_iTempo, QD_CLI_MIN_TEMPO, QD_CLI_MAX_TEMPO));
     const int iTotal = int(aoItems.size());
     for (int i = 0; i < iTotal; ++i)
     {
         const CQdExportItem& rkoItem = aoItems[std::size_t(i)];
-        const std::string strPath = (std::filesystem::path(rkoArgs.m_strDir) / (rkoItem.m_strName + ".mid")).string();
-        roConsole.Progress(i, iTotal, rkoItem.m_strName + ".mid");
+        const std::string strPath =
+            bStdout ? rkoArgs.m_strDir
+                    : (std::filesystem::path(rkoArgs.m_strDir) / (rkoItem.m_strName + ".mid")).string();
+        if (!bStdout)
+            roConsole.Progress(i, iTotal, rkoItem.m_strName + ".mid");
         if (!roDoc.ExportChordVarFile(rkoItem.m_bySe, rkoItem.m_byCv, BYTE(iTrack), strPath))
         {
             // The session's document writes through the default file access,
             // which keeps the cause; without one the conversion gave no file.
-            const std::string strCause = CQdFileIo::ErrorText(CQdFileIo::Default().GetLastError());
+            const std::string strCause = CQdFileIo::ErrorText(CQdCliStdio::Instance().GetLastError());
             roConsole.Message("", strPath + ": " +
                                       (strCause.empty() ? "the chord variation could not be converted" : strCause));
             return QD_EXIT_REFUSED;
         }
-        std::printf("%s\n", strPath.c_str());
+        if (!bStdout)
+            roConsole.Output(strPath, false);
     }
     roConsole.Progress(iTotal, iTotal, std::string());
+    return QD_EXIT_OK;
+}
+
+// QdCmdExportBank -- the document's export of every style
+// (CQdBankDoc::ExportBank), one line per style on stdout (its folder and
+// what went in), then DIR/bank.json with the bank's facts and the styles'
+// trees, written atomically. A chord variation that did not convert is
+// told and makes the exit status 3; a failed write ends the command (2).
+int QdCmdExportBank(CQdCliConsole& roConsole, const CQdExportBankArgs& rkoArgs)
+{
+    CQdCliSession oSession(roConsole);
+    CQdBankFacts oBank;
+    if (!oSession.Open(rkoArgs.m_strBank) || !oSession.Doc().GetBankFacts(oBank))
+        return QD_EXIT_REFUSED;
+    std::error_code oError;
+    std::filesystem::create_directories(rkoArgs.m_strDir, oError);
+    std::vector<CQdExportedStyle> aoStyles;
+    if (!oSession.Doc().ExportBank(rkoArgs.m_strDir, aoStyles))
+        return QD_EXIT_REFUSED;
+    for (const CQdExportedStyle& rkoStyle : aoStyles)
+    {
+        const CQdStyleFacts& rkoFacts = rkoStyle.m_oFacts;
+        const CQdStyleFiles& rkoFiles = rkoStyle.m_oFiles;
+        const std::size_t uFiles = rkoFiles.m_astrExported.size();
+        std::string strLine = std::to_string(rkoFacts.m_iPosition) + "\t" + rkoFacts.m_strName + "\t" +
+                              std::to_string(uFiles) + (uFiles == 1 ? " chord variation" : " chord variations");
+        if (!rkoFiles.m_strFolder.empty())
+            strLine += " in " + rkoFiles.m_strFolder;
+        for (const std::string& rkstrName : rkoFiles.m_astrNotExported)
+            roConsole.Message("", "Chord Variation '" + rkstrName + "' of Style '" + rkoFacts.m_strName +
+                                      "' does not convert!");
+        if (!rkoFacts.m_bLoaded)
+            roConsole.Message("", "Style '" + rkoFacts.m_strName + "' cannot be loaded!");
+        roConsole.Output(strLine, false);
+    }
+    const std::string strJson = QdJsonSerialize(QdJsonBankExport(oBank, aoStyles));
+    const std::string strPath = (std::filesystem::path(rkoArgs.m_strDir) / "bank.json").string();
+    CQdFileIo& roFileIo = CQdCliStdio::Instance();
+    roFileIo.ClearLastError();
+    if (!roFileIo.WriteAtomic(strPath, reinterpret_cast<const BYTE*>(strJson.data()), DWORD(strJson.size())))
+    {
+        const std::string strCause = CQdFileIo::ErrorText(roFileIo.GetLastError());
+        roConsole.Message("", strPath + ": " + (strCause.empty() ? "the file cannot be written" : strCause));
+        return QD_EXIT_REFUSED;
+    }
+    roConsole.Output(strPath, false);
     return QD_EXIT_OK;
 }

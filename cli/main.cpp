@@ -3,14 +3,17 @@
 // The command line is parsed with CLI11 into the arguments of one command
 // (QdCliCommands.h), which drives the bank document. CLI11 reports parse
 // errors by throwing; they are caught here and become exit status 1 with
-// the command's usage. The command runs between the start and end phases of
-// the global object registry, as the desktop application does; running out
-// of memory ends it with exit status 2, like any refused command. A command
-// that did its work while anything was reported on the way ends with 3.
+// the command's one-line usage and where its help is. The command runs
+// between the start and end phases of the global object registry, as the
+// desktop application does; running out of memory ends it with exit status
+// 2, like any refused command. A command that did its work while anything
+// was reported on the way ends with 3; with -q, what was held back of its
+// messages is printed only when it failed.
 #include "QdCliCommands.h"
 #include "QdCliConsole.h"
 #include "QdCliHelp.h"
 #include "QdCliSession.h"
+#include "QdCliStdio.h"
 #include "QdPlayer.h"
 
 #include "BankDoc/QdCommandGuard.h"
@@ -22,7 +25,9 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -31,8 +36,12 @@ struct CQdCommandLine
 {
     std::string m_strBank;
     std::string m_strOut;
+    bool m_bQuiet = false;
+    bool m_bVerbose = false;
+    CQdBankArgs m_oBankArgs;
     CQdStyleArgs m_oStyle;
     CQdExportArgs m_oExport;
+    CQdExportBankArgs m_oExportBank;
     CQdImportArgs m_oImport;
     CQdImportCvArgs m_oImportCv;
     CQdDeleteCvArgs m_oDeleteCv;
@@ -151,24 +160,54 @@ void OnParsed(CLI::App& roCommand, CQdCommandLine& roLine, std::function<int(CQd
     });
 }
 
+// AddJson -- --json of the commands that print facts.
+void AddJson(CLI::App& roCommand, bool& rbJson)
+{
+    roCommand.add_flag("--json", rbJson, "print one JSON document instead (docs/qdstyle-json.md)");
+}
+
+// CheckOneToStdout -- "-o -" writes one MIDI file to stdout: one chord
+// variation, and a stdout that is no terminal.
+void CheckOneToStdout(const CQdExportArgs& rkoExport)
+{
+    if (!CQdCliStdio::IsStdio(rkoExport.m_strDir))
+        return;
+    if (rkoExport.m_astrChordVars.size() != 1)
+        throw CLI::ValidationError("--out",
+                                   "'-o -' writes one MIDI file to stdout: name one chord variation with --cv");
+    if (::isatty(STDOUT_FILENO) == 1)
+        throw CLI::ValidationError("--out", "'-o -' writes a MIDI file to stdout, which is a terminal");
+}
+
 void DefineBrowsing(CLI::App& roApp, CQdCommandLine& roLine)
 {
+    CQdBankArgs& roBankArgs = roLine.m_oBankArgs;
     CLI::App* poList = AddCommand(roApp, "list", "List the styles of a bank", QdCliHelp::LIST, HELP_PLAIN);
-    AddBank(*poList, roLine.m_strBank);
-    OnParsed(*poList, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdList(roConsole, roLine.m_strBank); });
+    AddBank(*poList, roBankArgs.m_strBank);
+    AddJson(*poList, roBankArgs.m_bJson);
+    OnParsed(*poList, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdList(roConsole, roLine.m_oBankArgs); });
 
     CLI::App* poShow = AddCommand(roApp, "show", "Show a style's elements, chord variations and tracks",
                                   QdCliHelp::SHOW, HELP_STYLE);
     AddBank(*poShow, roLine.m_oStyle.m_strBank);
     AddStyle(*poShow, roLine.m_oStyle.m_strStyle);
+    AddJson(*poShow, roLine.m_oStyle.m_bJson);
     OnParsed(*poShow, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdShow(roConsole, roLine.m_oStyle); });
+
+    CLI::App* poInfo = AddCommand(roApp, "info", "Show a bank's sizes, slot table, directory and name table",
+                                  QdCliHelp::INFO, HELP_PLAIN);
+    AddBank(*poInfo, roBankArgs.m_strBank);
+    AddJson(*poInfo, roBankArgs.m_bJson);
+    OnParsed(*poInfo, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdInfo(roConsole, roLine.m_oBankArgs); });
 
     CQdExportArgs& roExport = roLine.m_oExport;
     CLI::App* poExport =
         AddCommand(roApp, "export", "Export chord variations of a style to MIDI files", QdCliHelp::EXPORT, HELP_STYLE);
     AddBank(*poExport, roExport.m_strBank);
     AddStyle(*poExport, roExport.m_strStyle);
-    poExport->add_option("-o,--out", roExport.m_strDir, "the folder for the MIDI files")->required()->type_name("DIR");
+    poExport->add_option("-o,--out", roExport.m_strDir, "the folder for the MIDI files; - : stdout (one --cv)")
+        ->required()
+        ->type_name("DIR");
     poExport->add_option("--cv", roExport.m_astrChordVars, "export this chord variation only; repeatable")
         ->type_name("NAME")
         ->allow_extra_args(false);
@@ -179,9 +218,19 @@ void DefineBrowsing(CLI::App& roApp, CQdCommandLine& roLine)
         ->check(CLI::IsMember(astrTracks, CLI::ignore_case).description(""));
     poExport->add_option("--tempo", roExport.m_iTempo, "tempo in beats per minute, clamped to 40-300 (default 120)")
         ->type_name("BPM");
-    OnParsed(*poExport, roLine,
-             [&roLine](CQdCliConsole& roConsole) { return QdCmdExport(roConsole, roLine.m_oExport); });
+    OnParsed(
+        *poExport, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdExport(roConsole, roLine.m_oExport); },
+        [&roExport] { CheckOneToStdout(roExport); });
 
+    CQdExportBankArgs& roExportBank = roLine.m_oExportBank;
+    CLI::App* poExportBank = AddCommand(roApp, "export-bank", "Export every style of a bank to MIDI files",
+                                        QdCliHelp::EXPORT_BANK, HELP_PLAIN);
+    AddBank(*poExportBank, roExportBank.m_strBank);
+    poExportBank->add_option("-o,--out", roExportBank.m_strDir, "the folder for the styles' folders and bank.json")
+        ->required()
+        ->type_name("DIR");
+    OnParsed(*poExportBank, roLine,
+             [&roLine](CQdCliConsole& roConsole) { return QdCmdExportBank(roConsole, roLine.m_oExportBank); });
 }
 
 void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
@@ -213,7 +262,7 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
     AddBank(*poImportCv, roImportCv.m_strBank);
     AddStyle(*poImportCv, roImportCv.m_strStyle);
     AddPositional(*poImportCv, "NAME", roImportCv.m_strName, "the chord variation (standard name)");
-    AddPositional(*poImportCv, "FILE", roImportCv.m_strFile, "the MIDI file (any file name)");
+    AddPositional(*poImportCv, "FILE", roImportCv.m_strFile, "the MIDI file (any file name); - : stdin");
     AddOutOrDryRun(*poImportCv, roImportCv.m_strOut, roImportCv.m_bDryRun);
     poImportCv->add_flag("--keep", roImportCv.m_bKeep, "keep the element's track parameters (default: initialize)");
     AddForce(*poImportCv, roImportCv.m_bForce);
@@ -262,10 +311,11 @@ void DefineChecking(CLI::App& roApp, CQdCommandLine& roLine)
 {
     CLI::App* poCheck = AddCommand(roApp, "check", "Load every style and chord variation; report any problem",
                                    QdCliHelp::CHECK, HELP_PLAIN);
-    AddBank(*poCheck, roLine.m_strBank);
+    AddBank(*poCheck, roLine.m_oBankArgs.m_strBank);
+    AddJson(*poCheck, roLine.m_oBankArgs.m_bJson);
     OnParsed(*poCheck, roLine, [&roLine](CQdCliConsole& roConsole) {
         roLine.m_bCheck = true;
-        return QdCmdCheck(roConsole, roLine.m_strBank);
+        return QdCmdCheck(roConsole, roLine.m_oBankArgs);
     });
 
     CQdRescueArgs& roRescue = roLine.m_oRescue;
@@ -301,19 +351,31 @@ void DefineChecking(CLI::App& roApp, CQdCommandLine& roLine)
 
     CQdDumpArgs& roDump = roLine.m_oDump;
     CLI::App* poDump = AddCommand(roApp, "dump", "Print the events of a MIDI file", QdCliHelp::DUMP, HELP_PLAIN);
-    AddPositional(*poDump, "FILE", roDump.m_strFile, "the MIDI file (.mid)");
-    poDump->add_flag("-n,--line-numbers", roDump.m_bNumberLines, "number the lines");
-    poDump->add_flag("--channel-only", roDump.m_bChannelOnly, "channel messages only (no meta events)");
+    AddPositional(*poDump, "FILE", roDump.m_strFile, "the MIDI file (.mid); - : stdin");
+    poDump->add_option("--format", roDump.m_strFormat, "text (the default), csv or json")
+        ->type_name("F")
+        ->check(CLI::IsMember({"text", "csv", "json"}).description(""));
+    poDump->add_flag("--bars", roDump.m_bBars, "bar:beat:tick by the file's time signatures (default: 4/4)");
+    poDump->add_flag("-n,--line-numbers", roDump.m_bNumberLines, "number the lines (text)");
+    poDump->add_flag("--channel-only", roDump.m_bChannelOnly, "channel messages only, no meta events (text)");
     OnParsed(*poDump, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdDump(roConsole, roLine.m_oDump); });
 }
 
-// UsageOf -- the help of the command the parse had reached, else the tool's.
+// UsageOf -- the one-line usage of the command the parse had reached, else
+// the tool's, and where the whole help is.
 std::string UsageOf(const CLI::App& rkoApp)
 {
+    const auto poFormatter = std::dynamic_pointer_cast<CLI::Formatter>(rkoApp.get_formatter());
     for (const CLI::App* pkoCommand : rkoApp.get_subcommands({}))
-        if (pkoCommand->parsed())
-            return pkoCommand->help(rkoApp.get_name());
-    return rkoApp.help();
+    {
+        if (!pkoCommand->parsed())
+            continue;
+        const std::string strName = rkoApp.get_name() + " " + pkoCommand->get_name();
+        const std::string strUsage = poFormatter ? poFormatter->make_usage(pkoCommand, strName) : "";
+        return strUsage + "See '" + strName + " --help'.\n";
+    }
+    const std::string strUsage = poFormatter ? poFormatter->make_usage(&rkoApp, rkoApp.get_name()) : "";
+    return strUsage + "See '" + rkoApp.get_name() + " --help'.\n";
 }
 
 } // namespace
@@ -324,10 +386,14 @@ int main(int iArgc, char** ppszArgv)
     oApp.footer(std::string(QdCliHelp::STYLE_AND_NAME) + QdCliHelp::SAVING + QdCliHelp::EXIT_STATUS +
                 QdCliHelp::TOOL_TAIL);
     oApp.require_subcommand(1);
+    // -q and -v may also follow the command's own arguments.
+    oApp.fallthrough();
+    CQdCommandLine oLine;
+    oApp.add_flag("-q,--quiet", oLine.m_bQuiet, "only errors on stderr, no progress (see below)");
+    oApp.add_flag("-v,--verbose", oLine.m_bVerbose, "more detail on stderr: a progress line per file");
     oApp.set_version_flag("--version", std::string("qdstyle ") + QD_VERSION, "Print the version and exit");
     oApp.get_formatter()->column_width(22);
     oApp.get_formatter()->label("SUBCOMMAND", "COMMAND");
-    CQdCommandLine oLine;
     DefineBrowsing(oApp, oLine);
     DefineEditing(oApp, oLine);
     DefineChecking(oApp, oLine);
@@ -335,6 +401,8 @@ int main(int iArgc, char** ppszArgv)
     try
     {
         oApp.parse(iArgc, ppszArgv);
+        if (oLine.m_bQuiet && oLine.m_bVerbose)
+            throw CLI::ValidationError("-q and -v", "they exclude each other");
     }
     catch (const CLI::CallForHelp&)
     {
@@ -348,19 +416,19 @@ int main(int iArgc, char** ppszArgv)
     }
     catch (const CLI::ParseError& rkoError)
     {
-        std::cerr << "qdstyle: " << rkoError.what() << "\n\n" << UsageOf(oApp);
+        std::cerr << "qdstyle: " << rkoError.what() << "\n" << UsageOf(oApp);
         return QD_EXIT_USAGE;
     }
     if (!oLine.m_fnRun)
     {
-        std::cerr << oApp.help();
+        std::cerr << UsageOf(oApp);
         return QD_EXIT_USAGE;
     }
 
     QdGlobalObjectsStart();
     int iExit = QD_EXIT_OK;
     {
-        CQdCliConsole oConsole;
+        CQdCliConsole oConsole(oLine.m_bQuiet ? QD_QUIET : oLine.m_bVerbose ? QD_VERBOSE : QD_NORMAL);
         // The document's commands fail by themselves when memory runs out
         // (BankDoc/QdCommandGuard.h); this is the last line for what runs
         // around them (the check's own exports, the lists the commands
@@ -381,6 +449,9 @@ int main(int iArgc, char** ppszArgv)
         // told or warned about (an import that left something out) says so.
         if (!oLine.m_bCheck && iExit == QD_EXIT_OK && oConsole.HasWarned())
             iExit = QD_EXIT_WARNINGS;
+        // What -q held back tells why a command failed.
+        if (iExit == QD_EXIT_REFUSED || iExit == QD_EXIT_USAGE)
+            oConsole.ReleaseHeld();
     }
     std::fflush(stdout);
     return iExit;

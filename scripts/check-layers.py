@@ -34,14 +34,15 @@ CORE_HEADERS = {
 }
 
 # Layers above the core and the layers each uses, as their CMakeLists.txt
-# link them (app/, app/player/, tools/, cli/). bench/ and fuzz/ are programs
+# link them (app/, app/player/, tools/, json/, cli/). bench/ and fuzz/ are programs
 # over the whole core; the pipeline benchmark also uses the demo bank.
 # "app-tests": the window tests drive the application over the demo bank.
 UPPER_LAYERS = {
     "player": ["doc"],
     "demo": ["doc"],
+    "json": ["doc"],
     "app": ["doc", "player"],
-    "cli": ["doc", "player"],  # render plays through FluidSynth
+    "cli": ["doc", "json", "player"],  # render plays through FluidSynth
     "bench": ["doc", "demo"],
     "fuzz": ["doc"],
     "app-tests": ["app", "demo"],
@@ -54,6 +55,7 @@ FOLDERS = {
     "app": "app",
     "app/player": "player",
     "cli": "cli",
+    "json": "json",
     "tools": "demo",
     "bench": "bench",
     "fuzz": "fuzz",
@@ -77,11 +79,11 @@ TEST_SUPPORT = {
 
 # Folders searched for a quoted include after the including file's own
 # folder: every include directory the CMake targets declare.
-INCLUDE_ROOTS = ["src", "app", "app/player", "tools", "tests/support"]
+INCLUDE_ROOTS = ["src", "app", "app/player", "tools", "json", "tests/support"]
 
 # Third-party headers the core must not include: Qt, and the libraries of
-# the front ends, tests and benchmarks.
-CORE_FORBIDDEN = re.compile(r"^(Q[A-Za-z]|Qt[A-Za-z]*/|fluidsynth|CLI/|gtest/|gmock/|benchmark/|lzo/)")
+# the front ends (JSON among them), tests and benchmarks.
+CORE_FORBIDDEN = re.compile(r"^(Q[A-Za-z]|Qt[A-Za-z]*/|fluidsynth|CLI/|nlohmann/|gtest/|gmock/|benchmark/|lzo/)")
 
 SOURCE_EXTS = (".cpp", ".cc", ".cxx", ".h", ".hpp", ".inl")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')

@@ -52,6 +52,7 @@
 //   failed (leaving the style, saving) stay written back.
 #pragma once
 
+#include "BankDoc/QdBankFacts.h"
 #include "BankDoc/QdDocPrompt.h"
 #include "BankDoc/QdFileIo.h"
 #include "BankDoc/QdImportOptions.h"
@@ -59,6 +60,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -241,6 +243,28 @@ public:
     // (the bank stays open with its changes).
     bool SaveBankTo(const std::string& rkstrPath);
 
+    // --- Facts for scripts and info views (QdBankFacts.cpp) ----------------
+    // GetBankFacts -- the open bank: file, sizes, the slot table, directory
+    // and name table. Stored sizes and the directory are the file's as it
+    // was opened or last saved; the rest is the bank block as it is now.
+    // False without a bank, or when memory ran out (told).
+    bool GetBankFacts(CQdBankFacts& roFacts);
+    // GetStyleFacts -- the open style's tree as BuildElementTree and
+    // GetTreeInfoText show it, with what each track holds and the
+    // element's track parameters. False without an open style, or when
+    // memory ran out (told).
+    bool GetStyleFacts(CQdStyleFacts& roFacts);
+    // ExportBank -- every style as the bank block holds it (changes of the
+    // open style not yet written back are not in it), each loaded aside and
+    // its chord variations written to rkstrDir/NN-<name>/<standard
+    // name>.mid (QdStyleFiles.h), one entry per style in raoStyles with its
+    // facts; Progress per style. The selection stays as it was. A style
+    // that loads damaged gives what could be read (its loading reports
+    // reach the report sink as a selection's do). False when a file could
+    // not be written (told with its cause; the styles before it are in
+    // raoStyles) or memory ran out.
+    bool ExportBank(const std::string& rkstrDir, std::vector<CQdExportedStyle>& raoStyles);
+
     // --- Standard names ----------------------------------------------------
     // StandardName -- "v1cv1" ... "e2cv2"; null for an index outside 0..35.
     static const char* StandardName(int iIndex);
@@ -320,6 +344,27 @@ private:
                              const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports);
     void EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& rkstrCaption);
 
+    // What the file held as it was opened or last saved: the slots' stored
+    // chunks and the directory, which decompressing the slots changes.
+    struct CQdFileFacts
+    {
+        std::string m_strPath;
+        std::uint64_t m_qwFileSize = 0;
+        std::vector<DWORD> m_adwSlotSizes;    // per slot, its chunk's bytes
+        std::vector<bool> m_abSlotCompressed; // per slot
+        CQdDirectoryFacts m_oDirectory;
+    };
+
+    // Facts (QdBankFacts.cpp).
+    // ReadFileFacts -- of the navigator's bank as it lies (slots compressed, as in the file).
+    static CQdFileFacts ReadFileFacts(CChunkNav& roNav, const std::string& rkstrPath, std::uint64_t qwFileSize);
+    // SlotOfStyle -- the 0-based slot of present style iStyle; -1 when none.
+    int SlotOfStyle(int iStyle) const;
+    // StyleFactsOf -- the facts of style iStyle loaded into pkoEditIfc
+    // (null: it did not load) with its damage.
+    void StyleFactsOf(int iStyle, const CNstEditIfc* pkoEditIfc, const CQdStyleDamage& rkoDamage,
+                      CQdStyleFacts& roFacts);
+
     // Saving (QdBankSave.cpp).
     // ConfirmDamagedWriteBack -- true unless the open style was damaged when
     // loaded and the user does not confirm writing it back. The commands ask
@@ -358,4 +403,5 @@ private:
     // new style holds nothing of the damaged one).
     bool m_bOpenStyleDamaged = false;
     bool m_bRefusedAsCorrupt = false;
+    CQdFileFacts m_oFileFacts;
 };

@@ -108,6 +108,7 @@ void CQdBankDoc::ReleaseBank() noexcept
     m_strListInfo.clear();
     m_aoStyleDamage.clear();
     m_bOpenStyleDamaged = false;
+    m_oFileFacts = CQdFileFacts();
 }
 
 // CQdBankDoc::LoadBank -- file check, whole file into the bank block, slot
@@ -159,6 +160,10 @@ bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
     m_pbyBlock = std::make_unique<BYTE[]>(BANK_BLOCK_SIZE);
     std::memcpy(m_pbyBlock.get(), abyFile.data(), abyFile.size());
     m_poNav = std::make_unique<CChunkNavComp>(m_pbyBlock.get(), BANK_BLOCK_SIZE);
+    // The stored sizes and the directory are the file's: read before the
+    // slots are decompressed.
+    if (m_poNav->m_sdwfnExtraLength() >= 0)
+        m_oFileFacts = ReadFileFacts(*m_poNav, rkstrPath, abyFile.size());
     if (m_poNav->m_sdwfnExtraLength() < 0 || !WalkSlots())
     {
         m_bRefusedAsCorrupt = true;

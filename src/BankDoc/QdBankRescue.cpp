@@ -25,6 +25,7 @@
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 #include "BankDoc/QdReportRecorder.h"
+#include "BankDoc/QdStyleFiles.h"
 
 #include "ChunkNav/ChunkNav.h"
 #include "NlzdStyle/NstEditIfc.h"
@@ -33,7 +34,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <system_error>
 
 namespace {
 
@@ -48,24 +48,6 @@ constexpr DWORD LENGTH_OFFSET = 4;
 bool IsSlotFlags(BYTE byFlags)
 {
     return (byFlags & CNCF_ATTR) != 0 && (byFlags & CNCF_FINAL) == 0;
-}
-
-// TwoDigits -- a position as NN.
-std::string TwoDigits(int iNumber)
-{
-    std::string str = std::to_string(iNumber);
-    return str.size() < 2 ? "0" + str : str;
-}
-
-// ChordVarName -- the standard name, or for a chord variation beyond its
-// element's standard names the way the element tree shows it.
-std::string ChordVarName(BYTE bySe, BYTE byCv)
-{
-    const char* pszName = CQdBankDoc::StandardName(CQdBankDoc::StandardNameIndex(bySe, byCv));
-    if (pszName)
-        return pszName;
-    return std::string(CQdBankDoc::ElementName(bySe)) + " Chord Var " + std::to_string(byCv + 1) +
-           " (no standard name)";
 }
 
 // Joined -- the texts separated by ", ".
@@ -246,46 +228,22 @@ bool CQdBankRescue::CWalk::RescueSlot(CChunkNav& roNav, CQdRescuedStyle& roStyle
     return bWritten;
 }
 
-// CWalk::ExportStyle -- every present chord variation, in element order,
-// into the style's folder (made with the first file). The same export as
-// the document's (CNstEditIfc::ExportToSmf, all tracks, the edit
-// interface's tempo), so a complete style gives the files an export of the
-// intact bank gives. False when a file could not be written (told).
+// CWalk::ExportStyle -- the style's files (QdWriteStyleFiles), so a
+// complete style gives the files an export of the intact bank gives. False
+// when a file could not be written (told).
 bool CQdBankRescue::CWalk::ExportStyle(CNstEditIfc& roEditIfc, CQdRescuedStyle& roStyle)
 {
-    const std::filesystem::path oFolder =
-        std::filesystem::path(m_rkstrDir) / FolderName(roStyle.m_iPosition, roStyle.m_strName);
-    for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
-    {
-        for (BYTE byCv = 0; byCv < NST_NR_CV; ++byCv)
-        {
-            if (roEditIfc.GetChordVarState(bySe, byCv) == NST_STATE_ABSENT)
-                continue;
-            const std::string strName = ChordVarName(bySe, byCv);
-            DWORD dwSize = 0;
-            const std::unique_ptr<BYTE[]> pbySmf = CQdBankDoc::StandardNameIndex(bySe, byCv) < 0
-                                                       ? nullptr
-                                                       : roEditIfc.ExportToSmf(bySe, byCv, NST_ALL_TRACKS, dwSize);
-            if (!pbySmf || dwSize == 0)
-            {
-                roStyle.m_astrNotExported.push_back(strName);
-                continue;
-            }
-            // A folder that cannot be made fails the write below, which tells it.
-            std::error_code oError;
-            std::filesystem::create_directories(oFolder, oError);
-            const std::string strPath = (oFolder / (strName + ".mid")).string();
-            if (!m_roRescue.m_roFileIo.WriteAtomic(strPath, pbySmf.get(), dwSize))
-            {
-                m_roRescue.m_roPrompt.Tell(QdDocText::RESCUE_STYLES,
-                                           std::string(QdDocText::SMF_WRITE_ERROR) + " (" + strPath + ")");
-                return false;
-            }
-            roStyle.m_strFolder = oFolder.string();
-            roStyle.m_astrExported.push_back(strName);
-        }
-    }
-    return true;
+    const std::string strFolder =
+        (std::filesystem::path(m_rkstrDir) / QdStyleFolderName(roStyle.m_iPosition, roStyle.m_strName)).string();
+    CQdStyleFiles oFiles;
+    const bool bWritten = QdWriteStyleFiles(roEditIfc, strFolder, m_roRescue.m_roFileIo, oFiles);
+    roStyle.m_strFolder.swap(oFiles.m_strFolder);
+    roStyle.m_astrExported.swap(oFiles.m_astrExported);
+    roStyle.m_astrNotExported.swap(oFiles.m_astrNotExported);
+    if (!bWritten)
+        m_roRescue.m_roPrompt.Tell(QdDocText::RESCUE_STYLES,
+                                   std::string(QdDocText::SMF_WRITE_ERROR) + " (" + oFiles.m_strFailedPath + ")");
+    return bWritten;
 }
 
 // CWalk::Conclude -- the result: everything complete and nothing of the
@@ -330,17 +288,10 @@ EQdRescueResult CQdBankRescue::Run(const std::string& rkstrBank, const std::stri
     return roReport.m_eResult;
 }
 
-// CQdBankRescue::FolderName -- the name as a single, visible path element.
+// CQdBankRescue::FolderName -- the shared layout's name (QdStyleFiles.h).
 std::string CQdBankRescue::FolderName(int iPosition, const std::string& rkstrName)
 {
-    std::string strSafe = rkstrName;
-    std::replace_if(
-        strSafe.begin(), strSafe.end(),
-        [](char c) { return c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '_');
-    const std::size_t uFirst = strSafe.find_first_not_of(" .");
-    const std::size_t uLast = strSafe.find_last_not_of(' ');
-    strSafe = uFirst == std::string::npos ? std::string() : strSafe.substr(uFirst, uLast - uFirst + 1);
-    return TwoDigits(iPosition) + "-" + (strSafe.empty() ? "unnamed" : strSafe);
+    return QdStyleFolderName(iPosition, rkstrName);
 }
 
 // CQdBankRescue::DescribeStyle -- what came out and what was lost.

@@ -5,11 +5,11 @@
 // leniently and never writes it: the chunk tree is walked as far as its
 // bytes go, every style slot that decompresses is loaded, and every chord
 // variation of every style that loads is written as a MIDI file into
-// DIR/NN-<style name>/<standard name>.mid (NN: the style's position as the
-// style list numbers it, two digits). The report says per style what came
-// out: complete, damaged (what was reported, which chord variations could
-// not be exported) or unreadable (why), and what the bank lost beyond the
-// styles. The desktop window offers it when a bank is refused as corrupt;
+// DIR/NN-<style name>/<standard name>.mid (QdStyleFiles.h; NN: the style's
+// position as the style list numbers it, two digits). The report says per
+// style what came out: complete, damaged (what was reported, which chord
+// variations could not be exported) or unreadable (why), and what the bank
+// lost beyond the styles. The desktop window offers it when a bank is refused as corrupt;
 // qdstyle runs it as `rescue`.
 #pragma once
 
@@ -76,9 +76,9 @@ public:
     // through the prompt. Returns roReport.m_eResult.
     EQdRescueResult Run(const std::string& rkstrBank, const std::string& rkstrDir, CQdRescueReport& roReport);
 
-    // FolderName -- "NN-<name>" with the name made safe for a file system:
-    // no '/', no control characters, no leading '.', no blanks around it;
-    // "NN-unnamed" when nothing is left.
+    // FolderName -- "NN-<name>", the name made safe for a file system; the
+    // layout's own QdStyleFolderName (QdStyleFiles.h), kept under this name
+    // for the rescue's callers.
     static std::string FolderName(int iPosition, const std::string& rkstrName);
     // DescribeStyle -- one line: "complete: 9 chord variations in DIR/...",
     // "damaged: ...; not exported: ...; reports: ..." or "unreadable: why".

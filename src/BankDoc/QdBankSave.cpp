@@ -10,6 +10,7 @@
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <cstring>
+#include <utility>
 
 #define QD_REPORT_FILE "Qd50StyleToMidiMain"
 
@@ -200,6 +201,7 @@ bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath)
         std::vector<bool> abKeptMarks = m_abWrittenBack;
         std::string strFileName = QdDocText::FileNameOf(rkstrPath);
         std::string strSaveDir = QdDocText::DirectoryOf(rkstrPath);
+        CQdFileFacts oFileFacts = ReadFileFacts(oImage, rkstrPath, oImage.m_dwfnUsedSize());
 
         const bool bWritten = m_roFileIo.WriteAtomic(rkstrPath, pbyImage.get(), oImage.m_dwfnUsedSize());
         if (!bWritten)
@@ -215,6 +217,7 @@ bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath)
         {
             m_strBankFileName.swap(strFileName);
             m_strSaveDir.swap(strSaveDir);
+            std::swap(m_oFileFacts, oFileFacts);
         }
         else if (abKeptMarks.size() == abWrittenBack.size())
         {

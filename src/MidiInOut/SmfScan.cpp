@@ -1,6 +1,7 @@
 // SmfScan.cpp -- one walk through a MIDI file: what it holds, and its first damage.
 #include "MidiInOut/SmfScan.h"
 
+#include "Kernel/RTEvents/CEvent.h"
 #include "Kernel/SeqBase/SmfForm.h"
 
 #include <cstdio>
@@ -107,8 +108,9 @@ void TakeEvent(const CSmfEvent& rkoEvent, bool& rbNamed, CSmfTrackInfo& roTrack,
     }
 }
 
-// ScanTrack -- every event of one track chunk.
-void ScanTrack(const BYTE* pkbyData, DWORD dwSize, const CSmfChunk& rkoChunk, CSmfFileInfo& roInfo)
+// ScanTrack -- every event of one track chunk, each also to rkfnVisit when given.
+void ScanTrack(const BYTE* pkbyData, DWORD dwSize, const CSmfChunk& rkoChunk, CSmfFileInfo& roInfo,
+               const SmfEventVisitor& rkfnVisit)
 {
     const WORD wIndex = WORD(roInfo.m_aoTracks.size());
     CSmfTrackInfo oTrack;
@@ -124,9 +126,22 @@ void ScanTrack(const BYTE* pkbyData, DWORD dwSize, const CSmfChunk& rkoChunk, CS
     CSmfEvent oEvent;
     bool bNamed = false;
     while (oReader.Next(oEvent) == TR_EVENT)
+    {
         TakeEvent(oEvent, bNamed, oTrack, roInfo);
+        if (rkfnVisit)
+            rkfnVisit(wIndex, oEvent);
+    }
     oTrack.m_bEndOfTrack = oReader.HasEndOfTrack();
     oTrack.m_qwTicks = oReader.GetTick();
+    if (rkfnVisit && oTrack.m_bEndOfTrack)
+    {
+        // The reader ends at FF 2F 00 without handing it out; a listing shows it.
+        CSmfEvent oEnd;
+        oEnd.m_qwTick = oTrack.m_qwTicks;
+        oEnd.m_byStatus = META_INTRODUCER;
+        oEnd.m_byMetaType = META_END_OF_TRACK;
+        rkfnVisit(wIndex, oEnd);
+    }
     if (oReader.GetProblem() != SMFP_NONE)
         Problem(roInfo, oReader.GetProblem(), oReader.GetProblemOffset(), wIndex);
     else if (!oTrack.m_bEndOfTrack)
@@ -140,9 +155,14 @@ void ScanTrack(const BYTE* pkbyData, DWORD dwSize, const CSmfChunk& rkoChunk, CS
 
 } // namespace
 
+bool SmfScanFile(const BYTE* pkbyData, DWORD dwSize, CSmfFileInfo& roInfo)
+{
+    return SmfScanFile(pkbyData, dwSize, roInfo, SmfEventVisitor());
+}
+
 // SmfScanFile -- chunk after chunk until the declared tracks are found or
 // the block ends.
-bool SmfScanFile(const BYTE* pkbyData, DWORD dwSize, CSmfFileInfo& roInfo)
+bool SmfScanFile(const BYTE* pkbyData, DWORD dwSize, CSmfFileInfo& roInfo, const SmfEventVisitor& rkfnVisit)
 {
     roInfo = CSmfFileInfo();
     DWORD dwPos = ScanHeader(pkbyData, dwSize, roInfo);
@@ -163,7 +183,7 @@ bool SmfScanFile(const BYTE* pkbyData, DWORD dwSize, CSmfFileInfo& roInfo)
             Problem(roInfo, SMFP_TRUNCATED, dwSize);
         if (oChunk.IsTrack())
         {
-            ScanTrack(pkbyData, dwSize, oChunk, roInfo);
+            ScanTrack(pkbyData, dwSize, oChunk, roInfo, rkfnVisit);
             ++roInfo.m_wTracksFound;
         }
         dwPos = oChunk.GetEnd();

@@ -16,6 +16,7 @@
 #include "MidiInOut/SmfRead.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,14 @@ struct CSmfFileInfo
 // SmfScanFile -- walks the dwSize bytes at pkbyData and fills roInfo afresh;
 // true when no damage was found (roInfo.m_eProblem is SMFP_NONE).
 bool SmfScanFile(const BYTE* pkbyData, DWORD dwSize, CSmfFileInfo& roInfo);
+
+// SmfEventVisitor -- called with each event of the walk, in file order, and
+// the index of its track in CSmfFileInfo::m_aoTracks, a track's end of track
+// (FF 2F 00) last; the event's pointers are valid during the call only.
+using SmfEventVisitor = std::function<void(WORD wTrack, const CSmfEvent& rkoEvent)>;
+// SmfScanFile -- the same walk, handing every event to rkfnVisit as well
+// (a listing of the file sees exactly what the scan sees).
+bool SmfScanFile(const BYTE* pkbyData, DWORD dwSize, CSmfFileInfo& roInfo, const SmfEventVisitor& rkfnVisit);
 
 // SmfProblemText -- the file's problem as one short English phrase, tracks
 // counted from 1 (for example "track 2 has no end of track"); empty when

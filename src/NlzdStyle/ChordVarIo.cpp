@@ -1,6 +1,6 @@
 // ChordVarIo.cpp -- a chord variation to and from a stream of MIDI events:
 // ExportChordVar (with FitPatternMeasures) and ImportChordVar of the edit
-// interface, and the import's filter CStyleMsgFilter.
+// interface, the import's filter CStyleMsgFilter, and NstCountPattern.
 //
 // Both sit on the pattern merge and un-merge (PatMerge.h): the export cleans
 // a copy of each pattern to its measures, merges the copies, each on its
@@ -429,25 +429,6 @@ void CountPastCut(CDecBase& roDecoder, CNstImportStats& roStats)
     }
 }
 
-// CountNotes -- the notes of a stored pattern.
-DWORD CountNotes(const CNstPattern& rkoPattern)
-{
-    if (rkoPattern.GetDataLength() == 0)
-        return 0;
-    CDecProp oDecoder(rkoPattern.GetData(), rkoPattern.GetDataLength());
-    CEventList oList;
-    DWORD dwNotes = 0;
-    TDELTA sdwDelta = oDecoder.Rewind();
-    while (sdwDelta != NO_DELTA)
-    {
-        sdwDelta = oDecoder.ExtractEvents(oList);
-        for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
-            if (poEvent->GetClass() == EC_CHMSG && poEvent->GetCode() == EVSC_NOTE)
-                ++dwNotes;
-    }
-    return dwNotes;
-}
-
 // CImportOutputs -- the memory encoders the un-merge writes the tracks (and
 // the meta pattern) into. They outlive the un-merge that writes to them; a
 // track without an encoder takes nothing.
@@ -528,6 +509,31 @@ void StoreTrack(CMemEncoder& roEncoder, BYTE byTrack, bool bFresh, bool bFitLeng
 }
 
 } // namespace
+
+// NstCountPattern -- a channel message other than a note-off counts as an
+// event (IsCountedEvent), a note also as a note.
+CNstPatternCounts NstCountPattern(const CNstPattern& rkoPattern)
+{
+    CNstPatternCounts oCounts;
+    if (rkoPattern.GetDataLength() == 0)
+        return oCounts;
+    CDecProp oDecoder(rkoPattern.GetData(), rkoPattern.GetDataLength());
+    CEventList oList;
+    TDELTA sdwDelta = oDecoder.Rewind();
+    while (sdwDelta != NO_DELTA)
+    {
+        sdwDelta = oDecoder.ExtractEvents(oList);
+        for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
+        {
+            if (!IsCountedEvent(*poEvent))
+                continue;
+            ++oCounts.m_dwEvents;
+            if (poEvent->GetCode() == EVSC_NOTE)
+                ++oCounts.m_dwNotes;
+        }
+    }
+    return oCounts;
+}
 
 // CNstEditIfc::ImportChordVar -- the element counts as fresh when none of
 // its chord variations holds events; only then does the file's tick 0 set its
@@ -612,7 +618,7 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr
         DWORD dwStored = 0;
         for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
             if (const CNstPattern* pkoPattern = poChordVar->FindPattern(byTrack))
-                dwStored += poStats->m_adwNotes[byTrack] = CountNotes(*pkoPattern);
+                dwStored += poStats->m_adwNotes[byTrack] = NstCountPattern(*pkoPattern).m_dwNotes;
         // A refused note-on ends the encoding of the rest of its list, whose
         // notes never reach the tracer: what the tracks lack counts then.
         const DWORD dwRouted = poCounter->GetNotesRouted();

@@ -94,6 +94,20 @@ struct CNstImportStats
     BYTE m_byMeasures = 0;
 };
 
+// CNstPatternCounts -- what a stored pattern holds, counted as
+// CNstImportStats counts: notes, and events (channel messages other than
+// note-offs, a note once).
+struct CNstPatternCounts
+{
+    DWORD m_dwNotes = 0;
+    DWORD m_dwEvents = 0;
+};
+
+// NstCountPattern -- one pass over the pattern's stream: its own measures,
+// not repeated to the chord variation's length as an export repeats it.
+// Damaged data are counted as far as the decoder reads them.
+CNstPatternCounts NstCountPattern(const CNstPattern& rkoPattern);
+
 // CNstImportOptions -- what ImportChordVar takes from a stream and where it
 // puts it.
 struct CNstImportOptions

@@ -9,9 +9,11 @@ stderr and the files written.
 """
 
 import argparse
+import csv
 import ctypes
 import hashlib
 import io
+import json
 import os
 import pty
 import re
@@ -29,6 +31,8 @@ QDSTYLE = None
 DEMO_BANK = None
 
 DEMO_STYLES = ["Pop 8Beat", "Slow Waltz", "Bossa Nova", "Rock Beat", "Jazz Swing"]
+STANDARD_NAMES = (["v%dcv%d" % (v, c) for v in range(1, 5) for c in range(1, 7)] +
+                  ["%s%dcv%d" % (e, n, c) for e in "ife" for n in (1, 2) for c in (1, 2)])
 
 NOT_A_BANK = "File read error - File in use - or not a Velmar Qd50 Style File!"
 CORRUPT = "File corrupt - Error!"
@@ -357,6 +361,9 @@ class RefusedInputTest(QdstyleCase):
             (["import-cv", self.bank, "3", "v1cv4", DEMO_BANK, "-o", out],
              "Chord Variation 'v1cv4' not found in Style 'Bossa Nova'!"),
             (["rename", self.bank, "Nothing", "Something", "-o", out], "Style 'Nothing' not found in the Style Bank!"),
+            (["show", self.bank, "Rok Beat"], "qdstyle: The closest name is 'Rock Beat' (style 4).\n"),
+            (["export", self.bank, "1", "-o", self.dir, "--cv", "v5cv1"],
+             "qdstyle: Standard names: %s.\n" % ", ".join(STANDARD_NAMES)),
         ]
         for args, message in cases:
             with self.subTest(args=args[:1] + args[2:]):
@@ -404,21 +411,26 @@ class RefusedInputTest(QdstyleCase):
         self.assertEqual(chord_vars(shown), ["v1cv1", "i1cv2"])
 
 
+def with_damaged_style(bank):
+    """The bank with one bit flipped inside its first style slot (bit 0 of
+    byte 11 of the compressed stream): the slot still decompresses, but
+    loading 'Pop 8Beat' reports a pattern reference beyond the pattern table
+    and keeps five of its nine chord variations."""
+    image = bytearray(bank)
+    slot = image.index(bytes([6, 0, 0, 0x30]))
+    image[slot + 8 + 11] ^= 0x01
+    return bytes(image)
+
+
 class DamagedStyleTest(QdstyleCase):
-    """A bank with one bit flipped inside its first style slot (bit 0 of byte
-    11 of the compressed stream): the slot still decompresses, but loading
-    'Pop 8Beat' reports a pattern reference beyond the pattern table and
-    keeps five of its nine chord variations."""
+    """The bank of with_damaged_style."""
 
     REPORT = "Assert wRef >= 1 && wRef <= oPatInfoData.m_wTotalPatterns File:MakeMarker/MakeMark Line:176 (2 times)"
     REFUSED = "Damaged style - changes not written back!"
 
     def setUp(self):
         super().setUp()
-        image = bytearray(read(self.bank))
-        slot = image.index(bytes([6, 0, 0, 0x30]))
-        image[slot + 8 + 11] ^= 0x01
-        self.damaged = self.write("damaged.sty", bytes(image))
+        self.damaged = self.write("damaged.sty", with_damaged_style(read(self.bank)))
 
     def test_named_refused_unless_forced_and_kept_when_untouched(self):
         midi = self.assertOk(run("export", self.bank, "1", "-o", self.dir, "--cv", "v1cv1")).stdout.strip()
@@ -489,6 +501,170 @@ class RescueTest(QdstyleCase):
         self.assertOk(run("rename", self.bank, "2", " ../a/b", "-o", self.bank))
         self.assertOk(run("rescue", self.bank, "-o", self.path("out")))
         self.assertIn("02-_a_b", os.listdir(self.path("out")))
+
+def run_json(*args):
+    """The JSON document a command prints, parsed, and its exit status."""
+    result = run(*args)
+    return json.loads(result.stdout), result.returncode
+
+
+class JsonOutputTest(QdstyleCase):
+    """list, show, check, info and export-bank's bank.json against the bank
+    as the text output and the exported MIDI files show it."""
+
+    def test_the_documents_match_the_demo_bank(self):
+        listed, status = run_json("list", "--json", self.bank)
+        self.assertEqual(status, 0)
+        self.assertEqual((listed["schema"], listed["charset"]), (1, "ISO-8859-1"))
+        self.assertEqual([(s["position"], s["name"]) for s in listed["styles"]], list(enumerate(DEMO_STYLES, 1)))
+
+        info, status = run_json("info", "--json", self.bank)
+        bank = info["bank"]
+        self.assertEqual((status, bank["file_size"], bank["styles"]), (0, len(read(self.bank)), 5))
+        self.assertEqual(bank["free_room"], bank["block_size"] - bank["used_size"])
+        self.assertEqual(bank["block_size"], 0x300000)
+        self.assertEqual(len(bank["slots"]), 64)
+        self.assertEqual([(s["slot"], s["position"], s["name"]) for s in bank["slots"] if s["style"]],
+                         [(s["slot"], s["position"], s["name"]) for s in listed["styles"]])
+        self.assertTrue(bank["directory"]["current"])
+        self.assertEqual(bank["name_table"]["styles_without_record"], 0)
+
+        checked, status = run_json("check", "--json", self.bank)
+        self.assertEqual((status, checked["clean"], checked["damaged"], checked["problems"]), (0, True, 0, 0))
+        self.assertEqual(sum(s["chord_variations"] for s in checked["styles"]), 26)
+
+        shown = []
+        for position, name in enumerate(DEMO_STYLES, 1):
+            with self.subTest(style=name):
+                style, status = run_json("show", "--json", self.bank, str(position))
+                style = style["style"]
+                shown.append(style)
+                self.assertEqual((status, style["name"], style["damaged"]), (0, name, False))
+                self.assertEqual(self.tree_of(style), run("show", self.bank, str(position)).stdout)
+                for element in style["elements"]:
+                    for chord_var in element["chord_variations"]:
+                        self.assertNotesAsExported(position, chord_var)
+
+        out = self.path("out")
+        result = self.assertOk(run("export-bank", self.bank, "-o", out))
+        self.assertEqual(result.stdout.splitlines()[-1], os.path.join(out, "bank.json"))
+        with open(os.path.join(out, "bank.json"), encoding="utf-8") as f:
+            exported = json.load(f)
+        self.assertEqual(exported["bank"], bank)
+        files = self.export_all(self.bank, self.path("single"))
+        for style in exported["styles"]:
+            folder = os.path.join(out, style["folder"])
+            self.assertEqual(style["folder"], "%02d-%s" % (style["position"], style["name"]))
+            self.assertEqual(sorted(os.listdir(folder)), sorted(style["files"]))
+            for name in style["files"]:
+                self.assertEqual(read(os.path.join(folder, name)), files[(style["position"], name)])
+            del style["folder"], style["files"], style["not_exported"]
+        self.assertEqual(exported["styles"], shown)
+
+    @staticmethod
+    def tree_of(style):
+        """The text of 'show', made from the JSON."""
+        lines = ["%s\tUncompressed Size: %d" % (style["name"], style["uncompressed_size"])]
+        for element in style["elements"]:
+            lines.append("  %s\tSignature: %d / %d" % (element["name"], element["signature"]["numerator"],
+                                                      element["signature"]["denominator"]))
+            for chord_var in element["chord_variations"]:
+                lines.append("    Chord Var %d (%s)\tLength in measures: %d" % (
+                    chord_var["number"], chord_var["standard_name"], chord_var["measures"]))
+                lines.extend("      " + track["name"] for track in chord_var["tracks"])
+        return "\n".join(lines) + "\n"
+
+    def assertNotesAsExported(self, position, chord_var):
+        """Each track's notes are on its channel of the exported file, once
+        per repetition of its pattern over the chord variation."""
+        midi = run_bytes("export", self.bank, str(position), "--cv", chord_var["standard_name"], "-o", "-")
+        counts = {}
+        for message in mido.MidiFile(file=io.BytesIO(midi)).tracks[0]:
+            if message.type == "note_on" and message.velocity > 0:
+                counts[message.channel + 1] = counts.get(message.channel + 1, 0) + 1
+        self.assertEqual(sorted(counts), sorted(track["channel"] for track in chord_var["tracks"]))
+        for track in chord_var["tracks"]:
+            if chord_var["measures"] % track["measures"] == 0:
+                self.assertEqual(counts[track["channel"]], track["notes"] * chord_var["measures"] // track["measures"])
+            self.assertGreaterEqual(track["events"], track["notes"])
+            self.assertEqual(sorted(track["params"]),
+                             ["bank_lsb", "bank_msb", "expression", "note_high", "note_low", "program"])
+
+    def test_damaged_style_and_names_in_any_bytes(self):
+        damaged = self.write("damaged.sty", with_damaged_style(read(self.bank)))
+        shown, status = run_json("show", "--json", damaged, "1")
+        self.assertEqual((status, shown["style"]["damaged"]), (3, True))
+        self.assertIn(DamagedStyleTest.REPORT.split(" (")[0], shown["style"]["damage"])
+        checked, status = run_json("check", "--json", damaged)
+        self.assertEqual((status, checked["clean"], checked["damaged"]), (3, False, 1))
+        self.assertEqual([s["damaged"] for s in checked["styles"]], [True, False, False, False, False])
+        # A name is the bank's bytes, each one the code point of its value.
+        self.assertOk(run("rename", self.bank, "2", b'Caf\xe9 "\\\x01', "-o", self.bank))
+        listed, _ = run_json("list", "--json", self.bank)
+        self.assertEqual(listed["styles"][1]["name"], 'Caf\u00e9 "\\\u0001')
+        # The name as JSON gives it (UTF-8) selects the style too.
+        shown, status = run_json("show", "--json", self.bank, listed["styles"][1]["name"])
+        self.assertEqual((status, shown["style"]["position"]), (0, 2))
+
+
+def run_bytes(*args, stdin=None):
+    """What a command writes to stdout, as bytes; it must succeed."""
+    result = subprocess.run([QDSTYLE, *args], input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    assert result.returncode == 0, result.stderr
+    return result.stdout
+
+
+class ConsoleTest(QdstyleCase):
+    def test_quiet_and_verbose(self):
+        # Exit status, stdout, stderr holds, stderr lacks.
+        cases = [(["-q", "export", self.bank, "1", "-o", self.path("q")], 0, "", None, "qdstyle"),
+                 (["export", self.bank, "1", "-o", self.path("v"), "-v"], 0, self.path("v", "e1cv1.mid"),
+                  "qdstyle: 9/9 e1cv1.mid\n", None),
+                 (["-q", "show", self.bank, "Disco"], 2, "", "Style 'Disco' not found", None),
+                 (["-q", "export-bank", with_damaged_bank(self), "-o", self.path("d")], 3, "", None, "qdstyle"),
+                 (["-q", "list", self.bank], 0, "1\tPop 8Beat\n", None, "qdstyle")]
+        for args, status, stdout, holds, lacks in cases:
+            with self.subTest(args=args[:2]):
+                result = run(*args)
+                self.assertEqual(result.returncode, status, result.stderr)
+                self.assertIn(stdout, result.stdout)
+                if holds:
+                    self.assertIn(holds, result.stderr)
+                if lacks:
+                    self.assertNotIn(lacks, result.stderr)
+                if stdout == "":
+                    self.assertEqual(result.stdout, "")
+
+    def test_progress_is_erased_before_stdout_on_the_same_terminal(self):
+        master, slave = pty.openpty()
+        try:
+            result = subprocess.run([QDSTYLE, "export", self.bank, "1", "-o", "tty"], cwd=self.dir, stdout=slave,
+                                    stderr=slave, timeout=60)
+            os.close(slave)
+            slave = None
+            shown = b""
+            while True:
+                try:
+                    chunk = os.read(master, 4096)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+        finally:
+            if slave is not None:
+                os.close(slave)
+            os.close(master)
+        self.assertEqual(result.returncode, 0)
+        self.assertIn(b"1/9 v1cv1.mid", shown)
+        # Every path starts a line of its own: after the progress line's erasure.
+        for name in chord_vars(run("show", self.bank, "1").stdout):
+            self.assertIn(b"\r\x1b[Ktty/%s.mid\r\n" % name.encode(), shown)
+
+
+def with_damaged_bank(case):
+    return case.write("damaged.sty", with_damaged_style(read(case.bank)))
+
 
 # ---------------------------------------------------------------------------
 # MIDI files from elsewhere, written here with mido
@@ -713,6 +889,47 @@ class RenderTest(QdstyleCase):
         _, peak = self.wave("1", "--cv", "v2cv1", "--track", "perc", "--loops", "1")
         self.assertGreater(peak, 100, "the Percussion track alone is silent")
         self.assertEqual(run("render", self.bank, "1", "--cv", "v2cv1", "--loops", "0", "-o", "x.wav").returncode, 1)
+class DumpFormatTest(QdstyleCase):
+    def test_csv_lists_every_event_mido_sees(self):
+        """A format-1 file at 480 ticks per quarter: 3/4, then 6/8 from bar 3."""
+        conductor = [mido.MetaMessage("track_name", name='Song, "one"'), mido.MetaMessage("set_tempo", tempo=625000),
+                     mido.MetaMessage("time_signature", numerator=3, denominator=4),
+                     mido.MetaMessage("time_signature", numerator=6, denominator=8, time=2880)]
+        drums = notes(9, 8, 480, 36, "Drums") + [mido.Message("control_change", channel=9, control=7, value=99),
+                                                 mido.Message("pitchwheel", channel=9, pitch=-100, time=7),
+                                                 mido.Message("sysex", data=[0x7E, 0x7F, 9, 1], time=1)]
+        midi = self.write("format1.mid", smf([conductor, drums, notes(1, 4, 480, 40, "Bass")], 480))
+        rows = list(csv.DictReader(io.StringIO(self.assertOk(run("dump", "--format", "csv", "--bars", midi)).stdout)))
+        expected = []
+        for number, track in enumerate(mido.MidiFile(midi).tracks, 1):
+            tick = 0
+            for message in track:
+                tick += message.time
+                channel = str(message.channel + 1) if hasattr(message, "channel") else ""
+                expected.append((str(number), str(tick), message.type, channel))
+        self.assertEqual([(row["track"], row["tick"], row["kind"], row["channel"]) for row in rows], expected)
+        self.assertEqual(rows[0]["data"], 'Song, "one"')
+        bass = [row for row in rows if row["kind"] == "note_on" and row["track"] == "3"][0]
+        self.assertEqual((bass["note"], bass["number"], bass["value"]), ("E2", "40", "90"))
+        self.assertEqual([row["value"] for row in rows if row["kind"] == "pitchwheel"], ["-100"])
+        # Bars by the file's own signatures: beats of 6/8 are eighths.
+        drum_bars = [row["bar"] for row in rows if row["kind"] == "note_on" and row["track"] == "2"]
+        self.assertEqual(drum_bars[2:], ["1:3:0", "2:1:0", "2:2:0", "2:3:0", "3:1:0", "3:3:0"])
+        listing = json.loads(self.assertOk(run("dump", "--format", "json", midi)).stdout)
+        self.assertEqual((listing["format"], listing["division"], listing["damage"]), (1, 480, None))
+        self.assertEqual([(str(track["track"]), str(event["tick"]), event["kind"])
+                          for track in listing["tracks"] for event in track["events"]],
+                         [row[:3] for row in expected])
+
+    def test_dash_reads_stdin_and_writes_stdout(self):
+        midi = self.assertOk(run("export", self.bank, "1", "-o", self.dir, "--cv", "v2cv1")).stdout.strip()
+        self.assertEqual(run_bytes("export", self.bank, "1", "--cv", "v2cv1", "-o", "-"), read(midi))
+        for args in (["dump"], ["dump", "--format", "csv", "--bars"]):
+            with self.subTest(args=args):
+                self.assertEqual(run_bytes(*args, "-", stdin=read(midi)), run_bytes(*args, midi))
+        run_bytes("import-cv", self.bank, "1", "v2cv1", "-", "-o", self.path("stdin.sty"), stdin=read(midi))
+        run_bytes("import-cv", self.bank, "1", "v2cv1", midi, "-o", self.path("file.sty"))
+        self.assertEqual(read(self.path("stdin.sty")), read(self.path("file.sty")))
 
 
 class UsageTest(QdstyleCase):
@@ -726,19 +943,26 @@ class UsageTest(QdstyleCase):
             (["export", self.bank, "1", "-o", self.dir, "--tempo", "fast"], "Usage: qdstyle export"),
             (["import", self.bank, "1", "-o", self.path("out.sty")], "Usage: qdstyle import"),
             (["save", self.bank, "-o", self.path("out.sty"), "--force"], "Usage: qdstyle save"),
+            (["export", self.bank, "1", "-o", "-"], "Usage: qdstyle export"),
+            (["dump", "x.mid", "--format", "xml"], "Usage: qdstyle dump"),
+            (["list", self.bank, "-q", "-v"], "Usage: qdstyle list"),
         ]
         for args, usage in cases:
             with self.subTest(args=args):
                 result = run(*args)
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertIn(usage, result.stderr)
+                # The one-line usage and where the help is, not the help.
+                hint = "qdstyle" if usage.endswith("COMMAND") else usage[len("Usage: "):]
+                self.assertIn("See '%s --help'.\n" % hint, result.stderr)
+                self.assertNotIn("Exit status", result.stderr)
                 self.assertEqual(result.stdout, "")
         self.assertEqual(os.listdir(self.dir), ["bank.sty"])
 
     def test_help_of_the_tool_and_of_every_command(self):
         top = self.assertOk(run("--help")).stdout
-        commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "check", "rescue",
-                    "dump"]
+        commands = ["list", "show", "info", "export", "export-bank", "import", "import-cv", "delete-cv", "rename",
+                    "save", "check", "rescue", "dump"]
         for command in commands:
             self.assertIn("\n  %s " % command, top)
             with self.subTest(command=command):
