@@ -41,6 +41,9 @@ public:
     // names: a plain number is its 1-based position among the present
     // styles, anything else its exact name.
     bool SelectStyle(const std::string& rkstrStyle);
+    // CQdCliSession::FindStyle -- the 0-based index of the style STYLE
+    // names, without selecting it.
+    bool FindStyle(const std::string& rkstrStyle, int& riStyle);
     // The open style's name as the style list shows it.
     std::string StyleName() const;
 

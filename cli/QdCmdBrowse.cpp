@@ -1,6 +1,9 @@
-// QdCmdBrowse.cpp -- list and show: what the two trees of the desktop show.
+// QdCmdBrowse.cpp -- list and show: what the two trees of the desktop show,
+// and the track parameters of a style's elements.
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
+
+#include "NlzdStyle/NlzdStyle.h"
 
 #include <cstdio>
 
@@ -30,12 +33,26 @@ int QdCmdList(CQdCliConsole& roConsole, const std::string& rkstrBank)
 // QdCmdShow -- the element tree, two blanks of indent per level; elements
 // with their time signature, chord variations with their standard name and
 // length, tracks that hold events. The style line carries its slot's size.
+// With --tracks instead: every track's parameters in every present element
+// (QdCliTrackLine), the eight tracks of each, in use or not, since each
+// element keeps them all.
 int QdCmdShow(CQdCliConsole& roConsole, const CQdStyleArgs& rkoArgs)
 {
     CQdCliSession oSession(roConsole);
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
     CQdBankDoc& roDoc = oSession.Doc();
+    if (rkoArgs.m_bTracks)
+    {
+        for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
+            for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            {
+                CNstTrackParam oParam;
+                if (roDoc.GetTrackParams(bySe, byTrack, oParam))
+                    std::printf("%s\n", QdCliTrackLine(bySe, byTrack, oParam).c_str());
+            }
+        return QD_EXIT_OK;
+    }
     for (const CQdTreeNode& rkoNode : roDoc.BuildElementTree())
     {
         std::string strLine(std::size_t(rkoNode.m_iLevel) * 2, ' ');
