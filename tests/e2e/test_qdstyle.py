@@ -970,12 +970,16 @@ class ManPageTest(QdstyleCase):
     def test_the_installed_page_holds_every_command(self):
         page = os.path.join(os.path.dirname(os.path.dirname(QDSTYLE)), "share", "man", "man1", "qdstyle.1")
         self.assertTrue(os.path.isfile(page), "cmake --install puts the manual page there")
-        shown = subprocess.run(["man", "-l", page], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                               encoding="utf-8", env=dict(os.environ, MANWIDTH="100"), timeout=60)
-        self.assertEqual(shown.returncode, 0, shown.stderr)
         top = self.assertOk(run("--help")).stdout
         commands = re.findall(r"^  ([a-z][a-z0-9-]*) ", top.split("Commands:\n")[1], re.MULTILINE)
         self.assertIn("copy", commands)
+        source = read(page).decode("utf-8")
+        for command in commands:
+            self.assertIn('.SS "qdstyle %s"\n' % command.replace("-", "\\-"), source)
+        self.assertIsNotNone(shutil.which("man"), "man formats the page (scripts/setup-deps.sh installs man-db)")
+        shown = subprocess.run(["man", "-l", page], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               encoding="utf-8", env=dict(os.environ, MANWIDTH="100"), timeout=60)
+        self.assertEqual(shown.returncode, 0, shown.stderr)
         for command in commands:
             self.assertIn("qdstyle %s\n" % command, shown.stdout)
             self.assertIn("Usage: qdstyle %s [OPTIONS]" % command, shown.stdout)
