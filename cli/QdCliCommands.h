@@ -12,11 +12,14 @@
 #include <string>
 #include <vector>
 
+struct CNstTrackParam;
+
 struct CQdStyleArgs
 {
     std::string m_strBank;
     std::string m_strStyle;
     bool m_bJson = false;
+    bool m_bTracks = false; // show: the track parameters instead of the tree
 };
 
 // The bank-wide commands that print facts (list, check, info).
@@ -91,6 +94,52 @@ struct CQdRenameArgs
     bool m_bDryRun = false;
 };
 
+struct CQdImportBankArgs
+{
+    std::string m_strBank;
+    std::string m_strDir;
+    std::string m_strOut;
+    bool m_bReplace = false;
+    bool m_bInitialize = false;
+    bool m_bForce = false;
+    bool m_bDryRun = false;
+    CQdImportFileArgs m_oFiles;
+};
+
+// set-track: ELEMENT and TRACK as given, then parsed (m_iElement: an
+// element or CQdBankDoc::ALL_ELEMENTS; m_iTrack 0-7); a value not given is
+// -1, and --program is parsed from a number or a General MIDI name.
+struct CQdSetTrackArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+    std::string m_strElement;
+    std::string m_strTrack;
+    std::string m_strProgram;
+    int m_iProgram = -1;
+    int m_iBankMsb = -1;
+    int m_iBankLsb = -1;
+    int m_iExpression = -1;
+    int m_iElement = -1;
+    int m_iTrack = -1;
+    std::string m_strOut;
+    bool m_bForce = false;
+    bool m_bDryRun = false;
+};
+
+// copy: SRC and DST as given (STYLE[:PART]), split when parsed.
+struct CQdCopyArgs
+{
+    std::string m_strSourceBank;
+    std::string m_strSource;
+    std::string m_strTargetBank;
+    std::string m_strTarget;
+    std::vector<std::string> m_astrTracks;
+    std::string m_strOut;
+    bool m_bForce = false;
+    bool m_bDryRun = false;
+};
+
 struct CQdRescueArgs
 {
     std::string m_strBank;
@@ -134,9 +183,20 @@ int QdCliTrackNumber(const std::string& rkstrTrack);
 // letter case) into roMap; false with the reason in rstrError for a value
 // that is none, or a channel given twice.
 bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& roMap, std::string& rstrError);
+// QdCliImportOptions -- the flags of an import as the document takes them.
+CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs);
+// The largest value of a track parameter (set-track).
+inline constexpr int QD_CLI_MAX_PARAM = 127;
 // The export's tempo range in beats per minute.
 inline constexpr int QD_CLI_MIN_TEMPO = 40;
 inline constexpr int QD_CLI_MAX_TEMPO = 300;
+
+// QdCliParseSetTrack -- ELEMENT, TRACK and --program of set-track into
+// their numbers; false with the reason in rstrError.
+bool QdCliParseSetTrack(CQdSetTrackArgs& roArgs, std::string& rstrError);
+// QdCliCheckCopy -- SRC and DST name parts of the same kind, and --tracks
+// names tracks; false with the reason in rstrError.
+bool QdCliCheckCopy(const CQdCopyArgs& rkoArgs, std::string& rstrError);
 
 int QdCmdList(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs);
 int QdCmdShow(CQdCliConsole& roConsole, const CQdStyleArgs& rkoArgs);
@@ -150,5 +210,12 @@ int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs);
 int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut);
 int QdCmdCheck(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs);
 int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs);
+int QdCmdImportBank(CQdCliConsole& roConsole, const CQdImportBankArgs& rkoArgs);
+int QdCmdSetTrack(CQdCliConsole& roConsole, const CQdSetTrackArgs& rkoArgs);
+int QdCmdCopy(CQdCliConsole& roConsole, const CQdCopyArgs& rkoArgs);
+// QdCliTrackLine -- one track's parameters in an element as show --tracks
+// and set-track print them: "v1<TAB>Bass<TAB>program 33 (Electric Bass
+// (finger))<TAB>bank-msb 0<TAB>bank-lsb 0<TAB>expression 100".
+std::string QdCliTrackLine(BYTE bySe, BYTE byTrack, const CNstTrackParam& rkoParam);
 int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs);
 int QdCmdRender(CQdCliConsole& roConsole, const CQdRenderArgs& rkoArgs);

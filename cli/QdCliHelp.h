@@ -27,8 +27,9 @@ Commands that change a style write it back into the bank and save the whole
 bank to OUT, which may be BANK itself: every style slot is compressed, the
 directory and the style-name table are rewritten, and OUT is replaced only
 after a complete write, so a failed save leaves it as it was. With
---dry-run (import, import-cv, delete-cv, rename) the command runs and
-reports as it would, and nothing is written; OUT may then be left out.
+--dry-run (import, import-cv, delete-cv, rename, import-bank, set-track,
+copy) the command runs and reports as it would, and nothing is written; OUT
+may then be left out.
 )";
 
 inline constexpr const char* DAMAGED = R"(
@@ -72,7 +73,13 @@ time signature, the chord variations with their standard name and length in
 measures, and the tracks that hold events. With --json the same tree, each
 track with its MIDI channel, measures, notes, events and the element's
 parameters (program, bank select, expression, note range), and the style's
-slot, damaged flag and damage reports.
+slot, damaged flag and damage reports. With --tracks instead, for each
+element of the style and each of its eight tracks, the track's parameters as
+set-track sets them, one line each:
+  v1<TAB>Bass<TAB>program 33 (Electric Bass (finger))<TAB>bank-msb 0<TAB>
+  bank-lsb 0<TAB>expression 100
+(the program's General MIDI name; "drum kit" on the Drum and Percussion
+tracks, whose program selects a kit).
 )";
 
 inline constexpr const char* INFO = R"(
@@ -184,6 +191,63 @@ DIR is created when missing). Prints one line per style: "<n><TAB><name>
 with why; then what the bank lost beyond its styles, and a verdict. The exit
 status is 0 when everything was rescued, 3 when something was lost, 2 when
 nothing could be read or a file could not be written.
+)";
+
+inline constexpr const char* IMPORT_BANK = R"(
+The reverse of export-bank (and of rescue): DIR holds a folder per style,
+named NN-<style name> with NN the style's position as 'list' numbers it
+(the rest of the name is not compared). The MIDI files (*.mid) of each such
+folder are imported into the style at its position as 'import' imports a
+style's files: by their standard names, merged into the style, or replacing
+it with --replace (the style is then named "New Style"). Other files and
+folders in DIR, such as bank.json, are ignored; styles without a folder stay
+as they are. Prints a line per style folder, "<n><TAB><name><TAB>9 files
+imported from DIR/01-Pop 8Beat" or "... not imported: <why>", a line per
+imported file that left something out, and the count of styles imported. A
+folder whose style did not change (no style at its position, a damaged
+style without --force, no file imported, a full bank) or that had files
+refused makes the exit status 3; when no style changed, OUT is not written
+(2). Two folders for one style refuse the whole command. export-bank, then
+import-bank into a copy of the bank, then export-bank again gives the same
+MIDI files byte for byte.
+)";
+
+inline constexpr const char* SET_TRACK = R"(
+Sets a track's parameters in the style element ELEMENT (v1 ... v4, i1, i2,
+f1, f2, e1, e2), or in every element the style has (all): only the values
+given, each 0-127. --program takes a number (the program change byte: 0 is
+the Acoustic Grand Piano) or a General MIDI name, in any letter case, whole
+or as the start of exactly one name ('fretless', 'electric bass (pick)');
+on the Drum and Percussion tracks the program selects a drum kit. The
+export writes the parameters as the track's events at tick 0. Prints the
+track's parameters in each element set, as show --tracks does. An element
+the style lacks is refused.
+)";
+
+inline constexpr const char* COPY = R"(
+Copies musical content from SRC_BANK (only read) over DST_BANK, which may be
+the same bank: SRC and DST are STYLE or STYLE:PART, PART an element (v1 ...
+v4, i1, i2, f1, f2, e1, e2) or a chord variation by its standard name
+(v1cv1 ... e2cv2), both of one kind, as in
+  qdstyle copy a.sty 1:v1cv1 b.sty 4:v2cv3 -o b.sty
+A whole style becomes a copy of the other's elements, chord variations,
+track parameters and track modes (its name stays); an element takes the
+other's chord variations, time signature and track parameters; a chord
+variation takes the other's tracks, length and markers, present in the
+destination element or not yet. Parts the source lacks go. --tracks copies
+only the tracks named and clears them where the source has no chord
+variation; nothing else changes (an element copy also takes those tracks'
+parameters). Refused, with nothing changed: a source of another time
+signature than a destination element that holds events (a 3/4 element does
+not go into a 4/4 one), and with --tracks a source chord variation whose
+length does not divide that of a destination one that holds events (the
+tracks would be cut; they repeat when it divides). Prints a line per chord
+variation of DST that changed: "<name><TAB>from '<style>' <name>",
+"deleted: ..." or "cleared: ...". The destination style is written back
+with markers, as every change is.
+New styles in empty slots are not made: what an empty slot of a bank holds
+beyond what the tool reads is unknown, and a bank the instrument rejects is
+worse than none; copy over a style that is there.
 )";
 
 inline constexpr const char* DUMP = R"(

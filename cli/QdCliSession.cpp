@@ -96,9 +96,24 @@ bool CQdCliSession::Open(const std::string& rkstrBank)
     return false;
 }
 
-// CQdCliSession::SelectStyle -- the position or the first style of that
-// name; a style that does not load is refused.
+// CQdCliSession::SelectStyle -- the style FindStyle finds; a style that
+// does not load is refused.
 bool CQdCliSession::SelectStyle(const std::string& rkstrStyle)
+{
+    int iStyle = -1;
+    if (!FindStyle(rkstrStyle, iStyle))
+        return false;
+    m_oDoc.SelectStyle(iStyle);
+    if (m_oDoc.GetSelectedStyle() != iStyle || !m_oDoc.GetEditIfc())
+    {
+        m_roConsole.Message("", "Style '" + m_oDoc.GetStyleNames()[std::size_t(iStyle)] + "' cannot be loaded!");
+        return false;
+    }
+    return true;
+}
+
+// CQdCliSession::FindStyle -- the position or the first style of that name.
+bool CQdCliSession::FindStyle(const std::string& rkstrStyle, int& riStyle)
 {
     const std::vector<std::string>& rkastrNames = m_oDoc.GetStyleNames();
     const int iCount = int(rkastrNames.size());
@@ -133,12 +148,7 @@ bool CQdCliSession::SelectStyle(const std::string& rkstrStyle)
         }
         iStyle = int(it - rkastrNames.begin());
     }
-    m_oDoc.SelectStyle(iStyle);
-    if (m_oDoc.GetSelectedStyle() != iStyle || !m_oDoc.GetEditIfc())
-    {
-        m_roConsole.Message("", "Style '" + rkastrNames[std::size_t(iStyle)] + "' cannot be loaded!");
-        return false;
-    }
+    riStyle = iStyle;
     return true;
 }
 

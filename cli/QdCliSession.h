@@ -47,6 +47,9 @@ public:
     // UTF-8 as the JSON output gives it, QdCharset.h). An unknown name is
     // told with the closest one the bank holds.
     bool SelectStyle(const std::string& rkstrStyle);
+    // CQdCliSession::FindStyle -- the 0-based index of the style STYLE
+    // names, without selecting it.
+    bool FindStyle(const std::string& rkstrStyle, int& riStyle);
     // The open style's name as the style list shows it.
     std::string StyleName() const;
 

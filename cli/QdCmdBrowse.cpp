@@ -1,11 +1,12 @@
 // QdCmdBrowse.cpp -- list, show and info: what the two trees of the desktop
-// show, and the bank's facts; as text, or with --json as one JSON document
-// (json/QdJson.h). Text and JSON come from the same facts of the document
-// (BankDoc/QdBankFacts.h).
+// show, the track parameters of a style's elements, and the bank's facts; as
+// text, or with --json as one JSON document (json/QdJson.h). Text and JSON
+// come from the same facts of the document (BankDoc/QdBankFacts.h).
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
 #include "BankDoc/QdDocText.h"
+#include "NlzdStyle/NlzdStyle.h"
 #include "QdJson.h"
 
 #include <string>
@@ -112,12 +113,28 @@ int QdCmdList(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs)
     return QD_EXIT_OK;
 }
 
-// QdCmdShow -- the open style's facts as the element tree or as JSON.
+// QdCmdShow -- the open style's facts as the element tree or as JSON; with
+// --tracks instead every track's parameters in every present element
+// (QdCliTrackLine), the eight tracks of each, in use or not, since each
+// element keeps them all.
 int QdCmdShow(CQdCliConsole& roConsole, const CQdStyleArgs& rkoArgs)
 {
     CQdCliSession oSession(roConsole);
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
+    if (rkoArgs.m_bTracks)
+    {
+        std::string strText;
+        for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
+            for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            {
+                CNstTrackParam oParam;
+                if (oSession.Doc().GetTrackParams(bySe, byTrack, oParam))
+                    strText += QdCliTrackLine(bySe, byTrack, oParam) + "\n";
+            }
+        roConsole.Print(strText);
+        return QD_EXIT_OK;
+    }
     CQdStyleFacts oStyle;
     if (!oSession.Doc().GetStyleFacts(oStyle))
         return QD_EXIT_REFUSED;

@@ -13,16 +13,6 @@
 
 namespace {
 
-// ImportOptions -- the flags of an import as the document takes them; the
-// command line never asks (CQdCliPrompt).
-CQdImportOptions ImportOptions(const CQdImportFileArgs& rkoArgs)
-{
-    CQdImportOptions oOptions;
-    oOptions.m_eDamaged = rkoArgs.m_bPartial ? QD_DAMAGED_IMPORT : QD_DAMAGED_REFUSE;
-    oOptions.m_oMap = rkoArgs.m_oMap;
-    return oOptions;
-}
-
 // Finish -- the save that ends a command that changed the style, unless it
 // is a dry run.
 int Finish(CQdCliSession& roSession, const std::string& rkstrOut, bool bDryRun)
@@ -58,6 +48,15 @@ int TrackOfMapValue(const std::string& rkstrTrack)
 }
 
 } // namespace
+
+// QdCliImportOptions -- the command line never asks (CQdCliPrompt).
+CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs)
+{
+    CQdImportOptions oOptions;
+    oOptions.m_eDamaged = rkoArgs.m_bPartial ? QD_DAMAGED_IMPORT : QD_DAMAGED_REFUSE;
+    oOptions.m_oMap = rkoArgs.m_oMap;
+    return oOptions;
+}
 
 bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& roMap, std::string& rstrError)
 {
@@ -97,7 +96,7 @@ int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs)
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
     const int iImported =
-        oSession.Doc().ImportStyleFiles(rkoArgs.m_astrFiles, rkoArgs.m_bReplace, ImportOptions(rkoArgs.m_oFiles));
+        oSession.Doc().ImportStyleFiles(rkoArgs.m_astrFiles, rkoArgs.m_bReplace, QdCliImportOptions(rkoArgs.m_oFiles));
     if (iImported == 0)
     {
         roConsole.Message(QdDocText::IMPORT_STYLE,
@@ -118,7 +117,7 @@ int QdCmdImportCv(CQdCliConsole& roConsole, const CQdImportCvArgs& rkoArgs)
         !oSession.FindChordVar(rkoArgs.m_strName, bySe, byCv))
         return QD_EXIT_REFUSED;
     if (!oSession.Doc().ImportChordVarFile(bySe, byCv, !rkoArgs.m_bKeep, rkoArgs.m_strFile,
-                                           ImportOptions(rkoArgs.m_oFiles)))
+                                           QdCliImportOptions(rkoArgs.m_oFiles)))
         return QD_EXIT_REFUSED;
     return Finish(oSession, rkoArgs.m_strOut, rkoArgs.m_bDryRun);
 }

@@ -55,6 +55,6 @@ int QdCmdRender(CQdCliConsole& roConsole, const CQdRenderArgs& rkoArgs)
         roConsole.Message("", rkoArgs.m_strWave + ": " + strText);
         return QD_EXIT_REFUSED;
     }
-    std::printf("%s\n", rkoArgs.m_strWave.c_str());
+    roConsole.Output(rkoArgs.m_strWave, false);
     return QD_EXIT_OK;
 }

@@ -25,15 +25,19 @@ int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs)
     for (const CQdRescuedStyle& rkoStyle : oReport.m_aoStyles)
     {
         ++aiCount[rkoStyle.m_eState];
-        std::printf("%d\t%s\t%s\n", rkoStyle.m_iPosition, rkoStyle.m_strName.c_str(),
-                    CQdBankRescue::DescribeStyle(rkoStyle).c_str());
+        roConsole.Output(std::to_string(rkoStyle.m_iPosition) + "\t" + rkoStyle.m_strName + "\t" +
+                             CQdBankRescue::DescribeStyle(rkoStyle),
+                         false);
     }
     const std::string strBank = CQdBankRescue::DescribeBank(oReport);
     if (!strBank.empty())
-        std::printf("bank: %s\n", strBank.c_str());
+        roConsole.Output("bank: " + strBank, false);
     const std::size_t uStyles = oReport.m_aoStyles.size();
-    std::printf("%zu %s: %d complete, %d damaged, %d unreadable\n", uStyles, uStyles == 1 ? "style" : "styles",
-                aiCount[QD_RESCUE_COMPLETE], aiCount[QD_RESCUE_DAMAGED], aiCount[QD_RESCUE_UNREADABLE]);
+    roConsole.Output(std::to_string(uStyles) + (uStyles == 1 ? " style: " : " styles: ") +
+                         std::to_string(aiCount[QD_RESCUE_COMPLETE]) + " complete, " +
+                         std::to_string(aiCount[QD_RESCUE_DAMAGED]) + " damaged, " +
+                         std::to_string(aiCount[QD_RESCUE_UNREADABLE]) + " unreadable",
+                     false);
     switch (eResult)
     {
     case QD_RESCUE_ALL:

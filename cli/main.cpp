@@ -49,6 +49,9 @@ struct CQdCommandLine
     CQdDumpArgs m_oDump;
     CQdRescueArgs m_oRescue;
     CQdRenderArgs m_oRender;
+    CQdImportBankArgs m_oImportBank;
+    CQdSetTrackArgs m_oSetTrack;
+    CQdCopyArgs m_oCopy;
     bool m_bCheck = false;
     std::function<int(CQdCliConsole&)> m_fnRun;
 };
@@ -179,6 +182,14 @@ void CheckOneToStdout(const CQdExportArgs& rkoExport)
         throw CLI::ValidationError("--out", "'-o -' writes a MIDI file to stdout, which is a terminal");
 }
 
+// TrackValues -- what a track option takes: 0-7 or a track's short name.
+std::vector<std::string> TrackValues()
+{
+    std::vector<std::string> astrTracks = {"0", "1", "2", "3", "4", "5", "6", "7"};
+    astrTracks.insert(astrTracks.end(), QdCliTrackNames().begin(), QdCliTrackNames().end());
+    return astrTracks;
+}
+
 void DefineBrowsing(CLI::App& roApp, CQdCommandLine& roLine)
 {
     CQdBankArgs& roBankArgs = roLine.m_oBankArgs;
@@ -192,6 +203,8 @@ void DefineBrowsing(CLI::App& roApp, CQdCommandLine& roLine)
     AddBank(*poShow, roLine.m_oStyle.m_strBank);
     AddStyle(*poShow, roLine.m_oStyle.m_strStyle);
     AddJson(*poShow, roLine.m_oStyle.m_bJson);
+    poShow->add_flag("--tracks", roLine.m_oStyle.m_bTracks,
+                     "each element's track parameters (program, bank select, expression) instead");
     OnParsed(*poShow, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdShow(roConsole, roLine.m_oStyle); });
 
     CLI::App* poInfo = AddCommand(roApp, "info", "Show a bank's sizes, slot table, directory and name table",
@@ -211,11 +224,9 @@ void DefineBrowsing(CLI::App& roApp, CQdCommandLine& roLine)
     poExport->add_option("--cv", roExport.m_astrChordVars, "export this chord variation only; repeatable")
         ->type_name("NAME")
         ->allow_extra_args(false);
-    std::vector<std::string> astrTracks = {"0", "1", "2", "3", "4", "5", "6", "7"};
-    astrTracks.insert(astrTracks.end(), QdCliTrackNames().begin(), QdCliTrackNames().end());
     poExport->add_option("--track", roExport.m_strTrack, "export one track only: 0-7 or drum, perc, bass, acc1-acc5")
         ->type_name("T")
-        ->check(CLI::IsMember(astrTracks, CLI::ignore_case).description(""));
+        ->check(CLI::IsMember(TrackValues(), CLI::ignore_case).description(""));
     poExport->add_option("--tempo", roExport.m_iTempo, "tempo in beats per minute, clamped to 40-300 (default 120)")
         ->type_name("BPM");
     OnParsed(
@@ -307,6 +318,85 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
              [&roLine](CQdCliConsole& roConsole) { return QdCmdSave(roConsole, roLine.m_strBank, roLine.m_strOut); });
 }
 
+// DefineScripting -- the commands over a whole bank and between styles.
+void DefineScripting(CLI::App& roApp, CQdCommandLine& roLine)
+{
+    CQdImportBankArgs& roImportBank = roLine.m_oImportBank;
+    CLI::App* poImportBank =
+        AddCommand(roApp, "import-bank", "Import every style's MIDI files from a folder per style",
+                   QdCliHelp::IMPORT_BANK, HELP_SAVING | HELP_FORCE | HELP_MIDI);
+    AddBank(*poImportBank, roImportBank.m_strBank);
+    AddPositional(*poImportBank, "DIR", roImportBank.m_strDir, "the folder holding the style folders NN-<name>");
+    AddOutOrDryRun(*poImportBank, roImportBank.m_strOut, roImportBank.m_bDryRun);
+    poImportBank->add_flag("--replace", roImportBank.m_bReplace,
+                           "replace each style (default: merge the files into it)");
+    poImportBank->add_flag("--initialize", roImportBank.m_bInitialize,
+                           "chord variations that hold data take the files' track parameters (default: keep)");
+    AddForce(*poImportBank, roImportBank.m_bForce);
+    AddImportFileOptions(*poImportBank, roImportBank.m_oFiles);
+    OnParsed(
+        *poImportBank, roLine,
+        [&roLine](CQdCliConsole& roConsole) { return QdCmdImportBank(roConsole, roLine.m_oImportBank); },
+        [&roImportBank] {
+            CheckMap(roImportBank.m_oFiles);
+            CheckOut(roImportBank.m_strOut, roImportBank.m_bDryRun);
+        });
+
+    CQdSetTrackArgs& roSetTrack = roLine.m_oSetTrack;
+    CLI::App* poSetTrack = AddCommand(roApp, "set-track", "Set a track's program, bank select or expression",
+                                      QdCliHelp::SET_TRACK, HELP_STYLE | HELP_SAVING | HELP_FORCE);
+    AddBank(*poSetTrack, roSetTrack.m_strBank);
+    AddStyle(*poSetTrack, roSetTrack.m_strStyle);
+    AddPositional(*poSetTrack, "ELEMENT", roSetTrack.m_strElement, "v1 ... v4, i1, i2, f1, f2, e1, e2 or all");
+    AddPositional(*poSetTrack, "TRACK", roSetTrack.m_strTrack, "0-7 or drum, perc, bass, acc1-acc5");
+    poSetTrack->add_option("--program", roSetTrack.m_strProgram, "program 0-127 or a General MIDI name")
+        ->type_name("N|NAME");
+    const CLI::Validator oByte = CLI::Range(0, QD_CLI_MAX_PARAM).description("");
+    poSetTrack->add_option("--bank-msb", roSetTrack.m_iBankMsb, "bank select MSB (controller 0), 0-127")
+        ->type_name("N")
+        ->check(oByte);
+    poSetTrack->add_option("--bank-lsb", roSetTrack.m_iBankLsb, "bank select LSB (controller 32), 0-127")
+        ->type_name("N")
+        ->check(oByte);
+    poSetTrack->add_option("--expression", roSetTrack.m_iExpression, "expression (controller 11), 0-127")
+        ->type_name("N")
+        ->check(oByte);
+    AddOutOrDryRun(*poSetTrack, roSetTrack.m_strOut, roSetTrack.m_bDryRun);
+    AddForce(*poSetTrack, roSetTrack.m_bForce);
+    OnParsed(
+        *poSetTrack, roLine,
+        [&roLine](CQdCliConsole& roConsole) { return QdCmdSetTrack(roConsole, roLine.m_oSetTrack); },
+        [&roSetTrack] {
+            std::string strError;
+            if (!QdCliParseSetTrack(roSetTrack, strError))
+                throw CLI::ValidationError("set-track", strError);
+            CheckOut(roSetTrack.m_strOut, roSetTrack.m_bDryRun);
+        });
+
+    CQdCopyArgs& roCopy = roLine.m_oCopy;
+    CLI::App* poCopy = AddCommand(roApp, "copy", "Copy a style, an element or a chord variation over another",
+                                  QdCliHelp::COPY, HELP_STYLE | HELP_SAVING | HELP_FORCE);
+    AddPositional(*poCopy, "SRC_BANK", roCopy.m_strSourceBank, "the bank to copy from (only read)");
+    AddPositional(*poCopy, "SRC", roCopy.m_strSource, "STYLE[:PART] to copy");
+    AddPositional(*poCopy, "DST_BANK", roCopy.m_strTargetBank, "the bank to copy into (may be SRC_BANK)");
+    AddPositional(*poCopy, "DST", roCopy.m_strTarget, "STYLE[:PART] to copy over");
+    AddOutOrDryRun(*poCopy, roCopy.m_strOut, roCopy.m_bDryRun);
+    poCopy->add_option("--tracks", roCopy.m_astrTracks, "copy these tracks only: 0-7 or drum, perc, bass, acc1-acc5")
+        ->type_name("T")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->check(CLI::IsMember(TrackValues(), CLI::ignore_case).description(""));
+    AddForce(*poCopy, roCopy.m_bForce);
+    OnParsed(
+        *poCopy, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdCopy(roConsole, roLine.m_oCopy); },
+        [&roCopy] {
+            std::string strError;
+            if (!QdCliCheckCopy(roCopy, strError))
+                throw CLI::ValidationError("copy", strError);
+            CheckOut(roCopy.m_strOut, roCopy.m_bDryRun);
+        });
+}
+
 void DefineChecking(CLI::App& roApp, CQdCommandLine& roLine)
 {
     CLI::App* poCheck = AddCommand(roApp, "check", "Load every style and chord variation; report any problem",
@@ -396,6 +486,7 @@ int main(int iArgc, char** ppszArgv)
     oApp.get_formatter()->label("SUBCOMMAND", "COMMAND");
     DefineBrowsing(oApp, oLine);
     DefineEditing(oApp, oLine);
+    DefineScripting(oApp, oLine);
     DefineChecking(oApp, oLine);
 
     try

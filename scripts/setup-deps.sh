@@ -8,8 +8,8 @@ packages=(
   cmake g++ ninja-build pkg-config
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3 python3-mido
-  # command-line parsing, JSON output and the man page of the qdstyle tool
-  libcli11-dev nlohmann-json3-dev help2man
+  # command-line parsing, JSON output and the man page of the qdstyle tool (man formats it in its test)
+  libcli11-dev nlohmann-json3-dev help2man man-db
   # compression reference for the codec benchmark only (never linked into the product)
   liblzo2-dev
   # desktop application and test playback

@@ -68,6 +68,11 @@
 class CChunkNav;
 class CChunkNavComp;
 class CNstEditIfc;
+struct CNstTrackParam;
+struct CQdTrackParamChange;
+struct CQdCopyRequest;
+struct CQdCopyReport;
+struct CQdBankImportStyle;
 
 // One node of the element tree (the style open in the edit interface).
 struct CQdTreeNode
@@ -226,6 +231,43 @@ public:
     bool DeleteCV(BYTE bySe, BYTE byCv);
     bool UndoStyle();
 
+    // --- Track parameters (QdTrackParams.h) --------------------------------
+    // Stands for every present element of the open style.
+    static constexpr BYTE ALL_ELEMENTS = 0xFF;
+    // GetTrackParams -- the open style's parameters of the track in a
+    // present element; false, roParam untouched, when there are none.
+    bool GetTrackParams(BYTE bySe, BYTE byTrack, CNstTrackParam& roParam) const;
+    // SetTrackParams -- the values rkoChange gives, into the track of the
+    // element bySe or of every present element (ALL_ELEMENTS). Refused with
+    // a message, nothing changed: no value, a value above 127, an absent
+    // element. The style is modified when a value changed; UndoStyle takes
+    // the change back like any other.
+    bool SetTrackParams(BYTE bySe, BYTE byTrack, const CQdTrackParamChange& rkoChange);
+
+    // --- Copying between styles and banks (QdCopyPart.h) -------------------
+    // CopyOfStyle -- a copy of the style at iStyle as the document holds it
+    // now (the open style with its changes), to copy from; false when it
+    // does not load.
+    bool CopyOfStyle(int iStyle, std::unique_ptr<CNstEditIfc>& rpoCopy);
+    // CopyPart -- copies the request's source part of rkoSource (another
+    // document's open style, a CopyOfStyle, or the open style itself) over
+    // its destination part in the open style. Refused with a message,
+    // nothing changed: parts of different kinds, an absent source part,
+    // differing time signatures, chosen tracks that a destination chord
+    // variation's length would cut. roReport says what each destination
+    // chord variation became.
+    bool CopyPart(const CNstEditIfc& rkoSource, const CQdCopyRequest& rkoRequest, CQdCopyReport& roReport);
+
+    // --- Importing a whole bank (QdBankImport.h) ---------------------------
+    // ImportBankFolder -- each style folder of rkstrDir (NN-<name>) into the
+    // style at position NN, as ImportStyleFiles does, each style written
+    // back before the next. raoStyles gets one report per folder, in
+    // position order. Returns the number of styles changed; 0 also when the
+    // folder cannot be read, holds no style folder or two for one style
+    // (told; nothing changed).
+    int ImportBankFolder(const std::string& rkstrDir, bool bReplace, const CQdImportOptions& rkoOptions,
+                         std::vector<CQdBankImportStyle>& raoStyles);
+
     // --- Saving ------------------------------------------------------------
     // WriteBackStyle -- replaces the selected style's container in the bank
     // block with the edit interface's bank data. Done: the style is marked
@@ -280,6 +322,12 @@ public:
     // Names shown to the user; "" for a number outside the table.
     static const char* ElementName(BYTE bySe);
     static const char* TrackName(BYTE byTrack);
+    // ElementShortName -- "v1" ... "v4", "i1", "i2", "f1", "f2", "e1", "e2":
+    // the element part of the standard names; "" outside the table.
+    static const char* ElementShortName(BYTE bySe);
+    // FindElementShortName -- the element of a short name, any letter case;
+    // -1 when it is none.
+    static int FindElementShortName(const std::string& rkstrName);
     // WriteBackMessage -- the message text of a refused write-back.
     static const char* WriteBackMessage(EQdWriteBack eResult);
 
@@ -323,6 +371,41 @@ private:
         std::unique_ptr<CNstEditIfc> m_poCopy;
     };
 
+    // CBankBackup -- the bank's state when the object is made, for a
+    // command that changes many styles: a copy of the bank block with a
+    // navigator on it, the style list with its marks and damage, and the
+    // selection with a copy of the open style. Unless Keep is called, all of
+    // it takes the document's place again when the object goes (the
+    // command did not complete: memory ran out halfway), by swaps only.
+    class CBankBackup
+    {
+    public:
+        explicit CBankBackup(CQdBankDoc& roDoc);
+        ~CBankBackup();
+        CBankBackup(const CBankBackup&) = delete;
+        CBankBackup& operator=(const CBankBackup&) = delete;
+        void Keep() { m_bKept = true; }
+
+    private:
+        void SwapWithDoc() noexcept;
+
+        CQdBankDoc& m_roDoc;
+        bool m_bKept = false;
+        // The block first: the navigator on it goes before it.
+        std::unique_ptr<BYTE[]> m_pbyBlock;
+        std::unique_ptr<CChunkNavComp> m_poNav;
+        std::vector<std::string> m_astrStyleNames;
+        std::vector<bool> m_abWrittenBack;
+        std::vector<CQdStyleDamage> m_aoStyleDamage;
+        int m_iSelectedStyle;
+        std::string m_strSelectedStyleName;
+        std::string m_strListInfo;
+        std::string m_strSmfDir;
+        std::unique_ptr<CNstEditIfc> m_poEditIfc;
+        bool m_bStyleModified;
+        bool m_bOpenStyleDamaged;
+    };
+
     // Opening (QdBankOpen.cpp).
     void ReleaseBank() noexcept;
     bool LoadBank(const std::string& rkstrPath);
@@ -340,8 +423,15 @@ private:
     void TakeSelection(CQdSelection& roSelection) noexcept;
     bool IsChordVarNode(BYTE bySe, BYTE byCv) const;
     // The imports (QdImportCommands.cpp).
+    // bOwnCommand: the import is the command (its progress and the files'
+    // reports are shown), not a part of a bank import.
     int ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace,
-                             const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports);
+                             const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports,
+                             bool bOwnCommand = true);
+    // The bank import (QdBankImport.cpp): the style folders of a folder, and
+    // one style folder's import and write-back.
+    bool ListStyleFolders(const std::string& rkstrDir, std::vector<CQdBankImportStyle>& raoStyles);
+    bool ImportStyleFolder(CQdBankImportStyle& roStyle, bool bReplace, const CQdImportOptions& rkoOptions);
     void EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& rkstrCaption);
 
     // What the file held as it was opened or last saved: the slots' stored

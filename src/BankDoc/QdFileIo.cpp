@@ -7,6 +7,7 @@
 #include <cstring>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,6 +128,25 @@ void SyncDirectory(const std::string& rkstrDir)
     if (oDir.IsOpen())
         (void)::fsync(oDir.Get());
 }
+
+// CQdDir -- an open folder stream, closed when it goes out of scope.
+class CQdDir
+{
+public:
+    explicit CQdDir(const std::string& rkstrPath) : m_poDir(::opendir(rkstrPath.c_str())) {}
+    ~CQdDir()
+    {
+        if (m_poDir)
+            ::closedir(m_poDir);
+    }
+    CQdDir(const CQdDir&) = delete;
+    CQdDir& operator=(const CQdDir&) = delete;
+
+    DIR* Get() const { return m_poDir; }
+
+private:
+    DIR* m_poDir;
+};
 
 } // namespace
 
@@ -325,5 +345,49 @@ bool CQdFileIo::WriteAtomic(const std::string& rkstrPath, const BYTE* pbyData, D
         return false;
     }
     SyncDirectory(strDir);
+    return true;
+}
+
+// CQdFileIo::ReadFolder -- on the POSIX folder stream: the C++ library's
+// folder iteration cannot be used, since it ends the program when memory
+// runs out inside it (its error-code forms are noexcept), while here running
+// out of memory fails the command like everywhere else. The kind of each
+// entry comes from stat(2), so a link counts as what it points to; an entry
+// that cannot be examined is neither folder nor file.
+bool CQdFileIo::ReadFolder(const std::string& rkstrPath, std::vector<CQdFolderEntry>& raoEntries)
+{
+    const CQdDir oDir(rkstrPath);
+    if (!oDir.Get())
+    {
+        SetLastError(errno);
+        return false;
+    }
+    std::vector<CQdFolderEntry> aoEntries;
+    for (;;)
+    {
+        errno = 0;
+        const dirent* pkoEntry = ::readdir(oDir.Get());
+        if (!pkoEntry)
+        {
+            if (errno != 0)
+            {
+                SetLastError(errno);
+                return false;
+            }
+            break;
+        }
+        CQdFolderEntry oEntry;
+        oEntry.m_strName = pkoEntry->d_name;
+        if (oEntry.m_strName == "." || oEntry.m_strName == "..")
+            continue;
+        struct stat oStat;
+        if (::stat((rkstrPath + "/" + oEntry.m_strName).c_str(), &oStat) == 0)
+        {
+            oEntry.m_bFolder = S_ISDIR(oStat.st_mode);
+            oEntry.m_bFile = S_ISREG(oStat.st_mode);
+        }
+        aoEntries.push_back(std::move(oEntry));
+    }
+    raoEntries.swap(aoEntries);
     return true;
 }

@@ -20,6 +20,15 @@
 #include <string>
 #include <vector>
 
+// One entry of a folder (ReadFolder); its kind is that of what a symbolic
+// link points to.
+struct CQdFolderEntry
+{
+    std::string m_strName;
+    bool m_bFolder = false;
+    bool m_bFile = false; // a regular file
+};
+
 class CQdFileIo
 {
 public:
@@ -39,6 +48,9 @@ public:
     // result is false. A new target gets the usual permissions (0666 less
     // the umask); an existing one keeps its permissions.
     virtual bool WriteAtomic(const std::string& rkstrPath, const BYTE* pbyData, DWORD dwLength);
+    // ReadFolder -- the entries of the folder but "." and "..", in no
+    // particular order; false when it cannot be read.
+    virtual bool ReadFolder(const std::string& rkstrPath, std::vector<CQdFolderEntry>& raoEntries);
 
     // The process-wide default.
     static CQdFileIo& Default();

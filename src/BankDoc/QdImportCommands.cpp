@@ -85,7 +85,8 @@ int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bo
 // question about its chord variation, so that nobody is asked about a file
 // that is refused.
 int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace,
-                                     const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports)
+                                     const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports,
+                                     bool bOwnCommand)
 {
     std::unique_ptr<CNstEditIfc> poNewStyle;
     if (bReplace)
@@ -103,7 +104,8 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
         CQdImportReport& roReport = raoReports[std::size_t(i)];
         roReport.m_strPath = rkstrPath;
         const std::string strName = QdDocText::LowerCase(QdDocText::FileNameOf(rkstrPath));
-        m_roPrompt.Progress(i, iTotal, strName);
+        if (bOwnCommand)
+            m_roPrompt.Progress(i, iTotal, strName);
         BYTE bySe = 0;
         BYTE byCv = 0;
         roReport.m_iChordVar = FindStandardName(strName);
@@ -134,8 +136,11 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
         oImport.Import(roTarget, bySe, byCv, bInitialize, roReport);
         ++iImported;
     }
-    m_roPrompt.Progress(iTotal, iTotal, std::string());
-    m_roPrompt.ShowImportReports(raoReports);
+    if (bOwnCommand)
+    {
+        m_roPrompt.Progress(iTotal, iTotal, std::string());
+        m_roPrompt.ShowImportReports(raoReports);
+    }
 
     // Nothing imported: the style stays as it was, and unmodified.
     if (iImported == 0)

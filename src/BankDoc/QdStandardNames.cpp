@@ -25,6 +25,11 @@ const char* const s_apszElementNames[NST_NR_STE] = {
     "Intro 2",     "Fill 1",      "Fill 2",      "Ending 1",    "Ending 2",
 };
 
+// The element part of the standard names.
+const char* const s_apszElementShortNames[NST_NR_STE] = {
+    "v1", "v2", "v3", "v4", "i1", "i2", "f1", "f2", "e1", "e2",
+};
+
 const char* const s_apszTrackNames[NST_NR_TRK] = {
     "Drum", "Percussion", "Bass", "Acc. 1", "Acc. 2", "Acc. 3", "Acc. 4", "Acc. 5",
 };
@@ -80,6 +85,23 @@ int CQdBankDoc::FindStandardName(const std::string& rkstrFileName)
 const char* CQdBankDoc::ElementName(BYTE bySe)
 {
     return bySe < NST_NR_STE ? s_apszElementNames[bySe] : "";
+}
+
+// CQdBankDoc::ElementShortName -- "v1" ... "e2".
+const char* CQdBankDoc::ElementShortName(BYTE bySe)
+{
+    return bySe < NST_NR_STE ? s_apszElementShortNames[bySe] : "";
+}
+
+// CQdBankDoc::FindElementShortName -- the whole text, lower-cased, against
+// the table.
+int CQdBankDoc::FindElementShortName(const std::string& rkstrName)
+{
+    const std::string strLower = QdDocText::LowerCase(rkstrName);
+    for (int i = 0; i < NST_NR_STE; ++i)
+        if (strLower == s_apszElementShortNames[i])
+            return i;
+    return -1;
 }
 
 // CQdBankDoc::TrackName -- "Drum" ... "Acc. 5".

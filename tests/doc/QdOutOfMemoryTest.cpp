@@ -14,7 +14,10 @@
 // changed style back may instead be left right after that step.
 #include "DocFixtures.h"
 
+#include "BankDoc/QdBankImport.h"
+#include "BankDoc/QdCopyPart.h"
 #include "BankDoc/QdDocText.h"
+#include "BankDoc/QdTrackParams.h"
 #include "Kernel/RTEvents/EvBuffer.h"
 #include "Kernel/RTEvents/EvPool.h"
 #include "Kernel/SeqBase/NoteInfoPool.h"
@@ -25,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <new>
 
@@ -259,6 +263,13 @@ TEST(QdOutOfMemory, EveryFailedAllocationLeavesTheDocumentAsItWas)
     const std::string strSmf2 = oDir.Path("i1cv1.mid");
     WriteFile(strSmf2, SmfNotes(9, 2, 36));
     const std::vector<std::string> astrStyleFiles = {strSmf, strSmf2};
+    // Style folders for the bank import: the dense file for "Alpha", the
+    // small one for "Gamma".
+    const std::string strFolders = oDir.Path("folders");
+    std::filesystem::create_directories(strFolders + "/01-Alpha");
+    std::filesystem::create_directories(strFolders + "/03-Gamma");
+    std::filesystem::copy_file(strSmf, strFolders + "/01-Alpha/v1cv2.mid");
+    std::filesystem::copy_file(strSmf2, strFolders + "/03-Gamma/i1cv1.mid");
     const std::string strSaved = oOut.Path("saved.sty");
     const std::string strExported = oOut.Path("v1cv2.mid");
 
@@ -301,6 +312,24 @@ TEST(QdOutOfMemory, EveryFailedAllocationLeavesTheDocumentAsItWas)
          [&](CWorld& roWorld) { return roWorld.m_oDoc.ExportChordVarFile(0, 1, NST_ALL_TRACKS, strExported); }},
         {"save with a changed style", QdDocText::SAVE_BANK, true, fnRenamed,
          [&](CWorld& roWorld) { return roWorld.m_oDoc.SaveBankTo(strSaved); }},
+        {"set track parameters", "Set Track Parameters", false, fnDense,
+         [](CWorld& roWorld) {
+             CQdTrackParamChange oChange;
+             oChange.m_oiProgram = 40;
+             return roWorld.m_oDoc.SetTrackParams(CQdBankDoc::ALL_ELEMENTS, 2, oChange);
+         }},
+        {"copy a style over the open one", "Copy", false, fnDense,
+         [](CWorld& roWorld) {
+             std::unique_ptr<CNstEditIfc> poSource;
+             CQdCopyReport oReport;
+             return roWorld.m_oDoc.CopyOfStyle(1, poSource) &&
+                    roWorld.m_oDoc.CopyPart(*poSource, CQdCopyRequest(), oReport);
+         }},
+        {"import bank with a changed style", "Import Bank from SMF Folders", true, fnRenamed,
+         [&](CWorld& roWorld) {
+             std::vector<CQdBankImportStyle> aoStyles;
+             return roWorld.m_oDoc.ImportBankFolder(strFolders, false, CQdImportOptions(), aoStyles) == 2;
+         }},
     };
 
     const CPoolCounts oPoolsAtStart = PoolCounts();

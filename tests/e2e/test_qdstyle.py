@@ -10,6 +10,7 @@ stderr and the files written.
 
 import argparse
 import csv
+import atexit
 import ctypes
 import hashlib
 import io
@@ -930,6 +931,314 @@ class DumpFormatTest(QdstyleCase):
         run_bytes("import-cv", self.bank, "1", "v2cv1", "-", "-o", self.path("stdin.sty"), stdin=read(midi))
         run_bytes("import-cv", self.bank, "1", "v2cv1", midi, "-o", self.path("file.sty"))
         self.assertEqual(read(self.path("stdin.sty")), read(self.path("file.sty")))
+# ---------------------------------------------------------------------------
+# Scripts: a bank's style folders, track parameters, copies
+# ---------------------------------------------------------------------------
+
+STANDARD_NAMES = (["v%dcv%d" % (v, c) for v in range(1, 5) for c in range(1, 7)]
+                  + ["%s%dcv%d" % (e, n, c) for e in "ife" for n in (1, 2) for c in (1, 2)])
+# The tracks' MIDI channels (0-based) in an export: Drum, Percussion, Bass, Acc. 1-5.
+TRACK_CHANNELS = {"drum": 9, "perc": 10, "bass": 8, "acc1": 11, "acc2": 12, "acc3": 13, "acc4": 14, "acc5": 15}
+# The controllers of the tick-0 track parameters.
+PARAM_CONTROLLERS = {"expression": 11, "bank-msb": 0, "bank-lsb": 32}
+
+FULL_BANK = None
+
+
+def full_bank():
+    """The demo bank with every element and chord variation present, made
+    once with the tool: each style's exported files, copied to the standard
+    names the style lacks, imported into it."""
+    global FULL_BANK
+    if FULL_BANK is None:
+        work = tempfile.mkdtemp(prefix="qdstyle-e2e-full-")
+        bank = os.path.join(work, "full.sty")
+        shutil.copyfile(DEMO_BANK, bank)
+        for position in range(1, len(DEMO_STYLES) + 1):
+            folder = os.path.join(work, str(position))
+            exported = sorted(run("export", bank, str(position), "-o", folder).stdout.split())
+            for i, name in enumerate(STANDARD_NAMES):
+                target = os.path.join(folder, name + ".mid")
+                if not os.path.exists(target):
+                    shutil.copyfile(exported[i % len(exported)], target)
+            files = sorted(os.path.join(folder, name) for name in os.listdir(folder))
+            result = run("import", bank, str(position), *files, "-o", bank)
+            assert result.returncode in (0, 3), result.stderr
+            assert chord_vars(run("show", bank, str(position)).stdout) == STANDARD_NAMES
+        atexit.register(shutil.rmtree, work, True)
+        FULL_BANK = (work, bank)
+    return FULL_BANK[1]
+
+
+def folder_files(folder):
+    """The MIDI files below a bank's style folders, by (NN, file name)."""
+    return {(style[:2], name): read(os.path.join(folder, style, name))
+            for style in os.listdir(folder) if os.path.isdir(os.path.join(folder, style))
+            for name in os.listdir(os.path.join(folder, style))}
+
+
+def params_of_line(line):
+    """The values of a line of show --tracks."""
+    return {name: int(value) for name, value in re.findall(r"(program|bank-msb|bank-lsb|expression) (\d+)", line)}
+
+
+def style_position(text):
+    """The position of a demo style given by name or position, before any ':PART'."""
+    style = text.split(":")[0]
+    return str(DEMO_STYLES.index(style) + 1) if style in DEMO_STYLES else style
+
+
+def tick0_params(data, channel):
+    """The tick-0 track parameters an export holds for a channel."""
+    params = {}
+    for tick, status, body in midi_track_events(data):
+        if tick == 0 and status == 0xB0 | channel:
+            for name, controller in PARAM_CONTROLLERS.items():
+                if body[0] == controller:
+                    params[name] = body[1]
+        elif tick == 0 and status == 0xC0 | channel:
+            params["program"] = body[0]
+    return params
+
+
+class ScriptCase(QdstyleCase):
+    """Both banks every command is tried on: the demo bank, and one where
+    every element and chord variation is present."""
+
+    def setUp(self):
+        super().setUp()
+        self.full = self.path("full.sty")
+        shutil.copyfile(full_bank(), self.full)
+
+    def banks(self):
+        return [("demo", self.bank), ("full", self.full)]
+
+    def export_style(self, bank, position, target, *flags):
+        written = self.assertOk(run("export", bank, str(position), "-o", self.path(target), *flags)).stdout.split()
+        return {os.path.basename(path): read(path) for path in written}
+
+
+class BankImportTest(ScriptCase):
+    def test_style_folders_round_trip_byte_for_byte(self):
+        for name, bank in self.banks():
+            for mode, flags in (("merge", []), ("replace", ["--replace"])):
+                with self.subTest(bank=name, mode=mode):
+                    first = self.path(name + "-" + mode + "-first")
+                    # rescue writes export-bank's layout for an intact bank: DIR/NN-<name>/<standard name>.mid.
+                    self.assertOk(run("rescue", bank, "-o", first))
+                    self.write(os.path.join(first, "bank.json"), b"{}\n")
+                    os.mkdir(os.path.join(first, "notes"))
+                    copy = self.path(name + "-" + mode + ".sty")
+                    shutil.copyfile(bank, copy)
+                    result = self.assertOk(run("import-bank", copy, first, "-o", copy, *flags))
+                    lines = result.stdout.splitlines()
+                    self.assertEqual(len(lines), len(DEMO_STYLES) + 1)
+                    self.assertEqual(lines[-1], "5 of 5 style folders imported")
+                    self.assertTrue(lines[0].startswith("1\t%s\t" % ("New Style" if flags else "Pop 8Beat")))
+                    again = self.path(name + "-" + mode + "-again")
+                    self.assertOk(run("rescue", copy, "-o", again))
+                    expected = folder_files(first)
+                    self.assertEqual(len(expected), 26 if name == "demo" else 5 * 36)
+                    self.assertEqual(folder_files(again), expected)
+                    if not flags:
+                        self.assertEqual(read(copy), read(bank), "a bank's own files change nothing")
+
+    def test_folders_that_do_not_fit(self):
+        folders = self.path("folders")
+        self.assertOk(run("rescue", self.bank, "-o", folders))
+        pop = os.path.join(folders, "01-Pop 8Beat")
+        for name, files in (("none", {}), ("empty/03-Bossa Nova", {}),
+                            ("some/01-Pop", {"v1cv1.mid": read(os.path.join(pop, "v1cv1.mid")),
+                                             "v1cv2.mid": b"no MIDI file"})):
+            os.makedirs(self.path(name))
+            for file, data in files.items():
+                self.write(os.path.join(name, file), data)
+        out = self.path("out.sty")
+        cases = [  # DIR, a folder made in it, exit status, message, OUT written
+            ("missing", None, 2, "%s: no such file or directory" % self.path("missing"), False),
+            ("none", None, 2, "%s: no folder NN-<style name> in it" % self.path("none"), False),
+            ("folders", "1-again", 2, "'01-Pop 8Beat' and '1-again' are both for style 1", False),
+            ("folders", "07-more", 3, "07-more: no style at position 7 - the Style Bank holds 5 styles", True),
+            ("empty", None, 2, "03-Bossa Nova: no MIDI file (*.mid) in it", False),
+            ("some", None, 3, "v1cv2.mid: this is not a MIDI file", True),
+        ]
+        for folder, extra, status, message, written in cases:
+            with self.subTest(folder=folder, extra=extra):
+                if extra:
+                    os.mkdir(self.path(folder, extra))
+                result = run("import-bank", self.bank, self.path(folder), "-o", out)
+                self.assertEqual(result.returncode, status, result.stdout + result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(os.path.exists(out), written)
+                if extra:
+                    os.rmdir(self.path(folder, extra))
+                if written:
+                    os.remove(out)
+        self.assertIn("1\tPop 8Beat\t1 of 2 files imported from %s\n" % self.path("some", "01-Pop"), result.stdout)
+
+
+class SetTrackTest(ScriptCase):
+    def test_only_the_named_parameters_change(self):
+        cases = [  # ELEMENT, TRACK, options, the values set
+            ("v1", "bass", ["--program", "fretless", "--bank-lsb", "5"], {"program": 35, "bank-lsb": 5}),
+            ("all", "acc1", ["--expression", "90", "--program", "12"], {"expression": 90, "program": 12}),
+            ("E1", "0", ["--bank-msb", "0"], {"bank-msb": 0}),
+        ]
+        for bank_name, bank in self.banks():
+            before = self.export_style(bank, 1, bank_name + "-before")
+            shown = self.assertOk(run("show", bank, "1", "--tracks")).stdout.splitlines()
+            self.assertEqual(len(shown), 8 * len({line.split("\t")[0] for line in shown}))
+            for element, track, options, values in cases:
+                with self.subTest(bank=bank_name, element=element, track=track):
+                    out = self.path("out.sty")
+                    track_name = {"bass": "Bass", "acc1": "Acc. 1", "0": "Drum"}[track]
+                    result = self.assertOk(run("set-track", bank, "1", element, track, *options, "-o", out))
+                    changed = [line for line in shown if line.split("\t")[1] == track_name
+                               and element.lower() in ("all", line.split("\t")[0])]
+                    # show --tracks: the track's lines in the elements set, with the new values, and no other.
+                    after = self.assertOk(run("show", out, "1", "--tracks")).stdout.splitlines()
+                    keys = {tuple(line.split("\t")[:2]) for line in changed}
+                    self.assertEqual(result.stdout.splitlines(),
+                                     [line for line in after if tuple(line.split("\t")[:2]) in keys])
+                    self.assertEqual(len(after), len(shown))
+                    for old, new in zip(shown, after):
+                        expected = dict(params_of_line(old), **(values if old in changed else {}))
+                        self.assertEqual(params_of_line(new), expected, old)
+                        self.assertEqual(new.split("\t")[:2], old.split("\t")[:2])
+                    # The exports: the new tick-0 events where the track plays, the rest as before.
+                    exports = self.export_style(out, 1, bank_name + "-after")
+                    elements = {line.split("\t")[0] for line in changed}
+                    channel = TRACK_CHANNELS["drum" if track == "0" else track]
+                    for cv, data in before.items():
+                        if cv[:2] not in elements or channel not in {e[1] & 0x0F for e in midi_track_events(data)}:
+                            self.assertEqual(exports[cv], data, cv)
+                            continue
+                        self.assertEqual(tick0_params(exports[cv], channel),
+                                         dict(tick0_params(data, channel), **values), cv)
+                        others = lambda events: [e for e in events if e[0] != 0 or e[1] & 0x0F != channel]
+                        self.assertEqual(others(midi_track_events(exports[cv])), others(midi_track_events(data)), cv)
+        self.assertIn("v1\tBass\tprogram 35 (Fretless Bass)\tbank-msb 121\tbank-lsb 5\texpression 100",
+                      run("set-track", self.bank, "1", "v1", "bass", "--program", "FRETLESS BASS", "--bank-lsb",
+                          "5", "--dry-run").stdout)
+
+    def test_refusals(self):
+        original = read(self.bank)
+        out = self.path("out.sty")
+        cases = [  # arguments after BANK, exit status, message
+            (["1", "v3", "bass", "--program", "3"], 2, "Style Element 'Variation 3' not found in Style 'Pop 8Beat'!"),
+            (["1", "v1", "bass", "--program", "electric bass"], 1,
+             "'electric bass' names several programs: Electric Bass (finger), Electric Bass (pick)"),
+            (["1", "v1", "bass", "--program", "kazoo"], 1, "'kazoo' is no program"),
+            (["1", "v1", "bass", "--program", "128"], 1, "'128' is no program"),
+            (["1", "v1", "bass", "--expression", "128"], 1, "Value 128 not in range 0 to 127"),
+            (["1", "v5", "bass", "--expression", "1"], 1, "'v5' is no element"),
+            (["1", "v1", "acc6", "--expression", "1"], 1, "'acc6' is no track"),
+            (["1", "v1", "bass"], 1, "no value to set"),
+        ]
+        for args, status, message in cases:
+            with self.subTest(args=args):
+                result = run("set-track", self.bank, *args, "-o", out)
+                self.assertEqual(result.returncode, status, result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertFalse(os.path.exists(out))
+        self.assertEqual(read(self.bank), original)
+
+
+class CopyTest(ScriptCase):
+    def test_copies_export_as_their_sources(self):
+        demo, full = self.bank, self.full
+        cases = [  # SRC_BANK, SRC, DST_BANK, DST, {destination chord variation: source chord variation}
+            (demo, "1:v1cv1", full, "1:v1cv3", {"v1cv3": "v1cv1"}),
+            (full, "1:v3cv4", demo, "1:v3cv1", {"v3cv1": "v3cv4"}),  # an element the destination lacks
+            (full, "Slow Waltz:i2cv2", demo, "2:i2cv1", {"i2cv1": "i2cv2"}),
+            (demo, "1:v2", full, "1:v4", {"v4cv1": "v2cv1", "v4cv2": "v2cv2"}),
+            (full, "3", demo, "3", {name: name for name in STANDARD_NAMES}),
+            (demo, "3", full, "3", {"v1cv1": "v1cv1", "v1cv2": "v1cv2", "v1cv3": "v1cv3", "f1cv1": "f1cv1"}),
+            (demo, "2:v1cv2", demo, "2:v2cv1", {"v2cv1": "v1cv2"}),  # within one style of one bank
+        ]
+        for source_bank, source, target_bank, target, mapping in cases:
+            with self.subTest(source=source, target=target):
+                out = self.path("out.sty")
+                result = self.assertOk(run("copy", source_bank, source, target_bank, target, "-o", out))
+                self.assertIn("from '", result.stdout)
+                sources = self.export_style(source_bank, style_position(source), "source")
+                copied = self.export_style(out, style_position(target), "copied")
+                kind = len(target.split(":")[1]) if ":" in target else 0
+                if kind != 5:  # a whole element or style: exactly the source's chord variations
+                    prefix = target.split(":")[1] if kind else ""
+                    self.assertEqual(sorted(n[:-4] for n in copied if n.startswith(prefix)), sorted(mapping))
+                for name, source_name in mapping.items():
+                    self.assertEqual(copied[name + ".mid"], sources[source_name + ".mid"], name)
+                self.assertEqual(self.assertOk(run("check", out)).stderr, "")
+
+    def test_some_tracks_and_the_rest_unchanged(self):
+        for bank_name, bank in self.banks():
+            with self.subTest(bank=bank_name):
+                out = self.path("out.sty")
+                before = self.export_style(bank, 3, bank_name + "-before")
+                # Into a chord variation that is not there yet (demo) and into one of the same length (full).
+                result = self.assertOk(run("copy", self.bank, "1:i1cv1", bank, "3:v1cv4", "--tracks", "drum",
+                                           "-o", out))
+                self.assertEqual(result.stdout, "v1cv4\tfrom 'Pop 8Beat' i1cv1: Drum\n")
+                after = self.export_style(out, 3, bank_name + "-after")
+                source = self.export_style(self.bank, 1, "source", "--cv", "i1cv1", "--track", "drum")
+                drum = self.export_style(out, 3, "drum", "--cv", "v1cv4", "--track", "drum")
+                self.assertEqual(drum["v1cv4.mid"], source["i1cv1.mid"])
+                if bank_name == "demo":
+                    notes = {e[1] & 0x0F for e in midi_track_events(after["v1cv4.mid"]) if e[1] & 0xF0 == 0x90}
+                    self.assertEqual(notes, {9}, "a new chord variation holds the tracks copied only")
+                else:
+                    # The other tracks' events, at the same ticks (a chord's simultaneous note-offs may
+                    # come out of the write-back in another order once a track beside them changed).
+                    others = lambda data: sorted(e for e in midi_track_events(data) if e[1] & 0x0F != 9)
+                    self.assertEqual(others(after["v1cv4.mid"]), others(before["v1cv4.mid"]))
+                self.assertEqual({k: v for k, v in after.items() if k != "v1cv4.mid"},
+                                 {k: v for k, v in before.items() if k != "v1cv4.mid"})
+
+    def test_refusals(self):
+        out = self.path("out.sty")
+        originals = {bank: read(bank) for _, bank in self.banks()}
+        cases = [  # arguments, exit status, message
+            ([self.bank, "2:v1cv1", self.bank, "1:v1cv2"], 2,
+             "Time signatures differ: Variation 1 of 'Slow Waltz' is 3/4, Variation 1 of 'Pop 8Beat' is 4/4"),
+            ([self.bank, "2", self.full, "1"], 2, "Time signatures differ"),
+            ([self.bank, "1:v3", self.full, "1:v3"], 2, "Style Element 'Variation 3' not found in Style 'Pop 8Beat'!"),
+            ([self.bank, "1:v1cv4", self.full, "1:v4cv1"], 2,
+             "Chord Variation 'v1cv4' not found in Style 'Pop 8Beat'!"),
+            ([self.bank, "1:v1cv1", self.full, "3:v1cv4", "--tracks", "drum"], 2,
+             "Lengths do not fit: v1cv1 of 'Pop 8Beat' has 4 measures, v1cv4 of 'Bossa Nova' 2"),
+            ([self.bank, "7:v1cv1", self.full, "1:v4cv1"], 2, "Style 7 not found"),
+            ([self.bank, "1:v1", self.full, "1:v1cv1"], 1, "SRC and DST name different kinds of parts"),
+            ([self.bank, "1:x1", self.full, "1:v1cv1"], 1, "'x1' is no part"),
+            ([self.bank, "1", self.full, "1", "--tracks", "acc6"], 1, "--tracks"),
+        ]
+        for args, status, message in cases:
+            with self.subTest(args=args[1::2]):
+                result = run("copy", *args, "-o", out)
+                self.assertEqual(result.returncode, status, result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertFalse(os.path.exists(out))
+        self.assertEqual({bank: read(bank) for bank in originals}, originals)
+        self.assertIn("New styles in empty slots are not made", run("copy", "--help").stdout)
+
+
+class ManPageTest(QdstyleCase):
+    def test_the_installed_page_holds_every_command(self):
+        page = os.path.join(os.path.dirname(os.path.dirname(QDSTYLE)), "share", "man", "man1", "qdstyle.1")
+        self.assertTrue(os.path.isfile(page), "cmake --install puts the manual page there")
+        top = self.assertOk(run("--help")).stdout
+        commands = re.findall(r"^  ([a-z][a-z0-9-]*) ", top.split("Commands:\n")[1], re.MULTILINE)
+        self.assertIn("copy", commands)
+        source = read(page).decode("utf-8")
+        for command in commands:
+            self.assertIn('.SS "qdstyle %s"\n' % command.replace("-", "\\-"), source)
+        self.assertIsNotNone(shutil.which("man"), "man formats the page (scripts/setup-deps.sh installs man-db)")
+        shown = subprocess.run(["man", "-l", page], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               encoding="utf-8", env=dict(os.environ, MANWIDTH="100"), timeout=60)
+        self.assertEqual(shown.returncode, 0, shown.stderr)
+        for command in commands:
+            self.assertIn("qdstyle %s\n" % command, shown.stdout)
+            self.assertIn("Usage: qdstyle %s [OPTIONS]" % command, shown.stdout)
 
 
 class UsageTest(QdstyleCase):
@@ -963,6 +1272,8 @@ class UsageTest(QdstyleCase):
         top = self.assertOk(run("--help")).stdout
         commands = ["list", "show", "info", "export", "export-bank", "import", "import-cv", "delete-cv", "rename",
                     "save", "check", "rescue", "dump"]
+        commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "import-bank",
+                    "set-track", "copy", "check", "rescue", "dump"]
         for command in commands:
             self.assertIn("\n  %s " % command, top)
             with self.subTest(command=command):
