@@ -1024,9 +1024,8 @@ class BankImportTest(ScriptCase):
             for mode, flags in (("merge", []), ("replace", ["--replace"])):
                 with self.subTest(bank=name, mode=mode):
                     first = self.path(name + "-" + mode + "-first")
-                    # rescue writes export-bank's layout for an intact bank: DIR/NN-<name>/<standard name>.mid.
-                    self.assertOk(run("rescue", bank, "-o", first))
-                    self.write(os.path.join(first, "bank.json"), b"{}\n")
+                    self.assertOk(run("export-bank", bank, "-o", first))
+                    self.assertTrue(os.path.isfile(os.path.join(first, "bank.json")))
                     os.mkdir(os.path.join(first, "notes"))
                     copy = self.path(name + "-" + mode + ".sty")
                     shutil.copyfile(bank, copy)
@@ -1036,7 +1035,7 @@ class BankImportTest(ScriptCase):
                     self.assertEqual(lines[-1], "5 of 5 style folders imported")
                     self.assertTrue(lines[0].startswith("1\t%s\t" % ("New Style" if flags else "Pop 8Beat")))
                     again = self.path(name + "-" + mode + "-again")
-                    self.assertOk(run("rescue", copy, "-o", again))
+                    self.assertOk(run("export-bank", copy, "-o", again))
                     expected = folder_files(first)
                     self.assertEqual(len(expected), 26 if name == "demo" else 5 * 36)
                     self.assertEqual(folder_files(again), expected)
