@@ -32,9 +32,10 @@
 //   every check (QdSmfImport.h): a file that cannot be read, is damaged
 //   (unless its readable part is asked for), or holds no note for the
 //   tracks is refused before anything is deleted, and the style stays as it
-//   was, unmodified. Messages about a file keep their classic caption and
-//   text and add "path: cause" (CQdDocPrompt::TellFile). Every import ends
-//   with a report per file (CQdDocPrompt::ShowImportReports).
+//   was, unmodified. Messages about a file (an import's, a bank that does
+//   not open or is not written) keep their classic caption and text and add
+//   "path: cause" (CQdDocPrompt::TellFile). Every import ends with a report
+//   per file (CQdDocPrompt::ShowImportReports).
 // - The directory list holds at most 100 entries and never more than the
 //   directory chunk's data can take; entries beyond are reported and left out.
 // - A style whose loading reported problems (its slot's decompression at
@@ -180,6 +181,10 @@ public:
     // (root header, first child's header, the "VLMF" mark); false for fewer
     // than the 32 bytes it reads.
     static bool IsBankFileStart(const BYTE* pkbyData, std::size_t uLength);
+    // NoBankCause -- why a file whose first uLength bytes (at most the 32
+    // of the check) fail the file check is no bank, as the cause of a
+    // message about it.
+    static std::string NoBankCause(std::size_t uLength);
     // CanClose -- asks "Ignore changes ?" when needed; true when the window may close.
     bool CanClose();
 
@@ -302,7 +307,8 @@ private:
     // Opening (QdBankOpen.cpp).
     void ReleaseBank() noexcept;
     bool LoadBank(const std::string& rkstrPath);
-    bool WalkSlots();
+    bool WalkSlots(DWORD& rdwBrokenAt);
+    bool SlotOutgrowsBlock() const;
     void RebuildStyleList();
     std::vector<std::string> ReadStyleNames(CChunkNav& roNav) const;
     void TakeStyleList(std::vector<std::string>& rastrNames, std::vector<bool>& rabWrittenBack) noexcept;

@@ -115,10 +115,19 @@ private:
 // the report and cut down to the bytes present.
 bool CQdBankRescue::CWalk::ReadBank(const std::string& rkstrBank)
 {
-    if (!m_roRescue.m_roFileIo.ReadPrefix(rkstrBank, CQdBankDoc::BANK_BLOCK_SIZE, m_abyTree) ||
-        !CQdBankDoc::IsBankFileStart(m_abyTree.data(), m_abyTree.size()))
+    CQdFileIo& roFileIo = m_roRescue.m_roFileIo;
+    roFileIo.ClearLastError();
+    if (!roFileIo.ReadPrefix(rkstrBank, CQdBankDoc::BANK_BLOCK_SIZE, m_abyTree))
     {
-        m_roRescue.m_roPrompt.Tell(QdDocText::RESCUE_STYLES, QdDocText::READ_ERROR);
+        const std::string strCause = CQdFileIo::ErrorText(roFileIo.GetLastError());
+        m_roRescue.m_roPrompt.TellFile(QdDocText::RESCUE_STYLES, QdDocText::READ_ERROR, rkstrBank,
+                                       strCause.empty() ? QdDocText::CANNOT_BE_READ : strCause);
+        return false;
+    }
+    if (!CQdBankDoc::IsBankFileStart(m_abyTree.data(), m_abyTree.size()))
+    {
+        m_roRescue.m_roPrompt.TellFile(QdDocText::RESCUE_STYLES, QdDocText::READ_ERROR, rkstrBank,
+                                       CQdBankDoc::NoBankCause(m_abyTree.size()));
         return false;
     }
     m_roReport.m_bBank = true;
@@ -275,10 +284,12 @@ bool CQdBankRescue::CWalk::ExportStyle(CNstEditIfc& roEditIfc, CQdRescuedStyle& 
             std::error_code oError;
             std::filesystem::create_directories(oFolder, oError);
             const std::string strPath = (oFolder / (strName + ".mid")).string();
+            m_roRescue.m_roFileIo.ClearLastError();
             if (!m_roRescue.m_roFileIo.WriteAtomic(strPath, pbySmf.get(), dwSize))
             {
-                m_roRescue.m_roPrompt.Tell(QdDocText::RESCUE_STYLES,
-                                           std::string(QdDocText::SMF_WRITE_ERROR) + " (" + strPath + ")");
+                const std::string strCause = CQdFileIo::ErrorText(m_roRescue.m_roFileIo.GetLastError());
+                m_roRescue.m_roPrompt.TellFile(QdDocText::RESCUE_STYLES, QdDocText::SMF_WRITE_ERROR, strPath,
+                                               strCause.empty() ? "the file could not be written" : strCause);
                 return false;
             }
             roStyle.m_strFolder = oFolder.string();
