@@ -40,10 +40,13 @@
 //   directory chunk's data can take; entries beyond are reported and left out.
 // - A style whose loading reported problems (its slot's decompression at
 //   open, or building its edit interface) is marked damaged with the
-//   reports' texts. Writing it back keeps only what could be read, so it is
-//   written back only after the user confirms it (QdDocText::DamagedWriteBack);
-//   otherwise it stays open, still modified, and a save is not done. A style
-//   that is never written back keeps its slot's data as it was read.
+//   reports' texts. Opening a bank loads every listed style once aside to
+//   know this before a style is selected; those loads record their reports
+//   without showing them (ScanStyles). Writing a damaged style back keeps
+//   only what could be read, so it is written back only after the user
+//   confirms it (QdDocText::DamagedWriteBack); otherwise it stays open,
+//   still modified, and a save is not done. A style that is never written
+//   back keeps its slot's data as it was read.
 // - A command that runs out of memory is not done: "Out of memory - command
 //   not done!" under its caption, its failure value, the bank open and as
 //   it was, no file written (QdCommandGuard.h). Opening a bank is the
@@ -141,9 +144,10 @@ public:
     bool IsWrittenBack(int iStyle) const;
     // True for a style whose loading reported problems: its slot's
     // decompression when the bank was opened, or its latest load from the
-    // bank block (known once it was selected). Cleared when the style is
-    // written back. GetStyleDamage gives the reports' texts (the slot's
-    // first), GetStyleDamageText the same on one line for an info line.
+    // bank block (each listed style is loaded once when the bank opens,
+    // again each time it is selected). Cleared when the style is written
+    // back. GetStyleDamage gives the reports' texts (the slot's first),
+    // GetStyleDamageText the same on one line for an info line.
     bool IsStyleDamaged(int iStyle) const;
     const std::vector<std::string>& GetStyleDamage(int iStyle) const;
     std::string GetStyleDamageText(int iStyle) const;
@@ -309,6 +313,8 @@ private:
     bool LoadBank(const std::string& rkstrPath);
     bool WalkSlots(DWORD& rdwBrokenAt);
     bool SlotOutgrowsBlock() const;
+    void ScanStyles();
+    std::unique_ptr<CNstEditIfc> LoadStyleContainer(bool bForward, CQdStyleDamage& roDamage);
     void RebuildStyleList();
     std::vector<std::string> ReadStyleNames(CChunkNav& roNav) const;
     void TakeStyleList(std::vector<std::string>& rastrNames, std::vector<bool>& rabWrittenBack) noexcept;

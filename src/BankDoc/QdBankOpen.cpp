@@ -25,6 +25,7 @@ const BYTE s_abyFirstChild[4] = {0x02, 0x00, 0x00, 0x18};
 const BYTE s_abyMark[5] = {'V', 'L', 'M', 'F', 0};
 
 constexpr BYTE STYLE_SLOT_ID = 6;
+constexpr BYTE STYLE_CONTAINER_ID = 1;
 constexpr BYTE NAME_TABLE_ID = 5;
 
 // IsBankHeader -- the three comparisons of the file check on the first
@@ -112,7 +113,7 @@ void CQdBankDoc::ReleaseBank() noexcept
 }
 
 // CQdBankDoc::LoadBank -- file check, whole file into the bank block, slot
-// walk, style list. Every refusal is told to the user with the
+// walk, style list, damage scan. Every refusal is told to the user with the
 // file and its cause: the system's reason for a file that cannot be read,
 // else what is wrong with it, with the byte where the code knows it.
 bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
@@ -177,6 +178,7 @@ bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
                                                                      : " does not decompress"));
     }
     RebuildStyleList();
+    ScanStyles();
     m_poNav->m_ofnRewind();
     return true;
 }
@@ -248,6 +250,38 @@ bool CQdBankDoc::WalkSlots(DWORD& rdwBrokenAt)
     }
     m_poNav->m_ofnRewind();
     return true;
+}
+
+// CQdBankDoc::ScanStyles -- every listed style is loaded once aside, so that
+// the style list marks the damaged ones before they are ever selected. What
+// a load reports becomes the style's damage, as a selection would make it,
+// but is not forwarded: the desktop shows each report as a message of its
+// own, and a bank of damaged styles would open behind a pile of them
+// (selecting such a style still shows its reports, as before). The edit
+// interfaces go right away; loading all 64 styles of a full bank adds a few
+// milliseconds to the open.
+void CQdBankDoc::ScanStyles()
+{
+    const int iStyles = std::min(GetStyleCount(), int(m_aoStyleDamage.size()));
+    for (int iStyle = 0; iStyle < iStyles; ++iStyle)
+        if (GotoStyleSlot(iStyle) && m_poNav->m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal))
+            LoadStyleContainer(false, m_aoStyleDamage[std::size_t(iStyle)]);
+    m_poNav->m_ofnRewind();
+}
+
+// CQdBankDoc::LoadStyleContainer -- a new edit interface built from the
+// style container the navigator is in (on its own copy of it). What
+// building it reports is recorded as the damage of this load, after the
+// damage's texts of the open; with bForward the reports also reach the sink
+// installed before.
+std::unique_ptr<CNstEditIfc> CQdBankDoc::LoadStyleContainer(bool bForward, CQdStyleDamage& roDamage)
+{
+    CQdReportRecorder oRecorder(bForward);
+    std::unique_ptr<CNstEditIfc> poEditIfc =
+        std::make_unique<CNstEditIfc>(m_poNav->m_pbyfnHeader(), m_poNav->m_dwfnSize());
+    roDamage.m_bOnLoad = oRecorder.HasReports();
+    roDamage.m_astrTexts.insert(roDamage.m_astrTexts.end(), oRecorder.Texts().begin(), oRecorder.Texts().end());
+    return poEditIfc;
 }
 
 // CQdBankDoc::GotoStyleSlot -- from the root, the slot of the iStyle-th
