@@ -21,19 +21,13 @@ int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs)
     if (!oReport.m_bBank)
         return QD_EXIT_REFUSED;
 
-    int aiCount[3] = {};
     for (const CQdRescuedStyle& rkoStyle : oReport.m_aoStyles)
-    {
-        ++aiCount[rkoStyle.m_eState];
         std::printf("%d\t%s\t%s\n", rkoStyle.m_iPosition, rkoStyle.m_strName.c_str(),
                     CQdBankRescue::DescribeStyle(rkoStyle).c_str());
-    }
     const std::string strBank = CQdBankRescue::DescribeBank(oReport);
     if (!strBank.empty())
         std::printf("bank: %s\n", strBank.c_str());
-    const std::size_t uStyles = oReport.m_aoStyles.size();
-    std::printf("%zu %s: %d complete, %d damaged, %d unreadable\n", uStyles, uStyles == 1 ? "style" : "styles",
-                aiCount[QD_RESCUE_COMPLETE], aiCount[QD_RESCUE_DAMAGED], aiCount[QD_RESCUE_UNREADABLE]);
+    std::printf("%s\n", CQdBankRescue::DescribeCounts(oReport).c_str());
     switch (eResult)
     {
     case QD_RESCUE_ALL:

@@ -172,7 +172,8 @@ public:
     CQdToolState GetToolState(const CQdTreeNode* pkoSelected) const;
 
     // --- Opening and closing ---------------------------------------------
-    // OpenBank -- the Open Style Bank command (question, file choice, open).
+    // OpenBank -- the Open Style Bank command (question, file choice, open,
+    // and for a bank refused as corrupt OfferRescue).
     bool OpenBank();
     // OpenBankFile -- gives up the open bank and opens the given file without
     // asking (start-up argument, command line).
@@ -181,6 +182,11 @@ public:
     // corrupt - Error!"): it starts like a bank, but its chunk tree or a slot
     // is broken. The rescue (QdBankRescue.h) may still get styles out of it.
     bool WasRefusedAsCorrupt() const { return m_bRefusedAsCorrupt; }
+    // OfferRescue -- after an open that refused its file as corrupt, the
+    // desktop's offer to rescue its styles (QdRescueCommand.cpp): the
+    // question, the folder, the rescue, its report. Nothing after any other
+    // open. OpenBank offers it itself; true when the rescue ran.
+    bool OfferRescue();
     // IsBankFileStart -- the file check of opening on a file's first bytes
     // (root header, first child's header, the "VLMF" mark); false for fewer
     // than the 32 bytes it reads.
@@ -370,4 +376,6 @@ private:
     // new style holds nothing of the damaged one).
     bool m_bOpenStyleDamaged = false;
     bool m_bRefusedAsCorrupt = false;
+    // The file of the last open, while it stands refused as corrupt.
+    std::string m_strRefusedBank;
 };

@@ -57,7 +57,10 @@ bool CQdBankDoc::OpenBank()
         std::string strPath;
         if (!m_roPrompt.ChooseOpenFile(QdDocText::BankFileRequest("Open Style Bank File", m_strOpenDir), strPath))
             return false;
-        return OpenBankFile(strPath);
+        if (OpenBankFile(strPath))
+            return true;
+        OfferRescue();
+        return false;
     });
 }
 
@@ -71,6 +74,7 @@ bool CQdBankDoc::OpenBankFile(const std::string& rkstrPath)
         m_roPrompt.StopPlayback();
         ReleaseBank();
         m_bRefusedAsCorrupt = false;
+        m_strRefusedBank.clear();
         const CQdWaitScope oWait(m_roPrompt);
         bool bLoaded = false;
         try
@@ -86,6 +90,8 @@ bool CQdBankDoc::OpenBankFile(const std::string& rkstrPath)
         }
         if (!bLoaded)
             ReleaseBank();
+        if (m_bRefusedAsCorrupt)
+            m_strRefusedBank = rkstrPath;
         return bLoaded;
     });
 }

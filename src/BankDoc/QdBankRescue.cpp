@@ -392,3 +392,15 @@ std::string CQdBankRescue::DescribeBank(const CQdRescueReport& rkoReport)
         strText += "; the slots after slot " + std::to_string(rkoReport.m_iSlots) + " are lost";
     return strText;
 }
+
+// CQdBankRescue::DescribeCounts -- how many styles came out how.
+std::string CQdBankRescue::DescribeCounts(const CQdRescueReport& rkoReport)
+{
+    int aiCount[QD_RESCUE_UNREADABLE + 1] = {};
+    for (const CQdRescuedStyle& rkoStyle : rkoReport.m_aoStyles)
+        ++aiCount[rkoStyle.m_eState];
+    const std::size_t uStyles = rkoReport.m_aoStyles.size();
+    return std::to_string(uStyles) + (uStyles == 1 ? " style: " : " styles: ") +
+           std::to_string(aiCount[QD_RESCUE_COMPLETE]) + " complete, " + std::to_string(aiCount[QD_RESCUE_DAMAGED]) +
+           " damaged, " + std::to_string(aiCount[QD_RESCUE_UNREADABLE]) + " unreadable";
+}

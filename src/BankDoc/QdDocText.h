@@ -63,6 +63,12 @@ inline std::string DamagedWriteBack(const std::string& rkstrName)
     return "Style '" + rkstrName + DAMAGED_WRITE_BACK_TAIL;
 }
 
+// The offer after a bank was refused as corrupt, and its folder dialog.
+inline constexpr const char* RESCUE_OFFER =
+    "The Style Bank does not open. Export what can still be read of its styles, as MIDI files into a folder?";
+inline constexpr const char* RESCUE_OFFER_BUTTON = "Rescue styles\u2026";
+inline constexpr const char* RESCUE_FOLDER_TITLE = "Rescue Styles into Folder";
+
 // The name a replaced style starts with.
 inline constexpr const char* NEW_STYLE = "New Style";
 
