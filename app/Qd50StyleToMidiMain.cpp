@@ -67,6 +67,12 @@ QWidget* MakePanel(QWidget* pParent, const char* pszName, const QRect& rkoGeomet
 
 const QString SECTION_RULE(39, QChar('_'));
 
+// DamagedText -- why a style is damaged, as the list and the info line say it.
+QString DamagedText(const std::string& rkstrWhy)
+{
+    return "Damaged: " + QString::fromStdString(rkstrWhy);
+}
+
 QTreeWidget* MakeTree(QWidget* pParent, const char* pszName, int iLeft, const QString& rkstrHint)
 {
     auto* pTree = new QTreeWidget(pParent);
@@ -352,6 +358,20 @@ void TForm2::ShowInfo(const std::string& rkstrText)
     m_pInfoText->setVisible(!rkstrText.empty());
 }
 
+// TForm2::ShowListInfo -- a style-list node's info line; for a damaged
+// style a second line says why, cut to the line's width (the node's tool
+// tip holds all of it).
+void TForm2::ShowListInfo(const std::string& rkstrText)
+{
+    const int iStyle = m_poDoc->GetSelectedStyle();
+    if (rkstrText.empty() || !m_poDoc->IsStyleDamaged(iStyle))
+        return ShowInfo(rkstrText);
+    const QString strWhy = m_pInfoText->fontMetrics().elidedText(
+        " " + DamagedText(m_poDoc->GetStyleDamageText(iStyle)), Qt::ElideRight, m_pInfoText->width() - 4);
+    m_pInfoText->setText(QString::fromStdString(rkstrText) + "\n" + strWhy);
+    m_pInfoText->show();
+}
+
 // --- Showing the document ----------------------------------------------------
 
 void TForm2::RebuildStyleList()
@@ -386,9 +406,17 @@ void TForm2::RefreshStyleNodes()
     {
         QTreeWidgetItem* pItem = pRoot->child(i);
         pItem->setText(0, QString::fromStdString(rkastrNames[size_t(i)]));
-        const int iImage = m_poDoc->IsWrittenBack(i) ? 6 : (i == m_poDoc->GetSelectedStyle() ? 5 : 0);
+        const bool bSelected = i == m_poDoc->GetSelectedStyle();
+        const bool bDamaged = m_poDoc->IsStyleDamaged(i);
+        int iImage = bSelected ? 5 : 0;
+        if (m_poDoc->IsWrittenBack(i))
+            iImage = 6;
+        else if (bDamaged)
+            iImage = bSelected ? 8 : 7;
         pItem->setIcon(0, QdTreeImage(iImage));
         pItem->setData(0, ROLE_IMAGE, iImage);
+        // The whole of why, where the info line has room for its start only.
+        pItem->setToolTip(0, bDamaged ? DamagedText(m_poDoc->GetStyleDamageText(i)) : QString());
     }
     // The selection follows the document (a style that could not be left stays selected).
     const int iSelected = m_poDoc->GetSelectedStyle();
@@ -472,7 +500,9 @@ void TForm2::OpenStyleClick()
 void TForm2::OpenBankPath(const QString& rkstrPath)
 {
     BeginCommand();
-    m_poDoc->OpenBankFile(rkstrPath.toStdString());
+    // As the Open command does: a bank refused as corrupt is offered to the rescue.
+    if (!m_poDoc->OpenBankFile(rkstrPath.toStdString()))
+        m_poDoc->OfferRescue();
     ShowDocument(true);
     m_pStyleList->setFocus();
 }
@@ -545,7 +575,7 @@ void TForm2::UndoStyleClick()
     const bool bUndone = m_poDoc->UndoStyle();
     ShowDocument(false);
     if (bUndone)
-        ShowInfo(m_poDoc->GetListInfoText());
+        ShowListInfo(m_poDoc->GetListInfoText());
     m_pStyleList->setFocus();
 }
 
@@ -617,7 +647,7 @@ void TForm2::StyleListChange(QTreeWidgetItem* pCurrent)
     const int iStyle = pCurrent == pRoot || !pRoot ? -1 : pRoot->indexOfChild(pCurrent);
     const std::string strInfo = m_poDoc->SelectStyle(iStyle);
     ShowDocument(false);
-    ShowInfo(m_poDoc->GetSelectedStyle() == iStyle ? strInfo : m_poDoc->GetListInfoText());
+    ShowListInfo(m_poDoc->GetSelectedStyle() == iStyle ? strInfo : m_poDoc->GetListInfoText());
 }
 
 void TForm2::StyleListEnter()
@@ -625,7 +655,7 @@ void TForm2::StyleListEnter()
     StopPlayback();
     m_pInfoText->hide();
     if (m_poDoc->IsBankOpen() && m_pStyleList->currentItem())
-        ShowInfo(m_poDoc->GetListInfoText());
+        ShowListInfo(m_poDoc->GetListInfoText());
 }
 
 void TForm2::StyleListEdited(QTreeWidgetItem* pItem, int /*iColumn*/)

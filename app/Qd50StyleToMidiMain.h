@@ -108,6 +108,7 @@ private:
     void RebuildElementTree();
     void UpdateToolButtons();
     void ShowInfo(const std::string& rkstrText);
+    void ShowListInfo(const std::string& rkstrText);
     const CQdTreeNode* SelectedTreeNode() const;
     // After every command: the list, the tree and the buttons show the document.
     void ShowDocument(bool bRebuildList);

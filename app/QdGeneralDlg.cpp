@@ -5,6 +5,26 @@
 #include <QMouseEvent>
 #include <QPalette>
 
+#include <algorithm>
+
+namespace
+{
+constexpr int WIDTH = 289;
+constexpr int HEIGHT = 145;
+constexpr int TEXT_WIDTH = 249;
+constexpr int TEXT_HEIGHT = 41;
+constexpr int BUTTON_TOP = 104;
+constexpr int BUTTON_WIDTH = 73;
+
+// Breakable -- a message about a file has its path on a second line; a path
+// is one long word, which a label would cut off at its right edge. A zero
+// width space after each '/' lets it wrap there.
+QString Breakable(QString str)
+{
+    return str.replace('/', QStringLiteral("/\u200B"));
+}
+} // namespace
+
 TQdClickLabel::TQdClickLabel(QWidget* pParent) : QLabel(pParent)
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -33,7 +53,6 @@ TQdGeneralDlg::TQdGeneralDlg(QWidget* pOwner, const QString& rkstrCaption, const
     : QDialog(pOwner, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setModal(true);
-    setFixedSize(289, 145);
     QPalette oPalette = palette();
     oPalette.setColor(QPalette::Window, oPalette.color(QPalette::ToolTipBase));
     setPalette(oPalette);
@@ -42,7 +61,6 @@ TQdGeneralDlg::TQdGeneralDlg(QWidget* pOwner, const QString& rkstrCaption, const
     auto* pPanel = new QFrame(this);
     pPanel->setObjectName("Panel1");
     pPanel->setFrameStyle(QFrame::Box | QFrame::Plain);
-    pPanel->setGeometry(0, 0, 289, 145);
 
     QFont oFont = font();
     oFont.setPixelSize(13);
@@ -56,26 +74,36 @@ TQdGeneralDlg::TQdGeneralDlg(QWidget* pOwner, const QString& rkstrCaption, const
     m_pCaptionLabel->setWordWrap(true);
     m_pCaptionLabel->setFont(oBold);
 
-    m_pTextLabel = new QLabel(rkstrText, this);
+    m_pTextLabel = new QLabel(rkstrText.contains('/') ? Breakable(rkstrText) : rkstrText, this);
     m_pTextLabel->setObjectName("TextLabel");
-    m_pTextLabel->setGeometry(16, 48, 249, 41);
     m_pTextLabel->setAlignment(Qt::AlignCenter);
     m_pTextLabel->setWordWrap(true);
     m_pTextLabel->setFont(oFont);
+    // The classic messages fit the classic size; a longer text (a file's
+    // path and cause on a second line, a question after them) makes the
+    // dialog taller by what it needs, so that nothing of it is cut off.
+    const int iGrowth = std::max(0, m_pTextLabel->heightForWidth(TEXT_WIDTH) - TEXT_HEIGHT);
+    m_pTextLabel->setGeometry(16, 48, TEXT_WIDTH, TEXT_HEIGHT + iGrowth);
+    setFixedSize(WIDTH, HEIGHT + iGrowth);
+    pPanel->setGeometry(0, 0, WIDTH, HEIGHT + iGrowth);
 
-    m_pButtonYes = MakeButton(rkstrYes, 16, RESULT_YES);
+    m_pButtonYes = MakeButton(rkstrYes, 16, BUTTON_TOP + iGrowth, RESULT_YES);
     m_pButtonYes->setObjectName("ButtonYes");
-    m_pButtonNo = MakeButton(rkstrNo, 104, RESULT_NO);
+    m_pButtonNo = MakeButton(rkstrNo, 104, BUTTON_TOP + iGrowth, RESULT_NO);
     m_pButtonNo->setObjectName("ButtonNo");
-    m_pButtonCancel = MakeButton(rkstrCancel, 192, RESULT_CANCEL);
+    m_pButtonCancel = MakeButton(rkstrCancel, 192, BUTTON_TOP + iGrowth, RESULT_CANCEL);
     m_pButtonCancel->setObjectName("ButtonCancel");
 }
 
-TQdClickLabel* TQdGeneralDlg::MakeButton(const QString& rkstrText, int iLeft, int iResult)
+// TQdGeneralDlg::MakeButton -- the classic width; a longer text (an offer
+// such as "Rescue styles...", asked with the middle position empty) widens
+// its button to the right.
+TQdClickLabel* TQdGeneralDlg::MakeButton(const QString& rkstrText, int iLeft, int iTop, int iResult)
 {
     auto* pButton = new TQdClickLabel(this);
     pButton->setText(rkstrText);
-    pButton->setGeometry(iLeft, 104, 73, 19);
+    const int iWidth = std::max(BUTTON_WIDTH, pButton->fontMetrics().horizontalAdvance(rkstrText) + 12);
+    pButton->setGeometry(iLeft, iTop, iWidth, 19);
     pButton->setVisible(!rkstrText.isEmpty());
     connect(pButton, &TQdClickLabel::clicked, this, [this, iResult] { done(iResult); });
     return pButton;

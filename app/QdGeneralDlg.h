@@ -1,5 +1,6 @@
 // QdGeneralDlg.h -- the program's own modal question dialog: a bold caption,
 // a text and up to three clickable texts in the Yes, No and Cancel positions.
+// It has the classic size unless its text needs more height.
 #pragma once
 
 #include <QDialog>
@@ -43,7 +44,7 @@ public:
     static constexpr int RESULT_CANCEL = 2;
 
 private:
-    TQdClickLabel* MakeButton(const QString& rkstrText, int iLeft, int iResult);
+    TQdClickLabel* MakeButton(const QString& rkstrText, int iLeft, int iTop, int iResult);
 
     QLabel* m_pCaptionLabel = nullptr;
     QLabel* m_pTextLabel = nullptr;

@@ -183,6 +183,22 @@ QIcon QdTreeImage(int iIndex)
             PaintNote(p, 6.5, 11.5, oColour.darker(130));
             PaintNote(p, 10.5, 10, oColour.darker(130));
         });
+    case 7: // style damaged when loaded
+    case 8: // the same, selected or open
+        return MakeIcon([iIndex](QPainter& p) {
+            const QColor oColour = iIndex == 8 ? ORANGE : TEAL;
+            p.setPen(Outline(oColour.darker(140)));
+            p.setBrush(oColour.lighter(170));
+            p.drawRoundedRect(QRectF(1.5, 1.5, 13, 13), 2, 2);
+            PaintNote(p, 5.5, 11.5, oColour.darker(130));
+            // A warning triangle with its mark over the style's corner.
+            p.setPen(Outline(RED.darker(130), 0.8));
+            p.setBrush(QColor(255, 215, 0));
+            p.drawPolygon(QPolygonF({QPointF(11, 1.2), QPointF(15.4, 9.6), QPointF(6.6, 9.6)}));
+            p.setPen(Outline(Qt::black, 1.4));
+            p.drawLine(QPointF(11, 4), QPointF(11, 6.4));
+            p.drawPoint(QPointF(11, 8.2));
+        });
     case 1: // style element: a bar of music
         return MakeIcon([](QPainter& p) {
             p.setPen(Outline(QColor(90, 90, 110), 0.8));

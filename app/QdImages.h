@@ -11,7 +11,8 @@
 QIcon QdToolImage(int iIndex);
 // QdTreeImage -- image iIndex of the tree views' image list: 0 style,
 // 1 style element, 2 chord variation, 3 track, 4 style bank, 5 selected or
-// open style, 6 style changed and written back.
+// open style, 6 style changed and written back, 7 style damaged when
+// loaded, 8 damaged style selected or open.
 QIcon QdTreeImage(int iIndex);
 // QdProgramIcon -- the program's icon (window, notice, desktop).
 QIcon QdProgramIcon();

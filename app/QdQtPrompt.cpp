@@ -1,17 +1,47 @@
 // QdQtPrompt.cpp -- the document's interactions through the program's dialogs.
 #include "QdQtPrompt.h"
 
+#include "BankDoc/QdBankRescue.h"
+#include "BankDoc/QdImportReport.h"
 #include "Base/Report.h"
+#include "QdChannelMapDlg.h"
 #include "QdGeneralDlg.h"
+#include "QdReportDlg.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace
 {
 QString Q(const std::string& rkstr) { return QString::fromStdString(rkstr); }
+
+// CArrowCursor -- a dialog opened during a command's long work (a question
+// about a file to import, the report at its end) shows the normal cursor:
+// the user is asked, nothing is being waited for. The wait cursor is back
+// when the dialog closes.
+class CArrowCursor
+{
+public:
+    CArrowCursor() : m_bPushed(QApplication::overrideCursor() != nullptr)
+    {
+        if (m_bPushed)
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~CArrowCursor()
+    {
+        if (m_bPushed)
+            QApplication::restoreOverrideCursor();
+    }
+    CArrowCursor(const CArrowCursor&) = delete;
+    CArrowCursor& operator=(const CArrowCursor&) = delete;
+
+private:
+    bool m_bPushed;
+};
 
 QString StartPath(const CQdFileRequest& rkoRequest)
 {
@@ -44,6 +74,7 @@ int CQdQtPrompt::Ask(const CQdQuestion& rkoQuestion)
 {
     if (m_oHooks.m_fnAsk)
         return m_oHooks.m_fnAsk(rkoQuestion);
+    const CArrowCursor oCursor;
     return TQdGeneralDlg::Ask(m_pOwner, Q(rkoQuestion.m_strCaption), Q(rkoQuestion.m_strText),
                               Q(rkoQuestion.m_strYes), Q(rkoQuestion.m_strNo), Q(rkoQuestion.m_strCancel));
 }
@@ -52,6 +83,7 @@ void CQdQtPrompt::Tell(const std::string& rkstrCaption, const std::string& rkstr
 {
     if (m_oHooks.m_fnTell)
         return m_oHooks.m_fnTell(rkstrCaption, rkstrText);
+    const CArrowCursor oCursor;
     TQdGeneralDlg::Ask(m_pOwner, Q(rkstrCaption), Q(rkstrText), "", "OK", "");
 }
 
@@ -91,6 +123,106 @@ bool CQdQtPrompt::ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& 
         return false;
     rstrPath = WithExtension(strPath, rkoRequest.m_strDefaultExt);
     return true;
+}
+
+bool CQdQtPrompt::ChooseFolder(const CQdFileRequest& rkoRequest, std::string& rstrPath)
+{
+    if (m_oHooks.m_fnChooseFolder)
+        return m_oHooks.m_fnChooseFolder(rkoRequest, rstrPath);
+    const CArrowCursor oCursor;
+    const QString strPath =
+        QFileDialog::getExistingDirectory(m_pOwner, Q(rkoRequest.m_strTitle), Q(rkoRequest.m_strInitialDir));
+    if (strPath.isEmpty())
+        return false;
+    rstrPath = strPath.toStdString();
+    return true;
+}
+
+int CQdQtPrompt::ExecDialog(TQdChannelMapDlg& roDlg)
+{
+    if (m_oHooks.m_fnChannelMapDlg)
+        return m_oHooks.m_fnChannelMapDlg(roDlg);
+    const CArrowCursor oCursor;
+    return roDlg.exec();
+}
+
+int CQdQtPrompt::ExecDialog(TQdReportDlg& roDlg)
+{
+    if (m_oHooks.m_fnReportDlg)
+        return m_oHooks.m_fnReportDlg(roDlg);
+    const CArrowCursor oCursor;
+    return roDlg.exec();
+}
+
+bool CQdQtPrompt::ChooseChannelMap(const CQdChannelQuestion& rkoQuestion, CQdTrackMap& roMap)
+{
+    TQdChannelMapDlg oDlg(m_pOwner, rkoQuestion);
+    if (ExecDialog(oDlg) != QDialog::Accepted)
+        return false;
+    roMap = oDlg.Map();
+    return true;
+}
+
+// CQdQtPrompt::ShowImportReports -- a refused file was told as it was
+// refused; an import that took no file at all ends there, with no report
+// to repeat it.
+void CQdQtPrompt::ShowImportReports(const std::vector<CQdImportReport>& rkaoReports)
+{
+    const auto fnImported = [](const CQdImportReport& rkoReport) { return rkoReport.IsImported(); };
+    if (m_bHideImportReports || std::none_of(rkaoReports.begin(), rkaoReports.end(), fnImported))
+        return;
+    TQdReportDlg oDlg(m_pOwner, "Import Report", ImportReportText(rkaoReports), true);
+    ExecDialog(oDlg);
+    m_bHideImportReports = oDlg.IsDontShowAgainChecked();
+}
+
+void CQdQtPrompt::ShowRescueReport(const CQdRescueReport& rkoReport)
+{
+    TQdReportDlg oDlg(m_pOwner, "Rescue Styles", RescueReportText(rkoReport), false);
+    ExecDialog(oDlg);
+}
+
+QString CQdQtPrompt::ImportReportText(const std::vector<CQdImportReport>& rkaoReports)
+{
+    QStringList astrLines;
+    for (const CQdImportReport& rkoReport : rkaoReports)
+    {
+        QString strLine = QFileInfo(Q(rkoReport.m_strPath)).fileName() + ": ";
+        switch (rkoReport.m_eOutcome)
+        {
+        case QD_IMPORT_DONE:
+        case QD_IMPORT_PARTIAL:
+        {
+            strLine += Q(QdImportReportLine(rkoReport));
+            const std::string strTempo = QdImportTempoText(rkoReport);
+            if (!strTempo.empty())
+                strLine += "; " + Q(strTempo);
+            break;
+        }
+        case QD_IMPORT_SKIPPED:
+            strLine += "skipped";
+            break;
+        case QD_IMPORT_REFUSED:
+            strLine += "not imported: " + Q(rkoReport.m_strCause);
+            break;
+        }
+        astrLines << strLine;
+    }
+    return astrLines.join('\n');
+}
+
+QString CQdQtPrompt::RescueReportText(const CQdRescueReport& rkoReport)
+{
+    QStringList astrLines;
+    for (const CQdRescuedStyle& rkoStyle : rkoReport.m_aoStyles)
+        astrLines << QString("%1 %2: %3")
+                         .arg(rkoStyle.m_iPosition)
+                         .arg(Q(rkoStyle.m_strName), Q(CQdBankRescue::DescribeStyle(rkoStyle)));
+    const std::string strBank = CQdBankRescue::DescribeBank(rkoReport);
+    if (!strBank.empty())
+        astrLines << "bank: " + Q(strBank);
+    astrLines << Q(CQdBankRescue::DescribeCounts(rkoReport));
+    return astrLines.join('\n');
 }
 
 void CQdQtPrompt::BeginWait() { QApplication::setOverrideCursor(Qt::WaitCursor); }

@@ -9,7 +9,10 @@
 
 #include <functional>
 
+class QDialog;
 class QWidget;
+class TQdChannelMapDlg;
+class TQdReportDlg;
 
 struct CQdPromptHooks
 {
@@ -18,6 +21,13 @@ struct CQdPromptHooks
     std::function<bool(const CQdFileRequest&, std::string&)> m_fnChooseOpenFile;
     std::function<bool(const CQdFileRequest&, std::vector<std::string>&)> m_fnChooseOpenFiles;
     std::function<bool(const CQdFileRequest&, std::string&)> m_fnChooseSaveFile;
+    std::function<bool(const CQdFileRequest&, std::string&)> m_fnChooseFolder;
+    // The channel map and the report dialogs are made as the user sees
+    // them; the hook takes the place of exec(): it may read and set their
+    // widgets, and returns the dialog's result (QDialog::Accepted or
+    // Rejected; a report's result is not used).
+    std::function<int(TQdChannelMapDlg&)> m_fnChannelMapDlg;
+    std::function<int(TQdReportDlg&)> m_fnReportDlg;
 };
 
 class CQdQtPrompt : public CQdDocPrompt
@@ -32,6 +42,18 @@ public:
     bool ChooseOpenFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
     bool ChooseOpenFiles(const CQdFileRequest& rkoRequest, std::vector<std::string>& rastrPaths) override;
     bool ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
+    bool ChooseFolder(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
+    // ChooseChannelMap -- the channel map dialog (QdChannelMapDlg.h); OK
+    // imports with what its boxes say, Cancel keeps the file as it is.
+    bool ChooseChannelMap(const CQdChannelQuestion& rkoQuestion, CQdTrackMap& roMap) override;
+    // ShowImportReports -- after an import that took at least one file, the
+    // report dialog: a line per file given, "Don't show again" offered.
+    void ShowImportReports(const std::vector<CQdImportReport>& rkaoReports) override;
+    // ShowRescueReport -- the report dialog with a line per style rescued,
+    // what the bank lost and the counts.
+    void ShowRescueReport(const CQdRescueReport& rkoReport) override;
+    // AreImportReportsShown -- false once "Don't show again" was chosen.
+    bool AreImportReportsShown() const { return !m_bHideImportReports; }
     void BeginWait() override;
     void EndWait() override;
     void StopPlayback() override;
@@ -41,10 +63,24 @@ public:
     // QtFilter -- "Style|*.sty" as a file-dialog filter: "Style (*.sty)".
     static QString QtFilter(const std::string& rkstrFilter);
 
+    // ImportReportText -- the import report dialog's text: a line per file,
+    // by its name (the files of one import share a folder).
+    static QString ImportReportText(const std::vector<CQdImportReport>& rkaoReports);
+    // RescueReportText -- the rescue report dialog's text.
+    static QString RescueReportText(const CQdRescueReport& rkoReport);
+
 private:
+    int ExecDialog(TQdChannelMapDlg& roDlg);
+    int ExecDialog(TQdReportDlg& roDlg);
+
     QWidget* m_pOwner;
     CQdPromptHooks m_oHooks;
     std::function<void()> m_fnStopPlayback;
+    // "Don't show again" of the import report holds for as long as this
+    // prompt, that is the window, lives. The program keeps no settings file,
+    // by design: nothing it does depends on an earlier run, so the reports
+    // are back with the next start.
+    bool m_bHideImportReports = false;
 };
 
 // QdInstallGuiReportSink -- reports show a modal message with one OK button.

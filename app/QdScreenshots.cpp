@@ -1,15 +1,20 @@
 // QdScreenshots.cpp -- drives a main window through its usual states and
 // grabs it after each: a style selected, a chord variation selected, the
-// help panel, the media panel while playing, and the question dialog.
+// help panel, the media panel while playing, the question dialog, and the
+// report after an import.
 #include "QdScreenshots.h"
 
 #include "Qd50StyleToMidiMain.h"
 #include "QdGeneralDlg.h"
+#include "QdReportDlg.h"
 #include "Splashscreen.h"
+
+#include "NlzdStyle/NstEditIfc.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -58,15 +63,48 @@ bool SavePicture(QWidget& rWidget, const QDir& rkoDir, const char* pszName, QStr
 }
 
 // The element tree's first chord-variation node (items are in the
-// document's node order).
-QTreeWidgetItem* FirstChordVarItem(TForm2& roForm)
+// document's node order), and the node's data.
+QTreeWidgetItem* FirstChordVarItem(TForm2& roForm, CQdTreeNode& roNode)
 {
     const std::vector<CQdTreeNode> aoNodes = roForm.Doc().BuildElementTree();
     std::size_t uIndex = 0;
     for (QTreeWidgetItemIterator it(roForm.StyleTree()); *it && uIndex < aoNodes.size(); ++it, ++uIndex)
         if (aoNodes[uIndex].m_byKind == CQdTreeNode::KIND_CHORD_VAR)
+        {
+            roNode = aoNodes[uIndex];
             return *it;
+        }
     return nullptr;
+}
+
+// SaveImportReport -- the chord variation exported and imported again, the
+// report dialog grabbed as it opens; the style is back as it was after.
+bool SaveImportReport(TForm2& roForm, const CQdTreeNode& rkoNode, const QDir& rkoDir, QString& rstrError)
+{
+    const QTemporaryDir oScratch;
+    const std::string strFile = oScratch.filePath(
+        QString::fromLatin1(CQdBankDoc::StandardName(CQdBankDoc::StandardNameIndex(rkoNode.m_bySe, rkoNode.m_byCv))) +
+        ".mid").toStdString();
+    if (!oScratch.isValid() ||
+        !roForm.Doc().ExportChordVarFile(rkoNode.m_bySe, rkoNode.m_byCv, NST_ALL_TRACKS, strFile))
+    {
+        rstrError = "Cannot export the chord variation for the import report";
+        return false;
+    }
+    bool bSaved = false;
+    roForm.Prompt().Hooks().m_fnReportDlg = [&](TQdReportDlg& roDlg) {
+        roDlg.setModal(false);
+        roDlg.show();
+        bSaved = SavePicture(roDlg, rkoDir, "report.png", rstrError);
+        roDlg.hide();
+        return int(QDialog::Accepted);
+    };
+    roForm.Doc().ImportChordVarFile(rkoNode.m_bySe, rkoNode.m_byCv, false, strFile);
+    roForm.Prompt().Hooks().m_fnReportDlg = nullptr;
+    roForm.UndoStyleClick();
+    if (!bSaved && rstrError.isEmpty())
+        rstrError = "The import showed no report";
+    return bSaved;
 }
 } // namespace
 
@@ -110,7 +148,8 @@ bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QS
     if (!SavePicture(oForm, oDir, "main-style.png", rstrError))
         return false;
 
-    QTreeWidgetItem* pChordVar = FirstChordVarItem(oForm);
+    CQdTreeNode oChordVar;
+    QTreeWidgetItem* pChordVar = FirstChordVarItem(oForm, oChordVar);
     if (!pChordVar)
     {
         rstrError = "The second style has no chord variation";
@@ -144,5 +183,5 @@ bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QS
     oQuestion.show();
     const bool bQuestion = SavePicture(oQuestion, oDir, "question.png", rstrError);
     oQuestion.hide();
-    return bQuestion;
+    return bQuestion && SaveImportReport(oForm, oChordVar, oDir, rstrError);
 }

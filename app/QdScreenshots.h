@@ -6,7 +6,9 @@
 
 // QdSaveScreenshots -- opens the bank in a new main window, selects its
 // second style and saves main-style.png, main-chordvar.png, help.png,
-// media.png and question.png into rkstrDir (created when missing). Nothing
-// waits for the user: questions are answered Cancel, messages end the run.
+// media.png, question.png and report.png (the report after its first chord
+// variation was exported and imported again, then undone) into rkstrDir
+// (created when missing). Nothing waits for the user: questions are
+// answered Cancel, messages end the run.
 // False with the reason in rstrError when a picture could not be taken.
 bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QString& rstrError);

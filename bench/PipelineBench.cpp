@@ -7,7 +7,8 @@
 // peak memory measured here) and written to a temporary folder. Each run
 // then times the stages through the bank document, as qdstyle and the
 // desktop drive it:
-//   open     read the file, check it, decompress every style slot
+//   open     read the file, check it, decompress every style slot, load
+//            every style once aside to know which are damaged
 //   load     select every style: flatten its stored form, read the style
 //   export   every chord variation of every style to a MIDI file in memory
 //   save     write back, compress every slot, directory, names, atomic write
@@ -51,7 +52,7 @@ enum EStage
 };
 
 const char* const s_apszStageNames[NR_STAGES] = {
-    "open + decompress", "load every style", "export every chord variation", "save (compress + write)",
+    "open (decompress, scan)", "load every style", "export every chord variation", "save (compress + write)",
     "write back every style"};
 
 struct CRunTimes

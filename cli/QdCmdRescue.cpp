@@ -6,8 +6,6 @@
 
 #include "BankDoc/QdBankRescue.h"
 
-#include <cstdio>
-
 // QdCmdRescue -- the document's rescue (BankDoc/QdBankRescue.h), its report
 // on stdout: one line per style, what the bank lost beyond its styles, the
 // verdict. The exit status follows the result: everything rescued, some
@@ -21,23 +19,14 @@ int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs)
     if (!oReport.m_bBank)
         return QD_EXIT_REFUSED;
 
-    int aiCount[3] = {};
     for (const CQdRescuedStyle& rkoStyle : oReport.m_aoStyles)
-    {
-        ++aiCount[rkoStyle.m_eState];
         roConsole.Output(std::to_string(rkoStyle.m_iPosition) + "\t" + rkoStyle.m_strName + "\t" +
                              CQdBankRescue::DescribeStyle(rkoStyle),
                          false);
-    }
     const std::string strBank = CQdBankRescue::DescribeBank(oReport);
     if (!strBank.empty())
         roConsole.Output("bank: " + strBank, false);
-    const std::size_t uStyles = oReport.m_aoStyles.size();
-    roConsole.Output(std::to_string(uStyles) + (uStyles == 1 ? " style: " : " styles: ") +
-                         std::to_string(aiCount[QD_RESCUE_COMPLETE]) + " complete, " +
-                         std::to_string(aiCount[QD_RESCUE_DAMAGED]) + " damaged, " +
-                         std::to_string(aiCount[QD_RESCUE_UNREADABLE]) + " unreadable",
-                     false);
+    roConsole.Output(CQdBankRescue::DescribeCounts(oReport), false);
     switch (eResult)
     {
     case QD_RESCUE_ALL:

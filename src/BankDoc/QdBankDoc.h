@@ -32,17 +32,21 @@
 //   every check (QdSmfImport.h): a file that cannot be read, is damaged
 //   (unless its readable part is asked for), or holds no note for the
 //   tracks is refused before anything is deleted, and the style stays as it
-//   was, unmodified. Messages about a file keep their classic caption and
-//   text and add "path: cause" (CQdDocPrompt::TellFile). Every import ends
-//   with a report per file (CQdDocPrompt::ShowImportReports).
+//   was, unmodified. Messages about a file (an import's, a bank that does
+//   not open or is not written) keep their classic caption and text and add
+//   "path: cause" (CQdDocPrompt::TellFile). Every import ends with a report
+//   per file (CQdDocPrompt::ShowImportReports).
 // - The directory list holds at most 100 entries and never more than the
 //   directory chunk's data can take; entries beyond are reported and left out.
 // - A style whose loading reported problems (its slot's decompression at
 //   open, or building its edit interface) is marked damaged with the
-//   reports' texts. Writing it back keeps only what could be read, so it is
-//   written back only after the user confirms it (QdDocText::DamagedWriteBack);
-//   otherwise it stays open, still modified, and a save is not done. A style
-//   that is never written back keeps its slot's data as it was read.
+//   reports' texts. Opening a bank loads every listed style once aside to
+//   know this before a style is selected; those loads record their reports
+//   without showing them (ScanStyles). Writing a damaged style back keeps
+//   only what could be read, so it is written back only after the user
+//   confirms it (QdDocText::DamagedWriteBack); otherwise it stays open,
+//   still modified, and a save is not done. A style that is never written
+//   back keeps its slot's data as it was read.
 // - A command that runs out of memory is not done: "Out of memory - command
 //   not done!" under its caption, its failure value, the bank open and as
 //   it was, no file written (QdCommandGuard.h). Opening a bank is the
@@ -147,9 +151,10 @@ public:
     bool IsWrittenBack(int iStyle) const;
     // True for a style whose loading reported problems: its slot's
     // decompression when the bank was opened, or its latest load from the
-    // bank block (known once it was selected). Cleared when the style is
-    // written back. GetStyleDamage gives the reports' texts (the slot's
-    // first), GetStyleDamageText the same on one line for an info line.
+    // bank block (each listed style is loaded once when the bank opens,
+    // again each time it is selected). Cleared when the style is written
+    // back. GetStyleDamage gives the reports' texts (the slot's first),
+    // GetStyleDamageText the same on one line for an info line.
     bool IsStyleDamaged(int iStyle) const;
     const std::vector<std::string>& GetStyleDamage(int iStyle) const;
     std::string GetStyleDamageText(int iStyle) const;
@@ -174,7 +179,8 @@ public:
     CQdToolState GetToolState(const CQdTreeNode* pkoSelected) const;
 
     // --- Opening and closing ---------------------------------------------
-    // OpenBank -- the Open Style Bank command (question, file choice, open).
+    // OpenBank -- the Open Style Bank command (question, file choice, open,
+    // and for a bank refused as corrupt OfferRescue).
     bool OpenBank();
     // OpenBankFile -- gives up the open bank and opens the given file without
     // asking (start-up argument, command line).
@@ -183,10 +189,19 @@ public:
     // corrupt - Error!"): it starts like a bank, but its chunk tree or a slot
     // is broken. The rescue (QdBankRescue.h) may still get styles out of it.
     bool WasRefusedAsCorrupt() const { return m_bRefusedAsCorrupt; }
+    // OfferRescue -- after an open that refused its file as corrupt, the
+    // desktop's offer to rescue its styles (QdRescueCommand.cpp): the
+    // question, the folder, the rescue, its report. Nothing after any other
+    // open. OpenBank offers it itself; true when the rescue ran.
+    bool OfferRescue();
     // IsBankFileStart -- the file check of opening on a file's first bytes
     // (root header, first child's header, the "VLMF" mark); false for fewer
     // than the 32 bytes it reads.
     static bool IsBankFileStart(const BYTE* pkbyData, std::size_t uLength);
+    // NoBankCause -- why a file whose first uLength bytes (at most the 32
+    // of the check) fail the file check is no bank, as the cause of a
+    // message about it.
+    static std::string NoBankCause(std::size_t uLength);
     // CanClose -- asks "Ignore changes ?" when needed; true when the window may close.
     bool CanClose();
 
@@ -409,7 +424,10 @@ private:
     // Opening (QdBankOpen.cpp).
     void ReleaseBank() noexcept;
     bool LoadBank(const std::string& rkstrPath);
-    bool WalkSlots();
+    bool WalkSlots(DWORD& rdwBrokenAt);
+    bool SlotOutgrowsBlock() const;
+    void ScanStyles();
+    std::unique_ptr<CNstEditIfc> LoadStyleContainer(bool bForward, CQdStyleDamage& roDamage);
     void RebuildStyleList();
     std::vector<std::string> ReadStyleNames(CChunkNav& roNav) const;
     void TakeStyleList(std::vector<std::string>& rastrNames, std::vector<bool>& rabWrittenBack) noexcept;
@@ -494,4 +512,6 @@ private:
     bool m_bOpenStyleDamaged = false;
     bool m_bRefusedAsCorrupt = false;
     CQdFileFacts m_oFileFacts;
+    // The file of the last open, while it stands refused as corrupt.
+    std::string m_strRefusedBank;
 };

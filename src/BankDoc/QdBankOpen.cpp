@@ -8,6 +8,7 @@
 #include "Base/Report.h"
 #include "ChunkNav/ChunkNav.h"
 #include "NlzdStyle/NstEditIfc.h"
+#include "compression/COComp.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,6 +25,7 @@ const BYTE s_abyFirstChild[4] = {0x02, 0x00, 0x00, 0x18};
 const BYTE s_abyMark[5] = {'V', 'L', 'M', 'F', 0};
 
 constexpr BYTE STYLE_SLOT_ID = 6;
+constexpr BYTE STYLE_CONTAINER_ID = 1;
 constexpr BYTE NAME_TABLE_ID = 5;
 
 // IsBankHeader -- the three comparisons of the file check on the first
@@ -55,7 +57,10 @@ bool CQdBankDoc::OpenBank()
         std::string strPath;
         if (!m_roPrompt.ChooseOpenFile(QdDocText::BankFileRequest("Open Style Bank File", m_strOpenDir), strPath))
             return false;
-        return OpenBankFile(strPath);
+        if (OpenBankFile(strPath))
+            return true;
+        OfferRescue();
+        return false;
     });
 }
 
@@ -69,6 +74,7 @@ bool CQdBankDoc::OpenBankFile(const std::string& rkstrPath)
         m_roPrompt.StopPlayback();
         ReleaseBank();
         m_bRefusedAsCorrupt = false;
+        m_strRefusedBank.clear();
         const CQdWaitScope oWait(m_roPrompt);
         bool bLoaded = false;
         try
@@ -84,6 +90,8 @@ bool CQdBankDoc::OpenBankFile(const std::string& rkstrPath)
         }
         if (!bLoaded)
             ReleaseBank();
+        if (m_bRefusedAsCorrupt)
+            m_strRefusedBank = rkstrPath;
         return bLoaded;
     });
 }
@@ -112,67 +120,99 @@ void CQdBankDoc::ReleaseBank() noexcept
 }
 
 // CQdBankDoc::LoadBank -- file check, whole file into the bank block, slot
-// walk, style list. Every refusal is told to the user.
+// walk, style list, damage scan. Every refusal is told to the user with the
+// file and its cause: the system's reason for a file that cannot be read,
+// else what is wrong with it, with the byte where the code knows it.
 bool CQdBankDoc::LoadBank(const std::string& rkstrPath)
 {
-    // An unreadable or short file leaves the check buffer zero and fails the check.
-    BYTE abyHead[CHECK_SIZE] = {};
-    std::vector<BYTE> abyPrefix;
-    if (m_roFileIo.ReadPrefix(rkstrPath, CHECK_SIZE, abyPrefix) && !abyPrefix.empty())
-        std::memcpy(abyHead, abyPrefix.data(), std::min<std::size_t>(abyPrefix.size(), CHECK_SIZE));
-    if (!IsBankHeader(abyHead))
-    {
-        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::READ_ERROR);
+    const auto fnRefuse = [&](const char* pszText, const std::string& rkstrCause) {
+        m_roPrompt.TellFile(QdDocText::OPEN_BANK, pszText, rkstrPath, rkstrCause);
         return false;
-    }
+    };
+    // The cause of a failed file access; none for a file access that was
+    // replaced and keeps no cause.
+    const auto fnAccessCause = [&] {
+        const std::string strCause = CQdFileIo::ErrorText(m_roFileIo.GetLastError());
+        return strCause.empty() ? std::string(QdDocText::CANNOT_BE_READ) : strCause;
+    };
+
+    m_roFileIo.ClearLastError();
+    std::vector<BYTE> abyPrefix;
+    if (!m_roFileIo.ReadPrefix(rkstrPath, CHECK_SIZE, abyPrefix))
+        return fnRefuse(QdDocText::READ_ERROR, fnAccessCause());
+    if (!IsBankFileStart(abyPrefix.data(), abyPrefix.size()))
+        return fnRefuse(QdDocText::READ_ERROR, NoBankCause(abyPrefix.size()));
 
     // Nothing is read beyond the block: a larger file is refused before it
     // is read, and the read itself refuses a file that grew past the block.
     std::uint64_t qwFileSize = 0;
     if (!m_roFileIo.FileSize(rkstrPath, qwFileSize))
-    {
-        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::READ_ERROR);
-        return false;
-    }
+        return fnRefuse(QdDocText::READ_ERROR, fnAccessCause());
     if (qwFileSize > BANK_BLOCK_SIZE)
-    {
-        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::TOO_LARGE);
-        return false;
-    }
+        return fnRefuse(QdDocText::TOO_LARGE, std::to_string(qwFileSize) + " bytes; a style bank holds at most " +
+                                                  std::to_string(BANK_BLOCK_SIZE));
     // The whole file is checked again: it may have changed since its start was read.
     std::vector<BYTE> abyFile;
-    if (!m_roFileIo.ReadAll(rkstrPath, BANK_BLOCK_SIZE, abyFile) || abyFile.size() < CHECK_SIZE ||
-        !IsBankHeader(abyFile.data()))
-    {
-        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::READ_ERROR);
-        return false;
-    }
+    if (!m_roFileIo.ReadAll(rkstrPath, BANK_BLOCK_SIZE, abyFile))
+        return fnRefuse(QdDocText::READ_ERROR, fnAccessCause());
+    if (!IsBankFileStart(abyFile.data(), abyFile.size()))
+        return fnRefuse(QdDocText::READ_ERROR, CQdFileIo::ErrorText(CQdFileIo::FILE_ERROR_CHANGED));
     // The root's length is the file's word: a root that claims more than the
     // file holds would make the navigator walk stale block bytes.
     const std::uint64_t qwRootSize = std::uint64_t(QdReadBE32(abyFile.data() + 4)) + sizeof(CChunkHeader);
+    const std::string strClaim = "its chunks claim " + std::to_string(qwRootSize) + " bytes";
     if (qwRootSize > abyFile.size())
     {
         m_bRefusedAsCorrupt = true;
-        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
-        return false;
+        return fnRefuse(QdDocText::CORRUPT, strClaim + ", the file holds only " + std::to_string(abyFile.size()));
     }
 
     m_pbyBlock = std::make_unique<BYTE[]>(BANK_BLOCK_SIZE);
     std::memcpy(m_pbyBlock.get(), abyFile.data(), abyFile.size());
     m_poNav = std::make_unique<CChunkNavComp>(m_pbyBlock.get(), BANK_BLOCK_SIZE);
-    // The stored sizes and the directory are the file's: read before the
-    // slots are decompressed.
-    if (m_poNav->m_sdwfnExtraLength() >= 0)
-        m_oFileFacts = ReadFileFacts(*m_poNav, rkstrPath, abyFile.size());
-    if (m_poNav->m_sdwfnExtraLength() < 0 || !WalkSlots())
+    if (m_poNav->m_sdwfnExtraLength() < 0)
     {
         m_bRefusedAsCorrupt = true;
-        m_roPrompt.Tell(QdDocText::OPEN_BANK, QdDocText::CORRUPT);
-        return false;
+        return fnRefuse(QdDocText::CORRUPT, strClaim + ", more than a style bank holds");
+    }
+    // The stored sizes and the directory are the file's: read before the
+    // slots are decompressed.
+    m_oFileFacts = ReadFileFacts(*m_poNav, rkstrPath, abyFile.size());
+    DWORD dwBrokenSlot = 0;
+    if (!WalkSlots(dwBrokenSlot))
+    {
+        m_bRefusedAsCorrupt = true;
+        return fnRefuse(QdDocText::CORRUPT, "the style slot at byte " + std::to_string(dwBrokenSlot) +
+                                                (SlotOutgrowsBlock() ? " needs more room decompressed than the "
+                                                                       "bank block has"
+                                                                     : " does not decompress"));
     }
     RebuildStyleList();
+    ScanStyles();
     m_poNav->m_ofnRewind();
     return true;
+}
+
+// CQdBankDoc::SlotOutgrowsBlock -- the compressed slot the navigator is on
+// claims more decompressed bytes than the block's reserve takes (the
+// decompression refuses it before decoding; a full bank of compressed slots
+// is no bank the instrument wrote).
+bool CQdBankDoc::SlotOutgrowsBlock() const
+{
+    COComp oCodec;
+    const DWORD dwDecoded = oCodec.ReadHeader(m_poNav->m_pbyfnData(), m_poNav->m_dwfnDataLength());
+    return dwDecoded != 0 &&
+           std::int64_t(dwDecoded) - std::int64_t(m_poNav->m_dwfnDataLength()) > m_poNav->m_sdwfnExtraLength();
+}
+
+// CQdBankDoc::NoBankCause -- why the first bytes of a file fail the file check.
+std::string CQdBankDoc::NoBankCause(std::size_t uLength)
+{
+    if (uLength == 0)
+        return "the file is empty";
+    if (uLength < CHECK_SIZE)
+        return std::to_string(uLength) + (uLength == 1 ? " byte" : " bytes") + ", too few for a style bank";
+    return "it does not start as a Qd50 style bank";
 }
 
 // CQdBankDoc::FindNextSlot -- the next depth-1 container with CNCF_ATTR.
@@ -184,14 +224,17 @@ bool CQdBankDoc::FindNextSlot()
 // CQdBankDoc::WalkSlots -- fills the slot table and decompresses the style
 // slots. The table has 64 entries: a further slot is reported and it and
 // all after it count as absent (left as they are in the block). False when
-// a slot does not decompress. What a slot's decompression reports is the
-// first damage of its style (m_aoStyleDamage, one entry per style slot).
-bool CQdBankDoc::WalkSlots()
+// a slot does not decompress: the navigator stays on it, and rdwBrokenAt is
+// its offset in the file (the slots decompressed before it have grown the
+// tree in front of it). What a slot's decompression reports is the first
+// damage of its style (m_aoStyleDamage, one entry per style slot).
+bool CQdBankDoc::WalkSlots(DWORD& rdwBrokenAt)
 {
     m_abSlotHoldsStyle.fill(false);
     m_iSlotStyleCount = 0;
     m_aoStyleDamage.clear();
     m_poNav->m_ofnRewind();
+    const DWORD dwFileTree = m_poNav->m_dwfnUsedSize();
     for (int iIndex = 0; FindNextSlot(); ++iIndex)
     {
         if (!QD_CHECK_TEXT(iIndex < MAX_SLOTS, "iIndex < 64", 163))
@@ -203,7 +246,10 @@ bool CQdBankDoc::WalkSlots()
         {
             CQdReportRecorder oRecorder;
             if (!m_poNav->m_bfnDecompress(true))
+            {
+                rdwBrokenAt = m_poNav->m_dwfnOffset() - (m_poNav->m_dwfnUsedSize() - dwFileTree);
                 return false;
+            }
             oDamage.m_bAtOpen = oRecorder.HasReports();
             oDamage.m_astrTexts.swap(oRecorder.Texts());
             oDamage.m_uOpenTexts = oDamage.m_astrTexts.size();
@@ -214,6 +260,38 @@ bool CQdBankDoc::WalkSlots()
     }
     m_poNav->m_ofnRewind();
     return true;
+}
+
+// CQdBankDoc::ScanStyles -- every listed style is loaded once aside, so that
+// the style list marks the damaged ones before they are ever selected. What
+// a load reports becomes the style's damage, as a selection would make it,
+// but is not forwarded: the desktop shows each report as a message of its
+// own, and a bank of damaged styles would open behind a pile of them
+// (selecting such a style still shows its reports, as before). The edit
+// interfaces go right away; loading all 64 styles of a full bank adds a few
+// milliseconds to the open.
+void CQdBankDoc::ScanStyles()
+{
+    const int iStyles = std::min(GetStyleCount(), int(m_aoStyleDamage.size()));
+    for (int iStyle = 0; iStyle < iStyles; ++iStyle)
+        if (GotoStyleSlot(iStyle) && m_poNav->m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal))
+            LoadStyleContainer(false, m_aoStyleDamage[std::size_t(iStyle)]);
+    m_poNav->m_ofnRewind();
+}
+
+// CQdBankDoc::LoadStyleContainer -- a new edit interface built from the
+// style container the navigator is in (on its own copy of it). What
+// building it reports is recorded as the damage of this load, after the
+// damage's texts of the open; with bForward the reports also reach the sink
+// installed before.
+std::unique_ptr<CNstEditIfc> CQdBankDoc::LoadStyleContainer(bool bForward, CQdStyleDamage& roDamage)
+{
+    CQdReportRecorder oRecorder(bForward);
+    std::unique_ptr<CNstEditIfc> poEditIfc =
+        std::make_unique<CNstEditIfc>(m_poNav->m_pbyfnHeader(), m_poNav->m_dwfnSize());
+    roDamage.m_bOnLoad = oRecorder.HasReports();
+    roDamage.m_astrTexts.insert(roDamage.m_astrTexts.end(), oRecorder.Texts().begin(), oRecorder.Texts().end());
+    return poEditIfc;
 }
 
 // CQdBankDoc::GotoStyleSlot -- from the root, the slot of the iStyle-th

@@ -97,10 +97,19 @@ private:
 // the report and cut down to the bytes present.
 bool CQdBankRescue::CWalk::ReadBank(const std::string& rkstrBank)
 {
-    if (!m_roRescue.m_roFileIo.ReadPrefix(rkstrBank, CQdBankDoc::BANK_BLOCK_SIZE, m_abyTree) ||
-        !CQdBankDoc::IsBankFileStart(m_abyTree.data(), m_abyTree.size()))
+    CQdFileIo& roFileIo = m_roRescue.m_roFileIo;
+    roFileIo.ClearLastError();
+    if (!roFileIo.ReadPrefix(rkstrBank, CQdBankDoc::BANK_BLOCK_SIZE, m_abyTree))
     {
-        m_roRescue.m_roPrompt.Tell(QdDocText::RESCUE_STYLES, QdDocText::READ_ERROR);
+        const std::string strCause = CQdFileIo::ErrorText(roFileIo.GetLastError());
+        m_roRescue.m_roPrompt.TellFile(QdDocText::RESCUE_STYLES, QdDocText::READ_ERROR, rkstrBank,
+                                       strCause.empty() ? QdDocText::CANNOT_BE_READ : strCause);
+        return false;
+    }
+    if (!CQdBankDoc::IsBankFileStart(m_abyTree.data(), m_abyTree.size()))
+    {
+        m_roRescue.m_roPrompt.TellFile(QdDocText::RESCUE_STYLES, QdDocText::READ_ERROR, rkstrBank,
+                                       CQdBankDoc::NoBankCause(m_abyTree.size()));
         return false;
     }
     m_roReport.m_bBank = true;
@@ -241,8 +250,11 @@ bool CQdBankRescue::CWalk::ExportStyle(CNstEditIfc& roEditIfc, CQdRescuedStyle& 
     roStyle.m_astrExported.swap(oFiles.m_astrExported);
     roStyle.m_astrNotExported.swap(oFiles.m_astrNotExported);
     if (!bWritten)
-        m_roRescue.m_roPrompt.Tell(QdDocText::RESCUE_STYLES,
-                                   std::string(QdDocText::SMF_WRITE_ERROR) + " (" + oFiles.m_strFailedPath + ")");
+    {
+        const std::string strCause = CQdFileIo::ErrorText(m_roRescue.m_roFileIo.GetLastError());
+        m_roRescue.m_roPrompt.TellFile(QdDocText::RESCUE_STYLES, QdDocText::SMF_WRITE_ERROR, oFiles.m_strFailedPath,
+                                       strCause.empty() ? "the file could not be written" : strCause);
+    }
     return bWritten;
 }
 
@@ -331,4 +343,16 @@ std::string CQdBankRescue::DescribeBank(const CQdRescueReport& rkoReport)
     else if (rkoReport.m_bSlotsLost)
         strText += "; the slots after slot " + std::to_string(rkoReport.m_iSlots) + " are lost";
     return strText;
+}
+
+// CQdBankRescue::DescribeCounts -- how many styles came out how.
+std::string CQdBankRescue::DescribeCounts(const CQdRescueReport& rkoReport)
+{
+    int aiCount[QD_RESCUE_UNREADABLE + 1] = {};
+    for (const CQdRescuedStyle& rkoStyle : rkoReport.m_aoStyles)
+        ++aiCount[rkoStyle.m_eState];
+    const std::size_t uStyles = rkoReport.m_aoStyles.size();
+    return std::to_string(uStyles) + (uStyles == 1 ? " style: " : " styles: ") +
+           std::to_string(aiCount[QD_RESCUE_COMPLETE]) + " complete, " + std::to_string(aiCount[QD_RESCUE_DAMAGED]) +
+           " damaged, " + std::to_string(aiCount[QD_RESCUE_UNREADABLE]) + " unreadable";
 }

@@ -203,9 +203,15 @@ bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath)
         std::string strSaveDir = QdDocText::DirectoryOf(rkstrPath);
         CQdFileFacts oFileFacts = ReadFileFacts(oImage, rkstrPath, oImage.m_dwfnUsedSize());
 
+        m_roFileIo.ClearLastError();
         const bool bWritten = m_roFileIo.WriteAtomic(rkstrPath, pbyImage.get(), oImage.m_dwfnUsedSize());
         if (!bWritten)
-            m_roPrompt.Tell(QdDocText::SAVE_BANK, QdDocText::WRITE_ERROR);
+        {
+            // A file access that was replaced may keep no cause.
+            const std::string strCause = CQdFileIo::ErrorText(m_roFileIo.GetLastError());
+            m_roPrompt.TellFile(QdDocText::SAVE_BANK, QdDocText::WRITE_ERROR, rkstrPath,
+                                strCause.empty() ? "the file could not be written" : strCause);
+        }
 
         // From here on nothing can fail: swaps, and the image's directory and
         // names written over the block's, which are of the same size.

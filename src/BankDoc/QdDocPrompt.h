@@ -7,8 +7,8 @@
 // and tests with scripted answers. Nothing else of a command depends on the
 // front end.
 //
-// The hooks with a default (everything after the file choices) need not be
-// implemented: the defaults keep the classic behaviour.
+// The hooks with a default (everything after the three file choices) need
+// not be implemented: the defaults keep the classic behaviour.
 #pragma once
 
 #include <string>
@@ -17,6 +17,7 @@
 
 struct CQdChannelQuestion;
 struct CQdImportReport;
+struct CQdRescueReport;
 struct CQdTrackMap;
 
 // Answers of a question, by the position of the button pressed.
@@ -83,6 +84,10 @@ public:
     virtual bool ChooseOpenFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) = 0;
     virtual bool ChooseOpenFiles(const CQdFileRequest& rkoRequest, std::vector<std::string>& rastrPaths) = 0;
     virtual bool ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) = 0;
+    // ChooseFolder -- a folder to write into (the title and the initial
+    // folder of the request count); false when the user cancelled, which
+    // the default always does.
+    virtual bool ChooseFolder(const CQdFileRequest& /*rkoRequest*/, std::string& /*rstrPath*/) { return false; }
 
     // Long work starts and ends (the desktop shows the wait cursor).
     virtual void BeginWait() {}
@@ -108,6 +113,9 @@ public:
     // kept right after (a report that runs out of memory fails the command
     // as a whole). The default shows nothing.
     virtual void ShowImportReports(const std::vector<CQdImportReport>& /*rkaoReports*/) {}
+    // ShowRescueReport -- what a rescue of a bank's styles got out
+    // (QdBankRescue.h), after it ran. The default shows nothing.
+    virtual void ShowRescueReport(const CQdRescueReport& /*rkoReport*/) {}
 };
 
 // CQdWaitScope -- the wait of a command's long work, from BeginWait to the

@@ -31,6 +31,8 @@ inline constexpr const char* RESCUE_STYLES = "Rescue Styles";
 inline constexpr const char* READ_ERROR = "File read error - File in use - or not a Velmar Qd50 Style File!";
 inline constexpr const char* TOO_LARGE = "File too large for a Qd50 Style Bank!";
 inline constexpr const char* CORRUPT = "File corrupt - Error!";
+// The cause of a failed read when the file access gives none.
+inline constexpr const char* CANNOT_BE_READ = "the file cannot be read";
 inline constexpr const char* IGNORE_CHANGES = "Ignore changes ?";
 inline constexpr const char* CONFIRM_CHANGES = "Confirm changes ?";
 inline constexpr const char* REPLACE_OR_MERGE = "Replace current style or merge with SMF files?";
@@ -62,6 +64,12 @@ inline std::string DamagedWriteBack(const std::string& rkstrName)
 {
     return "Style '" + rkstrName + DAMAGED_WRITE_BACK_TAIL;
 }
+
+// The offer after a bank was refused as corrupt, and its folder dialog.
+inline constexpr const char* RESCUE_OFFER =
+    "The Style Bank does not open. Export what can still be read of its styles, as MIDI files into a folder?";
+inline constexpr const char* RESCUE_OFFER_BUTTON = "Rescue styles\u2026";
+inline constexpr const char* RESCUE_FOLDER_TITLE = "Rescue Styles into Folder";
 
 // The name a replaced style starts with.
 inline constexpr const char* NEW_STYLE = "New Style";

@@ -10,7 +10,6 @@
 #include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
-#include "BankDoc/QdReportRecorder.h"
 
 #include "ChunkNav/ChunkNav.h"
 #include "NlzdStyle/NstEditIfc.h"
@@ -110,13 +109,8 @@ CQdBankDoc::CQdSelection CQdBankDoc::LoadSelection(int iStyle, const std::string
         oSelection.m_strInfo = QdDocText::USED_SIZE + std::to_string(m_poNav->m_dwfnDataLength());
         if (m_poNav->m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal))
         {
-            CQdReportRecorder oRecorder;
-            // The edit interface works on its own copy of the container.
-            oSelection.m_poEditIfc = std::make_unique<CNstEditIfc>(m_poNav->m_pbyfnHeader(), m_poNav->m_dwfnSize());
+            oSelection.m_poEditIfc = LoadStyleContainer(true, roDamage);
             oSelection.m_poEditIfc->SetName(oSelection.m_strName.c_str());
-            roDamage.m_bOnLoad = oRecorder.HasReports();
-            roDamage.m_astrTexts.insert(roDamage.m_astrTexts.end(), oRecorder.Texts().begin(),
-                                        oRecorder.Texts().end());
         }
     }
     m_poNav->m_ofnRewind();

@@ -2,11 +2,17 @@
 #include "AppTestSupport.h"
 
 #include "DemoSmf.h"
+#include "QdChannelMapDlg.h"
 #include "QdImages.h"
+#include "QdReportDlg.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -172,6 +178,35 @@ CScript::CScript(TForm2& roForm)
         m_astrSaveFiles.pop_front();
         return !rstrPath.empty();
     };
+    roHooks.m_fnChooseFolder = [this](const CQdFileRequest& rkoRequest, std::string& rstrPath) {
+        m_aoRequests.push_back(rkoRequest);
+        if (m_astrFolders.empty())
+            return false;
+        rstrPath = m_astrFolders.front();
+        m_astrFolders.pop_front();
+        return !rstrPath.empty();
+    };
+    roHooks.m_fnChannelMapDlg = [this](TQdChannelMapDlg& roDlg) {
+        m_astrChannelTexts << roDlg.TextLabel()->text();
+        QList<int> aiChannels;
+        for (int iChannel = 0; iChannel < CQdTrackMap::CHANNELS; ++iChannel)
+            if (roDlg.TrackBox(iChannel))
+                aiChannels << iChannel + 1;
+        m_aaiChannelBoxes.push_back(aiChannels);
+        if (m_aoMaps.empty())
+            return int(QDialog::Rejected);
+        for (int iChannel = 0; iChannel < CQdTrackMap::CHANNELS; ++iChannel)
+            if (QComboBox* pBox = roDlg.TrackBox(iChannel))
+                pBox->setCurrentIndex(pBox->findData(int(m_aoMaps.front().m_abyTrack[std::size_t(iChannel)])));
+        m_aoMaps.pop_front();
+        return int(QDialog::Accepted);
+    };
+    roHooks.m_fnReportDlg = [this](TQdReportDlg& roDlg) {
+        m_astrReports << roDlg.CaptionLabel()->text() + " | " + roDlg.ReportText()->toPlainText();
+        if (m_bDontShowAgain && roDlg.DontShowAgain())
+            roDlg.DontShowAgain()->setChecked(true);
+        return int(QDialog::Accepted);
+    };
 }
 
 QStringList CScript::Asked() const
@@ -195,6 +230,9 @@ void CScript::Clear()
     m_aoAsked.clear();
     m_aoTold.clear();
     m_aoRequests.clear();
+    m_astrChannelTexts.clear();
+    m_aaiChannelBoxes.clear();
+    m_astrReports.clear();
 }
 
 // --- The window -----------------------------------------------------------------

@@ -46,8 +46,11 @@ const std::vector<CRegisteredTest>& RegisteredTests();
 
 // CScript -- installs itself as the window's prompt hooks: questions are
 // answered from m_aiAnswers by button position (6, 7, 2; none left: 2), file
-// choices from their queues (none left or an empty entry: cancelled).
-// Everything shown is recorded.
+// and folder choices from their queues (none left or an empty entry:
+// cancelled), the channel map dialog from m_aoMaps (its boxes set as the
+// map says, then OK; none left: Cancel), the report dialog with OK, after
+// ticking "Don't show again" when m_bDontShowAgain says so. Everything
+// shown is recorded.
 class CScript
 {
 public:
@@ -64,8 +67,17 @@ public:
     std::deque<std::string> m_astrOpenFiles;
     std::deque<std::vector<std::string>> m_aastrOpenFileSets;
     std::deque<std::string> m_astrSaveFiles;
+    std::deque<std::string> m_astrFolders;
+    std::deque<CQdTrackMap> m_aoMaps;
+    bool m_bDontShowAgain = false;
 
     std::vector<CQdQuestion> m_aoAsked;
+    // The channel map dialogs' texts, and for each the channels (1-based)
+    // it has a box for.
+    QStringList m_astrChannelTexts;
+    std::vector<QList<int>> m_aaiChannelBoxes;
+    // The report dialogs: "caption | text".
+    QStringList m_astrReports;
     std::vector<std::pair<std::string, std::string>> m_aoTold;
     std::vector<CQdFileRequest> m_aoRequests;
 };

@@ -223,8 +223,9 @@ void MainWindowTest::NonBankFileIsRefused()
     oForm.OpenBankPath(QD_DEMO_BANK);
     oScript.m_astrOpenFiles = {oFile.fileName().toStdString()};
     oForm.OpenStyle()->click();
-    QCOMPARE(oScript.Told(),
-             QStringList({"Open Style Bank | File read error - File in use - or not a Velmar Qd50 Style File!"}));
+    QCOMPARE(oScript.Told(), QStringList({"Open Style Bank | File read error - File in use - or not a Velmar Qd50 "
+                                          "Style File!\n" +
+                                          oFile.fileName() + ": it does not start as a Qd50 style bank"}));
     // The bank open before is given up: nothing listed, nothing to save.
     QCOMPARE(oForm.StyleList()->topLevelItemCount(), 0);
     QCOMPARE(oForm.StyleTree()->topLevelItemCount(), 0);

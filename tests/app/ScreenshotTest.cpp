@@ -1,4 +1,4 @@
-// ScreenshotTest.cpp -- the screenshot run over the demo bank writes its five
+// ScreenshotTest.cpp -- the screenshot run over the demo bank writes its six
 // pictures, each showing something (not a blank or single-coloured area).
 #include "AppTestSupport.h"
 #include "QdScreenshots.h"
@@ -12,13 +12,14 @@ class ScreenshotTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void SavesTheFivePictures();
+    void SavesTheSixPictures();
 };
 
-void ScreenshotTest::SavesTheFivePictures()
+void ScreenshotTest::SavesTheSixPictures()
 {
     const QDir oDir(QD_SCREENSHOT_DIR);
-    const QStringList astrNames = {"main-style.png", "main-chordvar.png", "help.png", "media.png", "question.png"};
+    const QStringList astrNames = {"main-style.png", "main-chordvar.png", "help.png", "media.png", "question.png",
+                                   "report.png"};
     for (const QString& rkstrName : astrNames)
         QFile::remove(oDir.filePath(rkstrName));
 
@@ -43,6 +44,7 @@ void ScreenshotTest::SavesTheFivePictures()
     QVERIFY(aoPictures["main-style.png"] != aoPictures["main-chordvar.png"]);
     QVERIFY(aoPictures["main-chordvar.png"] != aoPictures["media.png"]);
     QCOMPARE(aoPictures["question.png"].size(), QSize(289, 145));
+    QCOMPARE(aoPictures["report.png"].size(), QSize(440, 260));
 }
 
 QD_APP_TEST(ScreenshotTest);

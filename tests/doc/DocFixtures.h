@@ -93,6 +93,14 @@ private:
     std::string m_strDir;
 };
 
+// FileMessage -- a message about a file as CQdDocPrompt::TellFile's default
+// tells it: the classic text, then "path: cause" on a second line.
+inline std::string FileMessage(const std::string& rkstrText, const std::string& rkstrPath,
+                               const std::string& rkstrCause)
+{
+    return rkstrText + "\n" + rkstrPath + ": " + rkstrCause;
+}
+
 Bytes ReadFile(const std::string& rkstrPath);
 void WriteFile(const std::string& rkstrPath, const Bytes& rkabyData);
 

@@ -18,7 +18,8 @@ namespace {
 const char* const READ_ERROR = "File read error - File in use - or not a Velmar Qd50 Style File!";
 const char* const CORRUPT = "File corrupt - Error!";
 const char* const TOO_LARGE = "File too large for a Qd50 Style Bank!";
-const std::pair<std::string, std::string> WRITE_ERROR{"Save Style Bank", "File write error!"};
+const char* const WRITE_ERROR = "File write error!";
+const char* const NOT_A_BANK = "it does not start as a Qd50 style bank";
 
 std::string StyleName(CQdBankDoc& roDoc)
 {
@@ -69,13 +70,23 @@ TEST_F(CBankDocTest, FileCheckRefusesWhatIsNoBank)
         const char* m_pszWhat;
         int m_iFlip;     // byte changed, -1: none
         int m_iTruncate; // bytes kept, -1: all
+        const char* m_pszCause;
     };
     // Bytes 23-27 ("VLMF" and the zero) are checked although 0-11 match.
     const CCase aoCases[] = {
-        {"mark V", 23, -1}, {"mark L", 24, -1},    {"mark M", 25, -1},    {"mark F", 26, -1},
-        {"mark zero", 27, -1}, {"root flags", 3, -1}, {"root id", 0, -1},    {"first child flags", 11, -1},
-        {"first child id", 8, -1}, {"27 bytes", -1, 27}, {"empty file", -1, 0},
+        {"mark V", 23, -1, NOT_A_BANK},
+        {"mark L", 24, -1, NOT_A_BANK},
+        {"mark M", 25, -1, NOT_A_BANK},
+        {"mark F", 26, -1, NOT_A_BANK},
+        {"mark zero", 27, -1, NOT_A_BANK},
+        {"root flags", 3, -1, NOT_A_BANK},
+        {"root id", 0, -1, NOT_A_BANK},
+        {"first child flags", 11, -1, NOT_A_BANK},
+        {"first child id", 8, -1, NOT_A_BANK},
+        {"27 bytes", -1, 27, "27 bytes, too few for a style bank"},
+        {"empty file", -1, 0, "the file is empty"},
     };
+    const std::string strBad = m_oDir.Path("bad.sty");
     for (const CCase& rkoCase : aoCases)
     {
         Bytes abyFile = abyGood;
@@ -83,17 +94,26 @@ TEST_F(CBankDocTest, FileCheckRefusesWhatIsNoBank)
             abyFile[std::size_t(rkoCase.m_iFlip)] ^= 0x40;
         if (rkoCase.m_iTruncate >= 0)
             abyFile.resize(std::size_t(rkoCase.m_iTruncate));
-        WriteFile(m_oDir.Path("bad.sty"), abyFile);
+        WriteFile(strBad, abyFile);
         m_oPrompt.ClearRecords();
-        EXPECT_FALSE(m_oDoc.OpenBankFile(m_oDir.Path("bad.sty"))) << rkoCase.m_pszWhat;
+        EXPECT_FALSE(m_oDoc.OpenBankFile(strBad)) << rkoCase.m_pszWhat;
         EXPECT_FALSE(m_oDoc.IsBankOpen()) << rkoCase.m_pszWhat;
-        EXPECT_EQ(m_oPrompt.m_aoTold, (decltype(m_oPrompt.m_aoTold){{"Open Style Bank", READ_ERROR}}))
+        EXPECT_EQ(m_oPrompt.m_aoTold, (decltype(m_oPrompt.m_aoTold){
+                                          {"Open Style Bank", FileMessage(READ_ERROR, strBad, rkoCase.m_pszCause)}}))
             << rkoCase.m_pszWhat;
+        EXPECT_FALSE(m_oDoc.WasRefusedAsCorrupt()) << rkoCase.m_pszWhat;
     }
 
-    m_oPrompt.ClearRecords();
-    EXPECT_FALSE(m_oDoc.OpenBankFile(m_oDir.Path("missing.sty")));
-    EXPECT_EQ(m_oPrompt.ToldTexts(), std::vector<std::string>{READ_ERROR});
+    // The system's cause for a file that cannot be read.
+    for (const char* pszName : {"missing.sty", ""})
+    {
+        const std::string strPath = pszName[0] ? m_oDir.Path(pszName) : m_oDir.Dir();
+        m_oPrompt.ClearRecords();
+        EXPECT_FALSE(m_oDoc.OpenBankFile(strPath));
+        EXPECT_EQ(m_oPrompt.ToldTexts(),
+                  std::vector<std::string>{FileMessage(READ_ERROR, strPath,
+                                                       pszName[0] ? "no such file or directory" : "is a directory")});
+    }
 
     WriteFile(m_oDir.Path("good.sty"), abyGood);
     m_oPrompt.ClearRecords();
@@ -154,6 +174,7 @@ TEST_F(CBankDocTest, FileBeyondTheBlockAndLyingRootLengthAreRefused)
         const char* m_pszWhat;
         Bytes m_abyFile;
         const char* m_pszMessage;
+        std::string m_strCause;
     };
     Bytes abyOneMore = abyFull;
     abyOneMore.push_back(0);
@@ -167,21 +188,27 @@ TEST_F(CBankDocTest, FileBeyondTheBlockAndLyingRootLengthAreRefused)
     const CTopChunk oBeta = TopChunks(abySmall)[4]; // info, names, Alpha, empty, Beta
     ASSERT_EQ(oBeta.m_byFlags & CNCF_COMPRESSED, CNCF_COMPRESSED);
     abyCorruptSlot[oBeta.m_dwOffset + 8 + oBeta.m_dwLength / 2] ^= 0x5A;
+    const std::string strSize = std::to_string(abySmall.size());
     const CCase aoCases[] = {
-        {"one byte beyond the block", abyOneMore, TOO_LARGE},
-        {"root one byte longer than the file", abyLongRoot, CORRUPT},
-        {"root of 4 GB", abyHugeRoot, CORRUPT},
-        {"slot that does not decompress", abyCorruptSlot, CORRUPT},
+        {"one byte beyond the block", abyOneMore, TOO_LARGE, "3145729 bytes; a style bank holds at most 3145728"},
+        {"root one byte longer than the file", abyLongRoot, CORRUPT,
+         "its chunks claim " + std::to_string(abySmall.size() + 1) + " bytes, the file holds only " + strSize},
+        {"root of 4 GB", abyHugeRoot, CORRUPT, "its chunks claim 4294967288 bytes, the file holds only " + strSize},
+        {"slot that does not decompress", abyCorruptSlot, CORRUPT,
+         "the style slot at byte " + std::to_string(oBeta.m_dwOffset) + " does not decompress"},
     };
+    const std::string strBad = m_oDir.Path("bad.sty");
     for (const CCase& rkoCase : aoCases)
     {
-        WriteFile(m_oDir.Path("bad.sty"), rkoCase.m_abyFile);
+        WriteFile(strBad, rkoCase.m_abyFile);
         m_oPrompt.ClearRecords();
-        EXPECT_FALSE(m_oDoc.OpenBankFile(m_oDir.Path("bad.sty"))) << rkoCase.m_pszWhat;
+        EXPECT_FALSE(m_oDoc.OpenBankFile(strBad)) << rkoCase.m_pszWhat;
         EXPECT_FALSE(m_oDoc.IsBankOpen()) << rkoCase.m_pszWhat;
-        EXPECT_EQ(m_oPrompt.m_aoTold,
-                  (decltype(m_oPrompt.m_aoTold){{"Open Style Bank", rkoCase.m_pszMessage}}))
+        EXPECT_EQ(m_oPrompt.m_aoTold, (decltype(m_oPrompt.m_aoTold){
+                                          {"Open Style Bank", FileMessage(rkoCase.m_pszMessage, strBad,
+                                                                          rkoCase.m_strCause)}}))
             << rkoCase.m_pszWhat;
+        EXPECT_EQ(m_oDoc.WasRefusedAsCorrupt(), rkoCase.m_pszMessage == CORRUPT) << rkoCase.m_pszWhat;
     }
     EXPECT_TRUE(m_oReports.Empty());
 }
@@ -578,7 +605,8 @@ TEST_F(CBankDocTest, FailedWriteLeavesTheOldFileAndKeepsTheBankOpen)
     m_oPrompt.ClearRecords();
     m_oPrompt.m_astrSaveFiles = {strPath};
     EXPECT_FALSE(m_oDoc.SaveBank());
-    EXPECT_EQ(m_oPrompt.m_aoTold, (decltype(m_oPrompt.m_aoTold){WRITE_ERROR}));
+    EXPECT_EQ(m_oPrompt.m_aoTold, (decltype(m_oPrompt.m_aoTold){
+                                      {"Save Style Bank", FileMessage(WRITE_ERROR, strPath, "disk full")}}));
     EXPECT_EQ(ReadFile(strPath), abyOriginal);
     EXPECT_EQ(m_oDir.Files(), std::vector<std::string>{"bank.sty"});
     // Still open, decompressed as before, the change still to be saved.

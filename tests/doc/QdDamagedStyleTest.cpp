@@ -45,15 +45,20 @@ TEST_F(CBankDocTest, DamagedStyleIsWrittenBackOnlyWhenConfirmed)
     {
         SCOPED_TRACE(std::string(rkoCase.m_bBySelection ? "select" : "save") +
                      (rkoCase.m_iAnswer == QD_ANSWER_YES ? " yes" : " no"));
+        m_oReports.Clear();
         ASSERT_TRUE(m_oDoc.OpenBankFile(strBank));
         m_oPrompt.ClearRecords();
-        m_oReports.Clear();
-        // Known once the style was loaded; the reports still reach the sink.
-        EXPECT_FALSE(m_oDoc.IsStyleDamaged(0));
+        // Known from the open, which loads every style aside and keeps its
+        // reports to itself; selecting the style shows them again.
+        ASSERT_TRUE(m_oDoc.IsStyleDamaged(0));
+        EXPECT_TRUE(m_oReports.Empty());
+        const std::vector<std::string> astrAtOpen = m_oDoc.GetStyleDamage(0);
+        EXPECT_FALSE(astrAtOpen.empty());
         m_oDoc.SelectStyle(0);
         ASSERT_TRUE(m_oDoc.IsStyleDamaged(0));
-        EXPECT_FALSE(m_oDoc.GetStyleDamage(0).empty());
+        EXPECT_EQ(m_oDoc.GetStyleDamage(0), astrAtOpen);
         EXPECT_EQ(m_oDoc.GetStyleDamage(0), m_oReports.Texts());
+        EXPECT_FALSE(m_oDoc.IsStyleDamaged(1));
         EXPECT_FALSE(m_oDoc.IsStyleDamaged(2));
         m_oDoc.RenameStyle("Renamed");
         const Bytes abyBlock = Block();

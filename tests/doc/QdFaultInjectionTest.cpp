@@ -5,6 +5,7 @@
 // files stay as they were and the open bank keeps its changes.
 #include "DocFixtures.h"
 
+#include "ChunkNav/ChunkNav.h"
 #include "Kernel/RTEvents/EvPool.h"
 #include "Kernel/SeqBase/NoteInfoPool.h"
 #include "MemCoder/MaEncoder.h"
@@ -42,7 +43,11 @@ namespace {
 
 typedef std::vector<std::pair<std::string, std::string>> Told;
 
-const Told SAVE_FAILED = {{"Save Style Bank", "File write error!"}};
+// SaveFailed -- the save's message: the classic text, then the file and the cause.
+Told SaveFailed(const std::string& rkstrPath, const std::string& rkstrCause)
+{
+    return {{"Save Style Bank", FileMessage("File write error!", rkstrPath, rkstrCause)}};
+}
 // ExportFailed -- the export's message: the classic text, then the file and the cause.
 Told ExportFailed(const std::string& rkstrPath, const std::string& rkstrCause)
 {
@@ -278,10 +283,14 @@ bool LimitAddressSpace(rlim_t uiHeadroom)
 #ifndef QD_TEST_ASAN
     fnCheck(LimitAddressSpace(rlim_t(200) << 20), "address space limited");
 #endif
+    // The message, then the file and a cause.
     auto fnRefused = [&](const std::string& rkstrPath, const char* pszMessage) {
         roPrompt.ClearRecords();
         fnCheck(!roDoc.OpenBankFile(rkstrPath) && !roDoc.IsBankOpen(), rkstrPath + " refused");
-        fnCheck(roPrompt.ToldTexts() == std::vector<std::string>{pszMessage}, rkstrPath + ": " + pszMessage);
+        const std::string strStart = FileMessage(pszMessage, rkstrPath, "");
+        const std::vector<std::string> astrTold = roPrompt.ToldTexts();
+        fnCheck(astrTold.size() == 1 && astrTold[0].size() > strStart.size() && astrTold[0].starts_with(strStart),
+                rkstrPath + ": " + pszMessage);
     };
     fnRefused(rkoFiles.m_strSlot4G, CORRUPT);
     fnRefused(rkoFiles.m_strRoot4G, CORRUPT);
@@ -369,7 +378,7 @@ TEST_F(CBankDocTest, SaveAndExportIntoAFolderThatRefusesTheFileLeaveEveryFileAsI
             m_oPrompt.m_aiAnswers = {QD_ANSWER_YES};
             m_oPrompt.m_astrSaveFiles = {rkoCase.m_strFolder + "/bank.sty"};
             EXPECT_FALSE(m_oDoc.SaveBank());
-            EXPECT_EQ(m_oPrompt.m_aoTold, SAVE_FAILED);
+            EXPECT_EQ(m_oPrompt.m_aoTold, SaveFailed(rkoCase.m_strFolder + "/bank.sty", rkoCase.m_pszCause));
         }
 
         EXPECT_TRUE(m_oDoc.IsBankOpen());
@@ -405,10 +414,19 @@ TEST_F(CBankDocTest, BankOfExactlyTheBlockSizeOpensOnlyWhenItsSlotsNeedNoReserve
     ASSERT_EQ(abyPlain.size(), CQdBankDoc::BANK_BLOCK_SIZE);
     ASSERT_EQ(abyCompressed.size(), CQdBankDoc::BANK_BLOCK_SIZE);
 
-    WriteFile(m_oDir.Path("full.sty"), abyCompressed);
-    EXPECT_FALSE(m_oDoc.OpenBankFile(m_oDir.Path("full.sty")));
+    const std::string strFull = m_oDir.Path("full.sty");
+    WriteFile(strFull, abyCompressed);
+    EXPECT_FALSE(m_oDoc.OpenBankFile(strFull));
     EXPECT_FALSE(m_oDoc.IsBankOpen());
-    EXPECT_EQ(m_oPrompt.m_aoTold, (Told{{"Open Style Bank", CORRUPT}}));
+    DWORD dwFirstCompressed = 0;
+    for (const CTopChunk& rkoChunk : TopChunks(abyCompressed))
+        if ((rkoChunk.m_byFlags & CNCF_COMPRESSED) && dwFirstCompressed == 0)
+            dwFirstCompressed = rkoChunk.m_dwOffset;
+    EXPECT_EQ(m_oPrompt.m_aoTold,
+              (Told{{"Open Style Bank",
+                     FileMessage(CORRUPT, strFull,
+                                 "the style slot at byte " + std::to_string(dwFirstCompressed) +
+                                     " needs more room decompressed than the bank block has")}}));
 
     m_oPrompt.ClearRecords();
     WriteFile(m_oDir.Path("full.sty"), abyPlain);

@@ -35,9 +35,8 @@ DEMO_STYLES = ["Pop 8Beat", "Slow Waltz", "Bossa Nova", "Rock Beat", "Jazz Swing
 STANDARD_NAMES = (["v%dcv%d" % (v, c) for v in range(1, 5) for c in range(1, 7)] +
                   ["%s%dcv%d" % (e, n, c) for e in "ife" for n in (1, 2) for c in (1, 2)])
 
-NOT_A_BANK = "File read error - File in use - or not a Velmar Qd50 Style File!"
-CORRUPT = "File corrupt - Error!"
-WRITE_ERROR = "File write error!"
+# The causes of messages about a bank file, printed as "qdstyle: PATH: cause".
+NOT_A_BANK = "it does not start as a Qd50 style bank"
 
 
 def without_dac_override():
@@ -321,10 +320,11 @@ class RefusedInputTest(QdstyleCase):
         image = bytearray(read(self.bank))
         image[23:27] = b"VLMX"
         self.write("mark.sty", bytes(image))
-        for name in ("text.sty", "empty.sty", "mark.sty", "missing.sty"):
+        for name, cause in (("text.sty", NOT_A_BANK), ("empty.sty", "the file is empty"), ("mark.sty", NOT_A_BANK),
+                            ("missing.sty", "no such file or directory")):
             with self.subTest(file=name):
                 result = run("list", self.path(name))
-                self.assertRefused(result, NOT_A_BANK)
+                self.assertRefused(result, "qdstyle: %s: %s\n" % (self.path(name), cause))
                 self.assertEqual(result.stdout, "")
 
     def test_a_damaged_bank(self):
@@ -334,14 +334,18 @@ class RefusedInputTest(QdstyleCase):
         for i in range(slot + 40, slot + 80):
             image[i] ^= 0x5A
         self.write("damaged.sty", bytes(image))
-        self.assertRefused(run("check", self.path("damaged.sty")), CORRUPT)
+        # The first slot: no slot before it grew when decompressed.
+        self.assertRefused(run("check", self.path("damaged.sty")),
+                           "%s: the style slot at byte %d does not decompress\n" % (self.path("damaged.sty"), slot))
         # What does not open may still be rescued: all but the broken slot.
         rescued = run("rescue", self.path("damaged.sty"), "-o", self.path("rescued"))
         self.assertEqual(rescued.returncode, 3, rescued.stderr)
         self.assertIn("1\tPop 8Beat\tunreadable: the slot does not decompress\n", rescued.stdout)
         self.assertTrue(rescued.stdout.endswith("5 styles: 4 complete, 0 damaged, 1 unreadable\n"))
         self.write("short.sty", bytes(read(self.bank)[:3000]))
-        self.assertRefused(run("check", self.path("short.sty")), CORRUPT)
+        self.assertRefused(run("check", self.path("short.sty")),
+                           "%s: its chunks claim %d bytes, the file holds only 3000"
+                           % (self.path("short.sty"), len(read(self.bank))))
 
     def test_unknown_styles_and_chord_variations(self):
         original = read(self.bank)
@@ -496,7 +500,7 @@ class RescueTest(QdstyleCase):
                     rescued = {(position, name): read(os.path.join(folder, name)) for name in os.listdir(folder)}
                     self.assertEqual(rescued, {key: value for key, value in intact.items() if key[0] == position})
         self.assertRefused(run("rescue", self.write("text.sty", b"no bank " * 8), "-o", self.path("none")),
-                           NOT_A_BANK)
+                           "%s: %s" % (self.path("text.sty"), NOT_A_BANK))
 
     def test_style_names_become_single_visible_folder_names(self):
         self.assertOk(run("rename", self.bank, "2", " ../a/b", "-o", self.bank))
@@ -1304,13 +1308,14 @@ class FailedSaveTest(QdstyleCase):
                      ["save", self.bank, "-o", self.bank],
                      ["delete-cv", self.bank, "1", "v1cv3", "-o", self.bank]):
             with self.subTest(command=args[0]):
-                self.assertRefused(run(*args, preexec_fn=small_disk), WRITE_ERROR)
+                # EFBIG, in the system's words.
+                self.assertRefused(run(*args, preexec_fn=small_disk), "%s: file too large" % self.bank)
                 self.assertUntouched(original)
 
     def test_a_folder_that_does_not_exist(self):
         original = read(self.bank)
-        self.assertRefused(run("rename", self.bank, "1", "Renamed", "-o", self.path("missing", "bank.sty")),
-                           WRITE_ERROR)
+        out = self.path("missing", "bank.sty")
+        self.assertRefused(run("rename", self.bank, "1", "Renamed", "-o", out), "%s: no such file or directory" % out)
         self.assertUntouched(original)
 
     def test_a_read_only_folder(self):
@@ -1322,7 +1327,8 @@ class FailedSaveTest(QdstyleCase):
         try:
             probe = subprocess.run(["touch", self.path("probe")], preexec_fn=drop, stderr=subprocess.DEVNULL)
             self.assertNotEqual(probe.returncode, 0, "the read-only folder takes new files")
-            self.assertRefused(run("save", self.bank, "-o", self.bank, preexec_fn=drop), WRITE_ERROR)
+            self.assertRefused(run("save", self.bank, "-o", self.bank, preexec_fn=drop),
+                               "%s: permission denied" % self.bank)
         finally:
             os.chmod(self.dir, 0o755)
         self.assertUntouched(original)
