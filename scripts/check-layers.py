@@ -31,6 +31,7 @@ CORE_HEADERS = {
     "BankDoc/QdDocPrompt.h": "doc",
     "BankDoc/QdDocText.h": "doc",
     "BankDoc/QdCommandGuard.h": "doc",
+    "BankDoc/QdBankLayout.h": "doc",
 }
 
 # Layers above the core and the layers each uses, as their CMakeLists.txt

@@ -7,6 +7,7 @@
 // the same signature and measures; they are read from the model with the
 // queries that create nothing, so asking changes no style.
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdBankLayout.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 #include "BankDoc/QdStyleFiles.h"
@@ -21,15 +22,6 @@
 
 namespace {
 
-// The bank's depth-1 chunks (as QdBankOpen.cpp and QdBankSave.cpp read them).
-constexpr BYTE STYLE_SLOT_ID = 6;
-constexpr BYTE NAME_TABLE_ID = 5;
-constexpr BYTE DIRECTORY_ID = 0xFE;
-// Chunks with ids up to this one are not listed in the directory.
-constexpr BYTE LAST_UNLISTED_ID = 2;
-// The directory's list of big-endian offsets starts behind four bytes.
-constexpr DWORD DIRECTORY_LIST_OFFSET = 4;
-constexpr DWORD DIRECTORY_ENTRY_SIZE = 4;
 constexpr DWORD FLAGS_OFFSET = 3;
 
 // IsSlot -- a depth-1 container with CNCF_ATTR (CQdBankDoc::FindNextSlot).

@@ -1,12 +1,14 @@
 // QdBankOpen.cpp -- opening a style bank: the file check, the bank block,
 // the slot walk with decompression and the style list from the name table.
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdBankLayout.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 #include "BankDoc/QdReportRecorder.h"
 
 #include "Base/Report.h"
 #include "ChunkNav/ChunkNav.h"
+#include "NlzdStyle/QdRecords.h"
 #include "NlzdStyle/NstEditIfc.h"
 #include "compression/COComp.h"
 
@@ -23,10 +25,6 @@ constexpr DWORD CHECK_SIZE = 32;
 const BYTE s_abyRootHeader[4] = {0x01, 0x00, 0x01, 0x14};
 const BYTE s_abyFirstChild[4] = {0x02, 0x00, 0x00, 0x18};
 const BYTE s_abyMark[5] = {'V', 'L', 'M', 'F', 0};
-
-constexpr BYTE STYLE_SLOT_ID = 6;
-constexpr BYTE STYLE_CONTAINER_ID = 1;
-constexpr BYTE NAME_TABLE_ID = 5;
 
 // IsBankHeader -- the three comparisons of the file check on the first
 // CHECK_SIZE bytes of a file.
@@ -274,7 +272,7 @@ void CQdBankDoc::ScanStyles()
 {
     const int iStyles = std::min(GetStyleCount(), int(m_aoStyleDamage.size()));
     for (int iStyle = 0; iStyle < iStyles; ++iStyle)
-        if (GotoStyleSlot(iStyle) && m_poNav->m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal))
+        if (GotoStyleSlot(iStyle) && m_poNav->m_ofnEnter(CChunkId(QDI_ID_STYLE), typeNotFinal, typeNotFinal))
             LoadStyleContainer(false, m_aoStyleDamage[std::size_t(iStyle)]);
     m_poNav->m_ofnRewind();
 }

@@ -22,12 +22,14 @@
 #include "BankDoc/QdBankRescue.h"
 
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdBankLayout.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 #include "BankDoc/QdReportRecorder.h"
 #include "BankDoc/QdStyleFiles.h"
 
 #include "ChunkNav/ChunkNav.h"
+#include "NlzdStyle/QdRecords.h"
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <algorithm>
@@ -37,9 +39,6 @@
 
 namespace {
 
-constexpr BYTE STYLE_SLOT_ID = 6;
-constexpr BYTE STYLE_CONTAINER_ID = 1;
-constexpr BYTE NAME_TABLE_ID = 5;
 constexpr DWORD HEADER_SIZE = sizeof(CChunkHeader);
 constexpr DWORD FLAGS_OFFSET = 3;
 constexpr DWORD LENGTH_OFFSET = 4;
@@ -217,7 +216,7 @@ bool CQdBankRescue::CWalk::RescueSlot(CChunkNav& roNav, CQdRescuedStyle& roStyle
     bool bWritten = true;
     if (!oSlot.m_bfnDecompress(true))
         roStyle.m_strUnreadable = "the slot does not decompress";
-    else if (!oSlot.m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal))
+    else if (!oSlot.m_ofnEnter(CChunkId(QDI_ID_STYLE), typeNotFinal, typeNotFinal))
         roStyle.m_strUnreadable = "the slot holds no style";
     else
     {

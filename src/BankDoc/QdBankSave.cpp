@@ -2,11 +2,13 @@
 // saving the bank: the file image with its style slots compressed, the
 // chunk-offset directory and the style-name table, the atomic write.
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdBankLayout.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 
 #include "Base/Report.h"
 #include "ChunkNav/ChunkNav.h"
+#include "NlzdStyle/QdRecords.h"
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <cstring>
@@ -16,15 +18,6 @@
 
 namespace {
 
-constexpr BYTE STYLE_SLOT_ID = 6;
-constexpr BYTE STYLE_CONTAINER_ID = 1;
-constexpr BYTE NAME_TABLE_ID = 5;
-constexpr BYTE DIRECTORY_ID = 0xFE;
-// Depth-1 chunks with ids up to this one are not listed in the directory.
-constexpr BYTE LAST_UNLISTED_ID = 2;
-// The directory's list starts behind four bytes that stay as they are.
-constexpr DWORD DIRECTORY_LIST_OFFSET = 4;
-constexpr DWORD DIRECTORY_ENTRY_SIZE = 4;
 constexpr DWORD DIRECTORY_CAPACITY = CQdBankDoc::MAX_DIRECTORY_ENTRIES;
 // Compression of saved slots.
 constexpr BYTE SAVE_VERSION = 3;
@@ -98,7 +91,7 @@ EQdWriteBack CQdBankDoc::ReplaceStyleContainer()
         const DWORD dwSlotLength = roNav.m_dwfnDataLength();
         // A slot holds exactly its style container; anything beside it
         // would be lost or shifted by the replacement.
-        if (roNav.m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal) &&
+        if (roNav.m_ofnEnter(CChunkId(QDI_ID_STYLE), typeNotFinal, typeNotFinal) &&
             roNav.m_dwfnSize() == dwSlotLength)
         {
             DWORD dwBuilt = 0;

@@ -8,21 +8,17 @@
 // CStyleBackup), so a command that fails for memory leaves the selection,
 // the open style and the list as they were.
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdBankLayout.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 
 #include "ChunkNav/ChunkNav.h"
+#include "NlzdStyle/QdRecords.h"
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
-
-namespace {
-
-constexpr BYTE STYLE_CONTAINER_ID = 1;
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Selection and renaming
@@ -107,7 +103,7 @@ CQdBankDoc::CQdSelection CQdBankDoc::LoadSelection(int iStyle, const std::string
     if (GotoStyleSlot(iStyle))
     {
         oSelection.m_strInfo = QdDocText::USED_SIZE + std::to_string(m_poNav->m_dwfnDataLength());
-        if (m_poNav->m_ofnEnter(CChunkId(STYLE_CONTAINER_ID), typeNotFinal, typeNotFinal))
+        if (m_poNav->m_ofnEnter(CChunkId(QDI_ID_STYLE), typeNotFinal, typeNotFinal))
         {
             oSelection.m_poEditIfc = LoadStyleContainer(true, roDamage);
             oSelection.m_poEditIfc->SetName(oSelection.m_strName.c_str());
