@@ -207,7 +207,7 @@ QSize TForm2::DefaultSize() const
 
 void TForm2::SetListShare(double dShare)
 {
-    m_dListShare = dShare;
+    m_dListShare = std::clamp(dShare, 0.0, 1.0);
     LayoutClient();
 }
 
@@ -216,8 +216,6 @@ void TForm2::SetListShare(double dShare)
 void TForm2::LayoutClient()
 {
     const CQdClientLayout oLayout = QdLayoutClient(m_pClient->size(), m_dListShare);
-    // The share the layout could give (the panes' minimum widths hold it).
-    m_dListShare = QdListShareAt(oLayout.m_oSplitBar.left(), m_pClient->width());
     m_pToolBar1->setGeometry(oLayout.m_oToolBar);
     m_pStyleList->setGeometry(oLayout.m_oList);
     m_pSplitBar->setGeometry(oLayout.m_oSplitBar);
