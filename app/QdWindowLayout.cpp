@@ -32,7 +32,9 @@ CQdClientLayout QdLayoutClient(const QSize& rkoSize, double dListShare)
     oLayout.m_oNotice = QRect(48, iHeight - 30, iWidth - 55, 17);
     oLayout.m_oInfo = QRect(48, iHeight - 38, iWidth - 55, 32);
     oLayout.m_oHelpPanel = QRect(LEFT, TOP, iWidth - LEFT - GAP, iHeight - 45);
-    oLayout.m_oMediaPanel = QRect(LEFT, 32, 169, 241);
+    // Anchored to the bottom: in a taller window the panel leaves the top
+    // of the list, where the styles are, in view.
+    oLayout.m_oMediaPanel = QRect(LEFT, iHeight - 334, 169, 241);
     return oLayout;
 }
 

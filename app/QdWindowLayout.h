@@ -7,7 +7,8 @@
 // of the room both have) and take the added height; the notice and the info
 // line stay at the bottom and take the width; the help panel covers list and
 // tree as it always did, so its text grows with them; the media panel keeps
-// its place at the top left.
+// its size and its distance from the bottom, so that in a taller window the
+// styles at the top of the list stay in view while a pattern plays.
 #pragma once
 
 #include <QRect>

@@ -140,12 +140,13 @@ void DesktopWindowTest::LargerWindowGrowsListAndTree()
     QCOMPARE(roForm.SplitBar()->x(), roForm.StyleList()->geometry().right() + 1);
     QCOMPARE(roForm.StyleTree()->x(), roForm.SplitBar()->geometry().right() + 1);
     QCOMPARE(roForm.StyleTree()->geometry().right(), 620 - 8);
-    // Info line and notice at the bottom, the help panel over both panes, the media panel in its place.
+    // Info line and notice at the bottom, the help panel over both panes, the
+    // media panel as far from the bottom as designed.
     QCOMPARE(roForm.InfoText()->geometry(), QRect(48, 528, 565, 32));
     QCOMPARE(roForm.NoticeLabel()->geometry(), QRect(48, 536, 565, 17));
     QCOMPARE(roForm.HelpPanel()->geometry(), QRect(8, 40, 605, 521));
     QCOMPARE(roForm.Memo1()->geometry(), QRect(8, 40, 589, 450));
-    QCOMPARE(roForm.MediaPanel()->geometry(), QRect(8, 32, 169, 241));
+    QCOMPARE(roForm.MediaPanel()->geometry(), QRect(8, 232, 169, 241));
 
     // The split bar moves the share; the panes keep their minimum.
     QTest::mousePress(roForm.SplitBar(), Qt::LeftButton, {}, QPoint(3, 100));
@@ -162,6 +163,7 @@ void DesktopWindowTest::LargerWindowGrowsListAndTree()
     QTRY_COMPARE(roForm.StyleList()->geometry(), oList);
     QCOMPARE(roForm.StyleTree()->geometry(), oTree);
     QCOMPARE(roForm.InfoText()->geometry(), QRect(48, 328, 265, 32));
+    QCOMPARE(roForm.MediaPanel()->geometry(), QRect(8, 32, 169, 241));
 }
 
 // The menu command and its tool button, each in a window of its own in the
