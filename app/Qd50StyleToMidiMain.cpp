@@ -18,7 +18,6 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
 #include <QCheckBox>
 #include <QMenuBar>
 #include <QPlainTextEdit>

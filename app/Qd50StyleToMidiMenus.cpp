@@ -25,8 +25,8 @@ QAction* TForm2::AddAction(QMenu* pMenu, const char* pszName, const QString& rks
     QAction* pAction = pMenu->addAction(rkstrText);
     pAction->setObjectName(pszName);
     pAction->setShortcut(rkoKey);
-    // The shortcuts work wherever the focus is in the window, also while
-    // the menu bar is hidden behind a dialog's parent.
+    // The shortcuts work wherever the focus is in the window (CreateMenus
+    // adds every action to the window as well as to its menu).
     pAction->setShortcutContext(Qt::WindowShortcut);
     if (pfnTriggered)
         connect(pAction, &QAction::triggered, this, [this, pfnTriggered] { (this->*pfnTriggered)(); });
