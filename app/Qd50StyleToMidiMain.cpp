@@ -1,11 +1,15 @@
 // Qd50StyleToMidiMain.cpp -- the main window.
 #include "Qd50StyleToMidiMain.h"
 
+#include "QdElementTree.h"
 #include "QdImages.h"
 #include "QdPlayer.h"
+#include "QdSplitBar.h"
+#include "QdWindowLayout.h"
 #include "Splashscreen.h"
 
 #include "Base/QdVersion.h"
+#include "NlzdStyle/NstEditIfc.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,10 +18,12 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
-#include <QLineEdit>
+#include <QCheckBox>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSpinBox>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -27,7 +33,6 @@
 
 namespace
 {
-constexpr int ROLE_NODE = Qt::UserRole;
 
 // The info colour of the panels and the info line.
 QPalette InfoPalette(const QWidget* pkWidget)
@@ -73,9 +78,10 @@ QString DamagedText(const std::string& rkstrWhy)
     return "Damaged: " + QString::fromStdString(rkstrWhy);
 }
 
-QTreeWidget* MakeTree(QWidget* pParent, const char* pszName, int iLeft, const QString& rkstrHint)
+template <typename TTree>
+TTree* MakeTree(QWidget* pParent, const char* pszName, int iLeft, const QString& rkstrHint)
 {
-    auto* pTree = new QTreeWidget(pParent);
+    auto* pTree = new TTree(pParent);
     pTree->setObjectName(pszName);
     pTree->setGeometry(iLeft, 40, iLeft == 8 ? 137 : 161, 281);
     pTree->setHeaderHidden(true);
@@ -92,16 +98,19 @@ QTreeWidget* MakeTree(QWidget* pParent, const char* pszName, int iLeft, const QS
 }
 } // namespace
 
-TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this)
+TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this), m_dListShare(QD_DESIGNED_LIST_SHARE)
 {
     m_poDoc = std::make_unique<CQdBankDoc>(m_oPrompt);
+    m_poDragFiles = std::make_unique<CQdDragFiles>(*m_poDoc, QDir::tempPath().toStdString());
     m_oPrompt.SetStopPlayback([this] { StopPlayback(); });
     m_fnOpenUrl = [](const QUrl& rkoUrl) { return QDesktopServices::openUrl(rkoUrl); };
     SetMediaPlayer(std::make_unique<CQdPlayer>());
     setWindowTitle("Qd50 Style Tool - v" QD_VERSION);
     setWindowIcon(QdProgramIcon());
     auto* pClient = new QWidget(this);
-    pClient->setFixedSize(320, 366);
+    pClient->setObjectName("Client");
+    pClient->setMinimumSize(QD_DESIGNED_WIDTH, QD_DESIGNED_HEIGHT);
+    m_pClient = pClient;
     setCentralWidget(pClient);
 
     m_pToolBar1 = new QToolBar(pClient);
@@ -126,12 +135,22 @@ TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this)
     m_pToolBar1->addSeparator();
     m_pButtonHelp = AddButton(7, "ButtonHelp", "Help on this program", true, &TForm2::ButtonHelpClick);
 
-    m_pStyleList = MakeTree(pClient, "StyleList", 8, "Select a Style, you can edit also the Style Name here.");
+    m_pStyleList = MakeTree<QTreeWidget>(pClient, "StyleList", 8,
+                                         "Select a Style, you can edit also the Style Name here.");
     m_pStyleList->setRootIsDecorated(false);
     m_pStyleList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    m_pStyleTree = MakeTree(pClient, "StyleTree", 152,
-                            "Select a Chord Variation to enable Import/Export of a single Chord Variation.");
+    m_pStyleTree = MakeTree<TQdElementTree>(
+        pClient, "StyleTree", 152, "Select a Chord Variation to enable Import/Export of a single Chord Variation.");
     m_pStyleTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Chord variations and tracks leave the window as MIDI files; drops are
+    // the window's (dropEvent), which knows the node under them.
+    m_pStyleTree->setDragEnabled(true);
+    m_pStyleTree->setDragDropMode(QAbstractItemView::DragOnly);
+    m_pStyleTree->SetMimeMaker([this](QTreeWidgetItem* pItem) { return DragMimeData(pItem); });
+    m_pSplitBar = new TQdSplitBar(pClient);
+    m_pSplitBar->setGeometry(145, 40, 7, 281);
+    connect(m_pSplitBar, &TQdSplitBar::Dragged, this,
+            [this](int iLeft) { SetListShare(QdListShareAt(iLeft, m_pClient->width())); });
 
     CreateNotice(pClient);
     m_pInfoText = new QLabel(pClient);
@@ -147,28 +166,73 @@ TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this)
 
     m_pStyleList->installEventFilter(this);
     m_pStyleTree->installEventFilter(this);
+    pClient->installEventFilter(this);
 
     connect(m_pStyleList, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* pCurrent, QTreeWidgetItem*) { StyleListChange(pCurrent); });
     connect(m_pStyleList, &QTreeWidget::itemChanged, this, &TForm2::StyleListEdited);
     connect(m_pStyleTree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* pCurrent, QTreeWidgetItem*) { StyleTreeChange(pCurrent); });
+    connect(m_pStyleTree, &QTreeWidget::itemChanged, this, &TForm2::StyleTreeItemChanged);
 
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Keyboard: list, tree, then the media panel's controls.
+    setTabOrder(m_pStyleList, m_pStyleTree);
+    setTabOrder(m_pStyleTree, m_pLoopBox);
+    setTabOrder(m_pLoopBox, m_pTempoEdit);
+    setAcceptDrops(true);
+    CreateMenus();
+    resize(DefaultSize());
     if (const QScreen* pScreen = QApplication::primaryScreen())
-        move(pScreen->availableGeometry().center() - QPoint(160, 183));
+        move(pScreen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
     m_pSplash = new TForm3(this);
 }
 
 TForm2::~TForm2()
 {
-    // The temporary play file goes before the player and the document do.
+    // The temporary play file goes before the player and the document do,
+    // and the dragged files before the document.
     m_poPlayback.reset();
+    m_poDragFiles.reset();
+}
+
+QTreeWidget* TForm2::StyleTree() const { return m_pStyleTree; }
+
+QWidget* TForm2::SplitBar() const { return m_pSplitBar; }
+
+QSize TForm2::DefaultSize() const
+{
+    return QSize(QD_DESIGNED_WIDTH, QD_DESIGNED_HEIGHT + menuBar()->sizeHint().height());
+}
+
+void TForm2::SetListShare(double dShare)
+{
+    m_dListShare = std::clamp(dShare, 0.0, 1.0);
+    LayoutClient();
+}
+
+// TForm2::LayoutClient -- every control of the client where the layout puts
+// it for the client's size; at the designed size that is the designed place.
+void TForm2::LayoutClient()
+{
+    const CQdClientLayout oLayout = QdLayoutClient(m_pClient->size(), m_dListShare);
+    m_pToolBar1->setGeometry(oLayout.m_oToolBar);
+    m_pStyleList->setGeometry(oLayout.m_oList);
+    m_pSplitBar->setGeometry(oLayout.m_oSplitBar);
+    m_pStyleTree->setGeometry(oLayout.m_oTree);
+    m_pNoticeIcon->setGeometry(oLayout.m_oIcon);
+    m_pNoticeLabel->setGeometry(oLayout.m_oNotice);
+    m_pInfoText->setGeometry(oLayout.m_oInfo);
+    m_pHelpPanel->setGeometry(oLayout.m_oHelpPanel);
+    m_pStaticText1->setGeometry(QdHelpTitleRect(oLayout.m_oHelpPanel.size()));
+    m_pMemo1->setGeometry(QdHelpTextRect(oLayout.m_oHelpPanel.size()));
+    m_pGotoWeb->setGeometry(QdHelpLinkRect(oLayout.m_oHelpPanel.size()));
+    m_pMediaPanel->setGeometry(oLayout.m_oMediaPanel);
 }
 
 void TForm2::CreateNotice(QWidget* pClient)
 {
     auto* pIcon = new QLabel(pClient);
+    m_pNoticeIcon = pIcon;
     pIcon->setObjectName("Image1");
     pIcon->setGeometry(8, 328, 32, 32);
     pIcon->setPixmap(QdProgramIcon().pixmap(32, 32));
@@ -269,19 +333,14 @@ void TForm2::CreateMediaPanel(QWidget* pClient)
     m_pImage2->installEventFilter(this);
     QLabel* pTempoLabel = MakeLabel(m_pMediaPanel, "Label2", "Tempo for Player:", QRect(8, 204, 102, 21), 11);
     pTempoLabel->setWordWrap(false);
-    m_pTempoEdit = new QLineEdit("120", m_pMediaPanel);
+    m_pTempoEdit = new QSpinBox(m_pMediaPanel);
     m_pTempoEdit->setObjectName("TempoEdit");
     m_pTempoEdit->setGeometry(112, 202, 49, 25);
-}
-
-void TForm2::SetMediaPlayer(std::unique_ptr<CQdMediaPlayer> poPlayer)
-{
-    if (m_poPlayback)
-        StopPlayback();
-    m_poPlayback.reset();
-    m_poPlayer = std::move(poPlayer);
-    m_poPlayback =
-        std::make_unique<CQdPlayback>(*m_poDoc, m_oPrompt, *m_poPlayer, QDir::tempPath().toStdString());
+    m_pTempoEdit->setRange(CQdPlayback::MIN_TEMPO, CQdPlayback::MAX_TEMPO);
+    m_pTempoEdit->setValue(NST_DEFAULT_TEMPO);
+    m_pTempoEdit->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    m_pTempoEdit->setToolTip("Tempo in beats per minute (40 to 300); the next play and the audio export use it.");
+    CreatePlayControls();
 }
 
 QToolButton* TForm2::AddButton(int iImage, const QString& rkstrName, const QString& rkstrHint, bool bEnabled,
@@ -312,7 +371,21 @@ bool TForm2::event(QEvent* pEvent)
 
 bool TForm2::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
-    if (pEvent->type() == QEvent::FocusIn)
+    if (pWatched == m_pClient && pEvent->type() == QEvent::Resize)
+        LayoutClient();
+    else if (pWatched == m_pStyleTree && pEvent->type() == QEvent::KeyPress)
+    {
+        // Enter on a chord variation (or a track) plays it, as the play button does.
+        const int iKey = static_cast<QKeyEvent*>(pEvent)->key();
+        const CQdTreeNode* pkoNode = SelectedTreeNode();
+        if ((iKey == Qt::Key_Return || iKey == Qt::Key_Enter) && pkoNode &&
+            m_poDoc->GetToolState(pkoNode).m_bPlay)
+        {
+            PlayButtonClick();
+            return true;
+        }
+    }
+    else if (pEvent->type() == QEvent::FocusIn)
     {
         // Entering a tree from another control of this window; getting the
         // focus back with the window (another program was active, a message
@@ -346,6 +419,9 @@ void TForm2::closeEvent(QCloseEvent* pEvent)
     if (m_poDoc->CanClose())
     {
         StopPlayback();
+        if (m_pSettings)
+            SaveSettings(*m_pSettings);
+        m_poDragFiles->RemoveAll();
         pEvent->accept();
     }
     else
@@ -442,15 +518,19 @@ void TForm2::RebuildElementTree()
         pItem->setIcon(0, QdTreeImage(rkoNode.m_iImage));
         pItem->setData(0, ROLE_IMAGE, rkoNode.m_iImage);
         pItem->setData(0, ROLE_NODE, int(i));
+        // A track's voice: the tree is too narrow for a second column.
+        if (rkoNode.m_byKind == CQdTreeNode::KIND_TRACK)
+            pItem->setToolTip(0, QString::fromStdString(m_poDoc->GetTrackVoiceText(rkoNode)));
         apParents[size_t(iLevel)] = pItem;
     }
     m_pStyleTree->expandAll();
     m_bUpdating = false;
 }
 
-const CQdTreeNode* TForm2::SelectedTreeNode() const
+const CQdTreeNode* TForm2::SelectedTreeNode() const { return NodeOfItem(m_pStyleTree->currentItem()); }
+
+const CQdTreeNode* TForm2::NodeOfItem(const QTreeWidgetItem* pItem) const
 {
-    const QTreeWidgetItem* pItem = m_pStyleTree->currentItem();
     if (!pItem)
         return nullptr;
     const int iIndex = pItem->data(0, ROLE_NODE).toInt();
@@ -468,6 +548,7 @@ void TForm2::UpdateToolButtons()
     m_pDeleteCV->setEnabled(oState.m_bDeleteCV);
     m_pUndoStyle->setEnabled(oState.m_bUndo);
     m_pPlayButton->setEnabled(oState.m_bPlay);
+    UpdateActions(oState);
 }
 
 void TForm2::ShowDocument(bool bRebuildList)
@@ -494,6 +575,7 @@ void TForm2::OpenStyleClick()
     BeginCommand();
     m_poDoc->OpenBank();
     ShowDocument(true);
+    NoteOpenedBank();
     m_pStyleList->setFocus();
 }
 
@@ -504,6 +586,7 @@ void TForm2::OpenBankPath(const QString& rkstrPath)
     if (!m_poDoc->OpenBankFile(rkstrPath.toStdString()))
         m_poDoc->OfferRescue();
     ShowDocument(true);
+    NoteOpenedBank();
     m_pStyleList->setFocus();
 }
 
@@ -512,6 +595,8 @@ void TForm2::SaveStyleClick()
     BeginCommand();
     const bool bSaved = m_poDoc->SaveBank();
     ShowDocument(bSaved);
+    if (bSaved)
+        NoteOpenedBank();
     m_pStyleList->setFocus();
 }
 
@@ -533,16 +618,21 @@ void TForm2::ImportSingleSmfClick()
     const int iRow = m_pStyleTree->currentItem()->data(0, ROLE_NODE).toInt();
     m_poDoc->ImportSingleSmf(oNode.m_bySe, oNode.m_byCv);
     ShowDocument(false);
-    // The node at the same position as before.
-    QTreeWidgetItemIterator it(m_pStyleTree);
-    for (; *it; ++it)
+    SelectTreeRow(iRow);
+    m_pStyleTree->setFocus();
+}
+
+// TForm2::SelectTreeRow -- after a command that rebuilt the tree, the node at
+// the same position as before.
+void TForm2::SelectTreeRow(int iRow)
+{
+    for (QTreeWidgetItemIterator it(m_pStyleTree); *it; ++it)
         if ((*it)->data(0, ROLE_NODE).toInt() == iRow)
         {
             m_pStyleTree->setCurrentItem(*it);
             break;
         }
     UpdateToolButtons();
-    m_pStyleTree->setFocus();
 }
 
 void TForm2::ExportSingleSmfClick()
@@ -599,43 +689,6 @@ void TForm2::GotoWebClick()
         m_oPrompt.Tell("Web Link", std::string("Cannot launch Web Browser! Visit: '") + WEB_ADDRESS + "'.");
 }
 
-// --- Test playback ---------------------------------------------------------------
-
-void TForm2::StopPlayback()
-{
-    m_pMediaPanel->hide();
-    if (m_poPlayback)
-        m_poPlayback->Stop();
-}
-
-void TForm2::PlayButtonClick()
-{
-    m_pHelpPanel->hide();
-    m_pInfoText->hide();
-    const CQdTreeNode* pkoNode = SelectedTreeNode();
-    if (!m_poDoc->GetEditIfc() || !pkoNode)
-        return;
-    const CQdTreeNode oNode = *pkoNode;
-    m_pStyleTree->setFocus();
-    const int iTempo = QdPlaybackTempo(m_pTempoEdit->text().toStdString());
-    m_pTempoEdit->setText(QString::number(iTempo));
-    StopPlayback();
-    m_oPrompt.BeginWait();
-    const bool bPlaying = m_poPlayback->PlayNode(oNode, iTempo);
-    m_oPrompt.EndWait();
-    if (bPlaying)
-    {
-        m_pMediaPanel->show();
-        m_pMediaPanel->raise();
-    }
-}
-
-void TForm2::Image2Click()
-{
-    StopPlayback();
-    m_pStyleTree->setFocus();
-}
-
 // --- Selection in the trees -------------------------------------------------------
 
 void TForm2::StyleListChange(QTreeWidgetItem* pCurrent)
@@ -682,7 +735,11 @@ void TForm2::StyleTreeChange(QTreeWidgetItem* pCurrent)
 {
     if (m_bUpdating)
         return;
-    StopPlayback();
+    // Moving among the tracks of the chord variation that plays (to mute
+    // them) keeps it playing; any other node stops it.
+    const CQdTreeNode* pkoCurrent = pCurrent ? SelectedTreeNode() : nullptr;
+    if (!pkoCurrent || !IsNodeOfPlayingChordVar(*pkoCurrent))
+        StopPlayback();
     m_pInfoText->hide();
     if (const CQdTreeNode* pkoNode = pCurrent ? SelectedTreeNode() : nullptr)
     {

@@ -1,9 +1,21 @@
 // Qd50StyleToMidiMain.h -- the main window: shows the bank document's state
 // (style list, element tree, info line, tool buttons) and starts its commands.
+//
+// The designed window is a client area of 320 x 366 with a tool bar; its
+// controls sit there pixel for pixel at the default size. The window adds
+// a menu bar above it (every tool button's command, with the same handler,
+// and the commands that have no button), keyboard shortcuts, drag and drop
+// of banks and MIDI files, and a client that can grow (QdWindowLayout.h).
+// Its sources: this file's .cpp (the designed controls and the tool bar's
+// commands), Qd50StyleToMidiMenus.cpp (menus, shortcuts, recent files,
+// settings), Qd50StyleToMidiTransfer.cpp (drag and drop, clipboard, track
+// parameters) and Qd50StyleToMidiPlay.cpp (test playback, audio export).
 #pragma once
 
 #include "BankDoc/QdBankDoc.h"
+#include "BankDoc/QdDragFiles.h"
 #include "BankDoc/QdPlayback.h"
+#include "BankDoc/QdRecentFiles.h"
 #include "QdQtPrompt.h"
 
 #include <QMainWindow>
@@ -13,14 +25,22 @@
 #include <memory>
 #include <vector>
 
+class QAction;
+class QCheckBox;
 class QLabel;
-class QLineEdit;
+class QMenu;
+class QMimeData;
 class QPlainTextEdit;
+class QSettings;
+class QSpinBox;
+class QTimer;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TForm3;
+class TQdElementTree;
+class TQdSplitBar;
 
 class TForm2 : public QMainWindow
 {
@@ -30,6 +50,7 @@ public:
     static constexpr const char* WEB_ADDRESS = "https://www.velmar.com/qd50";
     // Item data of both trees: the image index the node shows (an int), and
     // for the element tree the info text last shown for the node.
+    static constexpr int ROLE_NODE = Qt::UserRole; // element tree: the node's index in the document's tree
     static constexpr int ROLE_IMAGE = Qt::UserRole + 1;
     static constexpr int ROLE_INFO = Qt::UserRole + 2;
 
@@ -39,7 +60,7 @@ public:
     CQdBankDoc& Doc() { return *m_poDoc; }
     CQdQtPrompt& Prompt() { return m_oPrompt; }
     QTreeWidget* StyleList() const { return m_pStyleList; }
-    QTreeWidget* StyleTree() const { return m_pStyleTree; }
+    QTreeWidget* StyleTree() const;
     QLabel* InfoText() const { return m_pInfoText; }
     QToolBar* ToolBar1() const { return m_pToolBar1; }
     QToolButton* OpenStyle() const { return m_pOpenStyle; }
@@ -57,9 +78,39 @@ public:
     QLabel* GotoWeb() const { return m_pGotoWeb; }
     QWidget* MediaPanel() const { return m_pMediaPanel; }
     QLabel* Image2() const { return m_pImage2; }
-    QLineEdit* TempoEdit() const { return m_pTempoEdit; }
+    QSpinBox* TempoEdit() const { return m_pTempoEdit; }
+    QCheckBox* LoopBox() const { return m_pLoopBox; }
+    QLabel* PositionLabel() const { return m_pPositionLabel; }
     QLabel* NoticeLabel() const { return m_pNoticeLabel; }
+    QWidget* SplitBar() const;
     CQdPlayback& Playback() { return *m_poPlayback; }
+    // Action -- the menu command of that object name ("ActionOpen" ...); nullptr when none.
+    QAction* Action(const QString& rkstrName) const;
+    QMenu* RecentMenu() const { return m_pRecentMenu; }
+    CQdRecentFiles& RecentFiles() { return m_oRecentFiles; }
+    CQdDragFiles& DragFiles() { return *m_poDragFiles; }
+    // The list's share of the width of list and tree (the split bar's place).
+    double ListShare() const { return m_dListShare; }
+    void SetListShare(double dShare);
+
+    // RestoreSettings -- size and place, split bar, recent files and the
+    // dialogs' folders from the settings; the window then saves them there
+    // when it closes. Without it (tests, screenshots) nothing is kept.
+    void RestoreSettings(QSettings& roSettings);
+    void SaveSettings(QSettings& roSettings) const;
+    // DefaultSize -- the designed client below the menu bar.
+    QSize DefaultSize() const;
+
+    // DropFiles -- what a drop of the files at rkoPos (window coordinates)
+    // does: a bank opens, one MIDI file on a chord variation is imported
+    // into it, MIDI files on a style are imported as a whole style. False
+    // (nothing done) when the files do not fit the place.
+    bool DropFiles(const QStringList& rkastrPaths, const QPoint& rkoPos);
+    // CanDropFiles -- DropFiles would do something there.
+    bool CanDropFiles(const QStringList& rkastrPaths, const QPoint& rkoPos) const;
+    // DragMimeData -- what a drag of the tree item carries: the node's MIDI
+    // file, written into the drag folder; nullptr for other nodes.
+    QMimeData* DragMimeData(QTreeWidgetItem* pItem);
 
     // SetMediaPlayer -- replaces the FluidSynth player (tests, screenshots);
     // playback stops first.
@@ -91,6 +142,21 @@ public slots:
     void StyleListEdited(QTreeWidgetItem* pItem, int iColumn);
     void StyleTreeChange(QTreeWidgetItem* pCurrent);
     void StyleTreeEnter();
+    // The menu commands without a tool button.
+    void SaveClick();
+    void ExportBankClick();
+    void RescueClick();
+    void RenameClick();
+    void CopyClick();
+    void PasteClick();
+    void TrackParamsClick();
+    void ExportAudioClick();
+    void PlayStopClick();
+    void LoopClick(bool bLoop);
+    void MuteClick();
+    void TempoClick();
+    void AboutClick();
+    void OpenRecentFile(const QString& rkstrPath);
     // StopPlayback -- hides the media panel and stops a test playback
     // (deleting its temporary file); every command starts with it.
     void StopPlayback();
@@ -99,6 +165,9 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
     bool event(QEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dragMoveEvent(QDragMoveEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
 
 private:
     QToolButton* AddButton(int iImage, const QString& rkstrName, const QString& rkstrHint, bool bEnabled,
@@ -110,6 +179,7 @@ private:
     void ShowInfo(const std::string& rkstrText);
     void ShowListInfo(const std::string& rkstrText);
     const CQdTreeNode* SelectedTreeNode() const;
+    const CQdTreeNode* NodeOfItem(const QTreeWidgetItem* pItem) const;
     // After every command: the list, the tree and the buttons show the document.
     void ShowDocument(bool bRebuildList);
     // Start of every command: no playback, no help panel, no info line.
@@ -117,12 +187,34 @@ private:
     void CreateHelpPanel(QWidget* pClient);
     void CreateMediaPanel(QWidget* pClient);
     void CreateNotice(QWidget* pClient);
+    void LayoutClient();
+    // Menus (Qd50StyleToMidiMenus.cpp).
+    QAction* AddAction(QMenu* pMenu, const char* pszName, const QString& rkstrText, const QKeySequence& rkoKey,
+                       void (TForm2::*pfnTriggered)());
+    void CreateMenus();
+    void RebuildRecentMenu();
+    void NoteOpenedBank();
+    void UpdateActions(const CQdToolState& rkoState);
+    // Transfer (Qd50StyleToMidiTransfer.cpp).
+    bool ClipboardFits(const CQdTreeNode* pkoNode) const;
+    QTreeWidgetItem* ItemAt(const QPoint& rkoPos, const QTreeWidget*& rpkTree) const;
+    void SelectTreeRow(int iRow);
+    // Playback (Qd50StyleToMidiPlay.cpp).
+    void CreatePlayControls();
+    void ShowMuteBoxes(bool bShow);
+    void StyleTreeItemChanged(QTreeWidgetItem* pItem);
+    void ShowPosition();
+    bool IsNodeOfPlayingChordVar(const CQdTreeNode& rkoNode) const;
 
     CQdQtPrompt m_oPrompt;
     std::unique_ptr<CQdBankDoc> m_poDoc;
     std::unique_ptr<CQdMediaPlayer> m_poPlayer;
     std::unique_ptr<CQdPlayback> m_poPlayback;
     std::function<bool(const QUrl&)> m_fnOpenUrl;
+    std::unique_ptr<CQdDragFiles> m_poDragFiles;
+    CQdRecentFiles m_oRecentFiles;
+    double m_dListShare;
+    QSettings* m_pSettings = nullptr;
     std::vector<CQdTreeNode> m_aoTreeNodes;
     bool m_bUpdating = false;
     bool m_bFirstActivation = true;
@@ -138,8 +230,11 @@ private:
     QToolButton* m_pUndoStyle = nullptr;
     QToolButton* m_pPlayButton = nullptr;
     QToolButton* m_pButtonHelp = nullptr;
+    QWidget* m_pClient = nullptr;
     QTreeWidget* m_pStyleList = nullptr;
-    QTreeWidget* m_pStyleTree = nullptr;
+    TQdElementTree* m_pStyleTree = nullptr;
+    TQdSplitBar* m_pSplitBar = nullptr;
+    QLabel* m_pNoticeIcon = nullptr;
     QLabel* m_pInfoText = nullptr;
     QWidget* m_pHelpPanel = nullptr;
     QLabel* m_pStaticText1 = nullptr;
@@ -147,7 +242,12 @@ private:
     QLabel* m_pGotoWeb = nullptr;
     QWidget* m_pMediaPanel = nullptr;
     QLabel* m_pImage2 = nullptr;
-    QLineEdit* m_pTempoEdit = nullptr;
+    QSpinBox* m_pTempoEdit = nullptr;
+    QCheckBox* m_pLoopBox = nullptr;
+    QLabel* m_pPositionLabel = nullptr;
+    QTimer* m_pPositionTimer = nullptr;
+    QMenu* m_pRecentMenu = nullptr;
+    std::vector<QAction*> m_apActions;
     QLabel* m_pNoticeLabel = nullptr;
     TForm3* m_pSplash = nullptr;
 };

@@ -2,11 +2,13 @@
 #include "QdQtPrompt.h"
 
 #include "BankDoc/QdBankRescue.h"
+#include "BankDoc/QdDocText.h"
 #include "BankDoc/QdImportReport.h"
 #include "Base/Report.h"
 #include "QdChannelMapDlg.h"
 #include "QdGeneralDlg.h"
 #include "QdReportDlg.h"
+#include "QdTrackParamsDlg.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -87,22 +89,51 @@ void CQdQtPrompt::Tell(const std::string& rkstrCaption, const std::string& rkstr
     TQdGeneralDlg::Ask(m_pOwner, Q(rkstrCaption), Q(rkstrText), "", "OK", "");
 }
 
-bool CQdQtPrompt::ChooseOpenFile(const CQdFileRequest& rkoRequest, std::string& rstrPath)
+// CQdQtPrompt::Remembered -- the request with the folder its dialog used
+// last, when the document gives none (the first dialog of a run).
+CQdFileRequest CQdQtPrompt::Remembered(const CQdFileRequest& rkoRequest) const
 {
-    if (m_oHooks.m_fnChooseOpenFile)
-        return m_oHooks.m_fnChooseOpenFile(rkoRequest, rstrPath);
-    const QString strPath = QFileDialog::getOpenFileName(m_pOwner, Q(rkoRequest.m_strTitle), StartPath(rkoRequest),
-                                                         QtFilter(rkoRequest.m_strFilter));
-    if (strPath.isEmpty())
-        return false;
-    rstrPath = strPath.toStdString();
-    return true;
+    CQdFileRequest oRequest = rkoRequest;
+    if (oRequest.m_strInitialDir.empty())
+        oRequest.m_strInitialDir = m_aoFolders.value(Q(rkoRequest.m_strTitle)).toStdString();
+    return oRequest;
 }
 
-bool CQdQtPrompt::ChooseOpenFiles(const CQdFileRequest& rkoRequest, std::vector<std::string>& rastrPaths)
+void CQdQtPrompt::Remember(const CQdFileRequest& rkoRequest, const std::string& rkstrChosen, bool bFolder)
 {
+    const QString strFolder = Q(bFolder ? rkstrChosen : QdDocText::DirectoryOf(rkstrChosen));
+    if (!strFolder.isEmpty())
+        m_aoFolders.insert(Q(rkoRequest.m_strTitle), strFolder);
+}
+
+bool CQdQtPrompt::ChooseOpenFile(const CQdFileRequest& rkoGiven, std::string& rstrPath)
+{
+    const CQdFileRequest rkoRequest = Remembered(rkoGiven);
+    bool bChosen = false;
+    if (m_oHooks.m_fnChooseOpenFile)
+        bChosen = m_oHooks.m_fnChooseOpenFile(rkoRequest, rstrPath);
+    else
+    {
+        const QString strPath = QFileDialog::getOpenFileName(m_pOwner, Q(rkoRequest.m_strTitle),
+                                                             StartPath(rkoRequest), QtFilter(rkoRequest.m_strFilter));
+        rstrPath = strPath.toStdString();
+        bChosen = !strPath.isEmpty();
+    }
+    if (bChosen)
+        Remember(rkoRequest, rstrPath, false);
+    return bChosen;
+}
+
+bool CQdQtPrompt::ChooseOpenFiles(const CQdFileRequest& rkoGiven, std::vector<std::string>& rastrPaths)
+{
+    const CQdFileRequest rkoRequest = Remembered(rkoGiven);
     if (m_oHooks.m_fnChooseOpenFiles)
-        return m_oHooks.m_fnChooseOpenFiles(rkoRequest, rastrPaths);
+    {
+        const bool bChosen = m_oHooks.m_fnChooseOpenFiles(rkoRequest, rastrPaths);
+        if (bChosen && !rastrPaths.empty())
+            Remember(rkoRequest, rastrPaths.front(), false);
+        return bChosen;
+    }
     const QStringList astrPaths = QFileDialog::getOpenFileNames(m_pOwner, Q(rkoRequest.m_strTitle),
                                                                 StartPath(rkoRequest), QtFilter(rkoRequest.m_strFilter));
     if (astrPaths.isEmpty())
@@ -110,32 +141,54 @@ bool CQdQtPrompt::ChooseOpenFiles(const CQdFileRequest& rkoRequest, std::vector<
     rastrPaths.clear();
     for (const QString& rkstrPath : astrPaths)
         rastrPaths.push_back(rkstrPath.toStdString());
+    Remember(rkoRequest, rastrPaths.front(), false);
     return true;
 }
 
-bool CQdQtPrompt::ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath)
+bool CQdQtPrompt::ChooseSaveFile(const CQdFileRequest& rkoGiven, std::string& rstrPath)
 {
+    const CQdFileRequest rkoRequest = Remembered(rkoGiven);
+    bool bChosen = false;
     if (m_oHooks.m_fnChooseSaveFile)
-        return m_oHooks.m_fnChooseSaveFile(rkoRequest, rstrPath);
-    const QString strPath = QFileDialog::getSaveFileName(m_pOwner, Q(rkoRequest.m_strTitle), StartPath(rkoRequest),
-                                                         QtFilter(rkoRequest.m_strFilter));
-    if (strPath.isEmpty())
-        return false;
-    rstrPath = WithExtension(strPath, rkoRequest.m_strDefaultExt);
-    return true;
+        bChosen = m_oHooks.m_fnChooseSaveFile(rkoRequest, rstrPath);
+    else
+    {
+        const QString strPath = QFileDialog::getSaveFileName(m_pOwner, Q(rkoRequest.m_strTitle),
+                                                             StartPath(rkoRequest), QtFilter(rkoRequest.m_strFilter));
+        bChosen = !strPath.isEmpty();
+        if (bChosen)
+            rstrPath = WithExtension(strPath, rkoRequest.m_strDefaultExt);
+    }
+    if (bChosen)
+        Remember(rkoRequest, rstrPath, false);
+    return bChosen;
 }
 
-bool CQdQtPrompt::ChooseFolder(const CQdFileRequest& rkoRequest, std::string& rstrPath)
+bool CQdQtPrompt::ChooseFolder(const CQdFileRequest& rkoGiven, std::string& rstrPath)
 {
+    const CQdFileRequest rkoRequest = Remembered(rkoGiven);
+    bool bChosen = false;
     if (m_oHooks.m_fnChooseFolder)
-        return m_oHooks.m_fnChooseFolder(rkoRequest, rstrPath);
+        bChosen = m_oHooks.m_fnChooseFolder(rkoRequest, rstrPath);
+    else
+    {
+        const CArrowCursor oCursor;
+        const QString strPath =
+            QFileDialog::getExistingDirectory(m_pOwner, Q(rkoRequest.m_strTitle), Q(rkoRequest.m_strInitialDir));
+        rstrPath = strPath.toStdString();
+        bChosen = !strPath.isEmpty();
+    }
+    if (bChosen)
+        Remember(rkoRequest, rstrPath, true);
+    return bChosen;
+}
+
+int CQdQtPrompt::ExecDialog(TQdTrackParamsDlg& roDlg)
+{
+    if (m_oHooks.m_fnTrackParamsDlg)
+        return m_oHooks.m_fnTrackParamsDlg(roDlg);
     const CArrowCursor oCursor;
-    const QString strPath =
-        QFileDialog::getExistingDirectory(m_pOwner, Q(rkoRequest.m_strTitle), Q(rkoRequest.m_strInitialDir));
-    if (strPath.isEmpty())
-        return false;
-    rstrPath = strPath.toStdString();
-    return true;
+    return roDlg.exec();
 }
 
 int CQdQtPrompt::ExecDialog(TQdChannelMapDlg& roDlg)

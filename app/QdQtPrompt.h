@@ -5,6 +5,7 @@
 
 #include "BankDoc/QdDocPrompt.h"
 
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -13,6 +14,7 @@ class QDialog;
 class QWidget;
 class TQdChannelMapDlg;
 class TQdReportDlg;
+class TQdTrackParamsDlg;
 
 struct CQdPromptHooks
 {
@@ -28,6 +30,7 @@ struct CQdPromptHooks
     // Rejected; a report's result is not used).
     std::function<int(TQdChannelMapDlg&)> m_fnChannelMapDlg;
     std::function<int(TQdReportDlg&)> m_fnReportDlg;
+    std::function<int(TQdTrackParamsDlg&)> m_fnTrackParamsDlg;
 };
 
 class CQdQtPrompt : public CQdDocPrompt
@@ -60,6 +63,14 @@ public:
     // The window's stop-playback step, run at the start of every document command.
     void SetStopPlayback(std::function<void()> fnStop) { m_fnStopPlayback = std::move(fnStop); }
 
+    // ExecDialog -- the window's own dialogs, through their hook when set.
+    int ExecDialog(TQdTrackParamsDlg& roDlg);
+    // The folder each file dialog (by its title) used last; the window
+    // keeps them between runs. A request without a folder of its own
+    // starts there.
+    const QHash<QString, QString>& Folders() const { return m_aoFolders; }
+    void SetFolders(const QHash<QString, QString>& rkaoFolders) { m_aoFolders = rkaoFolders; }
+
     // QtFilter -- "Style|*.sty" as a file-dialog filter: "Style (*.sty)".
     static QString QtFilter(const std::string& rkstrFilter);
 
@@ -70,6 +81,8 @@ public:
     static QString RescueReportText(const CQdRescueReport& rkoReport);
 
 private:
+    CQdFileRequest Remembered(const CQdFileRequest& rkoRequest) const;
+    void Remember(const CQdFileRequest& rkoRequest, const std::string& rkstrChosen, bool bFolder);
     int ExecDialog(TQdChannelMapDlg& roDlg);
     int ExecDialog(TQdReportDlg& roDlg);
 
@@ -77,10 +90,11 @@ private:
     CQdPromptHooks m_oHooks;
     std::function<void()> m_fnStopPlayback;
     // "Don't show again" of the import report holds for as long as this
-    // prompt, that is the window, lives. The program keeps no settings file,
-    // by design: nothing it does depends on an earlier run, so the reports
-    // are back with the next start.
+    // prompt, that is the window, lives: the settings keep where the window
+    // was and which folders and files were used, never what a command
+    // does, so the reports are back with the next start.
     bool m_bHideImportReports = false;
+    QHash<QString, QString> m_aoFolders;
 };
 
 // QdInstallGuiReportSink -- reports show a modal message with one OK button.

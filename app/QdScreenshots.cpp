@@ -108,7 +108,8 @@ bool SaveImportReport(TForm2& roForm, const CQdTreeNode& rkoNode, const QDir& rk
 }
 } // namespace
 
-bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QString& rstrError)
+bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QString& rstrError,
+                       const QSize& rkoSize)
 {
     const QDir oDir(rkstrDir);
     if (!oDir.mkpath("."))
@@ -134,6 +135,8 @@ bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QS
     roHooks.m_fnChooseOpenFiles = [](const CQdFileRequest&, std::vector<std::string>&) { return false; };
     roHooks.m_fnChooseSaveFile = [](const CQdFileRequest&, std::string&) { return false; };
     oForm.SetMediaPlayer(std::make_unique<CSilentPlayer>());
+    if (rkoSize.isValid())
+        oForm.resize(rkoSize.expandedTo(oForm.DefaultSize()));
     oForm.show();
     Settle();
 

@@ -2,6 +2,7 @@
 // from a real window over a bank (documentation and visual checks).
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 // QdSaveScreenshots -- opens the bank in a new main window, selects its
@@ -10,5 +11,8 @@
 // variation was exported and imported again, then undone) into rkstrDir
 // (created when missing). Nothing waits for the user: questions are
 // answered Cancel, messages end the run.
+// The window has rkoSize (a size below its default counts as the default;
+// an invalid size: the default size, the designed client below the menu bar).
 // False with the reason in rstrError when a picture could not be taken.
-bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QString& rstrError);
+bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QString& rstrError,
+                       const QSize& rkoSize = QSize());

@@ -1,7 +1,7 @@
 // main.cpp -- the desktop application's start and end.
 //
-//   qdstyletool [BANK]                    the window, with the bank opened
-//   qdstyletool --screenshots DIR BANK    pictures of the window into DIR
+//   qdstyletool [BANK]                                the window, with the bank opened
+//   qdstyletool --screenshots DIR BANK [--size WxH]   pictures of the window into DIR
 #include "BankDoc/QdDocText.h"
 #include "Base/Report.h"
 #include "Kernel/Core/GlobalObj.h"
@@ -10,6 +10,8 @@
 #include "QdScreenshots.h"
 
 #include <QApplication>
+#include <QRegularExpression>
+#include <QSettings>
 #include "QdGeneralDlg.h"
 
 #include <cstdio>
@@ -22,14 +24,23 @@ namespace
 // reports go to stderr instead of dialogs nobody would close.
 int RunScreenshots(const QStringList& rkastrArgs)
 {
-    if (rkastrArgs.size() < 4 || rkastrArgs[2].isEmpty() || rkastrArgs[3].isEmpty())
+    QSize oSize;
+    bool bUsage = rkastrArgs.size() < 4 || rkastrArgs[2].isEmpty() || rkastrArgs[3].isEmpty();
+    if (!bUsage && rkastrArgs.size() > 4)
     {
-        std::fprintf(stderr, "usage: %s --screenshots DIR BANK\n", qPrintable(rkastrArgs.value(0)));
+        const QRegularExpressionMatch oMatch =
+            QRegularExpression("^(\\d{3,4})x(\\d{3,4})$").match(rkastrArgs.value(5));
+        bUsage = rkastrArgs.size() != 6 || rkastrArgs[4] != "--size" || !oMatch.hasMatch();
+        oSize = QSize(oMatch.captured(1).toInt(), oMatch.captured(2).toInt());
+    }
+    if (bUsage)
+    {
+        std::fprintf(stderr, "usage: %s --screenshots DIR BANK [--size WxH]\n", qPrintable(rkastrArgs.value(0)));
         return 1;
     }
     QdSetReportSink([](const char* pszText) { std::fprintf(stderr, "%s\n", pszText); });
     QString strError;
-    const bool bSaved = QdSaveScreenshots(rkastrArgs[3], rkastrArgs[2], strError);
+    const bool bSaved = QdSaveScreenshots(rkastrArgs[3], rkastrArgs[2], strError, oSize);
     if (!bSaved)
         std::fprintf(stderr, "%s\n", qPrintable(strError));
     return bSaved ? 0 : 1;
@@ -46,7 +57,10 @@ int RunWindow(const QStringList& rkastrArgs)
     QdInstallGuiReportSink();
     try
     {
+        // Size, place, recent files and folders from the user's settings.
+        QSettings oSettings;
         TForm2 oForm2;
+        oForm2.RestoreSettings(oSettings);
         oForm2.show();
         if (rkastrArgs.size() > 1)
             oForm2.OpenBankPath(rkastrArgs[1]);
@@ -73,6 +87,7 @@ int main(int iArgc, char** ppszArgv)
     {
         QApplication oApp(iArgc, ppszArgv);
         QApplication::setApplicationName("Qd Style to Midi Conversion");
+        QApplication::setOrganizationName("qdstyletool");
         // Only the name: a display name would be appended to the window's caption.
         QGuiApplication::setDesktopFileName("qdstyletool");
         const QStringList astrArgs = QApplication::arguments();

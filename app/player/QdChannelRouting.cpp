@@ -8,6 +8,7 @@
 namespace
 {
 constexpr int NR_CHANNELS = 16;
+constexpr int STATUS_NOTE_ON = 0x90;
 constexpr int STATUS_CONTROL_CHANGE = 0xB0;
 constexpr int STATUS_PROGRAM_CHANGE = 0xC0;
 constexpr int CTRL_BANK_MSB = 0;
@@ -51,11 +52,17 @@ void QdResetChannelTypes(fluid_synth_t* poSynth)
 // QdRouteEvent -- the type is set again by every bank select, and for a
 // rhythm track's channel by its program change too: a synthesizer reset
 // between two files makes every channel but 10 melodic.
-int QdRouteEvent(void* pvSynth, fluid_midi_event_t* poEvent)
+int QdRouteEvent(void* pvRouting, fluid_midi_event_t* poEvent)
 {
-    fluid_synth_t* poSynth = static_cast<fluid_synth_t*>(pvSynth);
+    const CQdRouting* pkoRouting = static_cast<const CQdRouting*>(pvRouting);
+    fluid_synth_t* poSynth = pkoRouting->m_poSynth;
     const int iType = fluid_midi_event_get_type(poEvent);
     const int iChannel = fluid_midi_event_get_channel(poEvent);
+    // Only notes are held back: the controllers and programs of a muted
+    // track still set its channel, so that it sounds right when heard again.
+    if (iType == STATUS_NOTE_ON && iChannel >= 0 && iChannel < NR_CHANNELS &&
+        (pkoRouting->m_wMuted.load() >> iChannel) & 1)
+        return FLUID_OK;
     const bool bBankMsb = iType == STATUS_CONTROL_CHANGE && fluid_midi_event_get_control(poEvent) == CTRL_BANK_MSB;
     if (IsRhythmChannel(iChannel) && (bBankMsb || iType == STATUS_PROGRAM_CHANGE))
         SetDrums(poSynth, iChannel, true);

@@ -14,6 +14,18 @@
 
 #include <fluidsynth/types.h>
 
+#include <atomic>
+#include <cstdint>
+
+// CQdRouting -- the playback callback's data: the synthesizer, and the
+// channels muted (bit n: channel n, 0-based), which the window changes
+// while FluidSynth's thread reads them.
+struct CQdRouting
+{
+    fluid_synth_t* m_poSynth = nullptr;
+    std::atomic<std::uint16_t> m_wMuted{0};
+};
+
 // QdPrepareRoutingSettings -- the settings of a synthesizer that routes
 // channels this way (before it is created).
 void QdPrepareRoutingSettings(fluid_settings_t* poSettings);
@@ -21,7 +33,8 @@ void QdPrepareRoutingSettings(fluid_settings_t* poSettings);
 // QdResetChannelTypes -- every channel melodic but the rhythm tracks'.
 void QdResetChannelTypes(fluid_synth_t* poSynth);
 
-// QdRouteEvent -- FluidSynth's playback callback (handler data: the
-// synthesizer): a bank select MSB sets the channel's type, then the event
-// goes to the synthesizer as it would without the callback.
-int QdRouteEvent(void* pvSynth, fluid_midi_event_t* poEvent);
+// QdRouteEvent -- FluidSynth's playback callback (handler data: a
+// CQdRouting): a bank select MSB sets the channel's type, a note on of a
+// muted channel is dropped, then the event goes to the synthesizer as it
+// would without the callback.
+int QdRouteEvent(void* pvRouting, fluid_midi_event_t* poEvent);

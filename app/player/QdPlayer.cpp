@@ -43,10 +43,10 @@ bool AddLoops(fluid_player_t* poPlayer, const std::string& rkstrMidi, int iLoops
 
 // PlayRouted -- starts the player with the rhythm tracks' channels as drum
 // kits and the bank select MSB routing the other channels.
-bool PlayRouted(fluid_player_t* poPlayer, fluid_synth_t* poSynth)
+bool PlayRouted(fluid_player_t* poPlayer, CQdRouting& roRouting)
 {
-    QdResetChannelTypes(poSynth);
-    fluid_player_set_playback_callback(poPlayer, &QdRouteEvent, poSynth);
+    QdResetChannelTypes(roRouting.m_poSynth);
+    fluid_player_set_playback_callback(poPlayer, &QdRouteEvent, &roRouting);
     return fluid_player_play(poPlayer) == FLUID_OK;
 }
 
@@ -243,7 +243,9 @@ bool CQdPlayer::CreateFilePlayer()
     // The engine outlives its files: each file starts from the rhythm
     // tracks' drum channels alone.
     QdResetChannelTypes(m_poSynth);
-    fluid_player_set_playback_callback(m_poPlayer, &QdRouteEvent, m_poSynth);
+    m_oRouting.m_poSynth = m_poSynth;
+    fluid_player_set_playback_callback(m_poPlayer, &QdRouteEvent, &m_oRouting);
+    fluid_player_set_loop(m_poPlayer, m_bLoop ? -1 : 1);
     if (fluid_player_add(m_poPlayer, m_strPath.c_str()) != FLUID_OK)
     {
         DeletePlayer();
@@ -317,6 +319,61 @@ bool CQdPlayer::Rewind()
     return Succeed();
 }
 
+// CQdPlayer::SetLoop -- kept for the players made later (each file, each
+// play after the end gets a new one) and given to the one there is.
+void CQdPlayer::SetLoop(bool bLoop)
+{
+    m_bLoop = bLoop;
+    if (m_poPlayer != nullptr)
+        fluid_player_set_loop(m_poPlayer, bLoop ? -1 : 1);
+}
+
+// CQdPlayer::SetMutedChannels -- the notes sounding on a channel muted now
+// stop at once; the callback holds back the next ones.
+void CQdPlayer::SetMutedChannels(std::uint16_t wMask)
+{
+    const std::uint16_t wBefore = m_oRouting.m_wMuted.exchange(wMask);
+    if (m_poSynth == nullptr)
+        return;
+    for (int iChannel = 0; iChannel < NR_MIDI_CHANNELS; ++iChannel)
+        if (((wMask & ~wBefore) >> iChannel) & 1)
+            fluid_synth_all_notes_off(m_poSynth, iChannel);
+}
+
+long CQdPlayer::GetTick() const
+{
+    return m_poPlayer != nullptr ? long(fluid_player_get_current_tick(m_poPlayer)) : -1;
+}
+
+bool CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rkstrWave, int iLoops,
+                             std::string& rstrError)
+{
+    CQdRenderOptions oOptions;
+    oOptions.m_iLoops = iLoops;
+    const std::string strSoundFont = m_strSoundFont.empty() ? FindSoundFont() : m_strSoundFont;
+    if (strSoundFont.empty())
+    {
+        rstrError = "No General MIDI soundfont found (install timgm6mb-soundfont or fluid-soundfont-gm)";
+        return false;
+    }
+    return RenderToWave(rkstrMidi, rkstrWave, strSoundFont, rstrError, oOptions) == QDPLAYER_OK;
+}
+
+std::vector<CQdChannelPreset> CQdPlayer::GetChannelPresets() const
+{
+    std::vector<CQdChannelPreset> aoPresets;
+    if (m_poSynth == nullptr)
+        return aoPresets;
+    aoPresets.assign(NR_MIDI_CHANNELS, CQdChannelPreset());
+    for (int iChannel = 0; iChannel < NR_MIDI_CHANNELS; ++iChannel)
+    {
+        int iSoundFont = -1;
+        CQdChannelPreset& roPreset = aoPresets[std::size_t(iChannel)];
+        fluid_synth_get_program(m_poSynth, iChannel, &iSoundFont, &roPreset.m_iBank, &roPreset.m_iProgram);
+    }
+    return aoPresets;
+}
+
 // CQdPlayer::Close -- stops and forgets the file; the engine stays for the next one.
 void CQdPlayer::Close()
 {
@@ -377,6 +434,7 @@ int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rks
     fluid_synth_t* poSynth = nullptr;
     fluid_player_t* poPlayer = nullptr;
     fluid_file_renderer_t* poRenderer = nullptr;
+    CQdRouting oRouting;
     if (poSettings == nullptr)
     {
         rstrText = "The synthesizer settings could not be created";
@@ -393,6 +451,8 @@ int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rks
     fluid_settings_setint(poSettings, "player.reset-synth", 0);
 
     poSynth = new_fluid_synth(poSettings);
+    oRouting.m_poSynth = poSynth;
+    oRouting.m_wMuted = rkoOptions.m_wMutedChannels;
     if (poSynth == nullptr)
     {
         rstrText = "The synthesizer could not be created";
@@ -413,7 +473,7 @@ int CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rks
         rstrText = "The file renderer could not write " + rkstrWave;
         iResult = QDPLAYER_ERR_PLAYBACK;
     }
-    else if (!PlayRouted(poPlayer, poSynth))
+    else if (!PlayRouted(poPlayer, oRouting))
     {
         rstrText = "Playback could not be started";
         iResult = QDPLAYER_ERR_PLAYBACK;

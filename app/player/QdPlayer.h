@@ -5,6 +5,7 @@
 #define QD_PLAYER_H
 
 #include "BankDoc/QdPlayback.h"
+#include "QdChannelRouting.h"
 
 #include <fluidsynth/types.h>
 
@@ -37,6 +38,8 @@ struct CQdRenderOptions
     // keyboard loops a pattern.
     int m_iLoops = 1;
     static constexpr int MAX_LOOPS = 100;
+    // Channels that play no notes (bit n: channel n, 0-based).
+    std::uint16_t m_wMutedChannels = 0;
     // When set, receives the 16 channels' presets after the rendering.
     std::vector<CQdChannelPreset>* m_paoPresets = nullptr;
 };
@@ -60,6 +63,16 @@ public:
     bool Stop() override;
     bool Rewind() override;
     void Close() override;
+    // SetLoop -- a file played repeats until stopped (FluidSynth's loop).
+    void SetLoop(bool bLoop) override;
+    void SetMutedChannels(std::uint16_t wMask) override;
+    long GetTick() const override;
+    // RenderToWave -- the static RenderToWave with this player's soundfont.
+    bool RenderToWave(const std::string& rkstrMidi, const std::string& rkstrWave, int iLoops,
+                      std::string& rstrError) override;
+    // The presets of the live synthesizer's 16 channels (empty before the
+    // first file): what the channels sound as while playing.
+    std::vector<CQdChannelPreset> GetChannelPresets() const;
 
     bool IsOpen() const;
     bool IsPlaying() const;
@@ -99,6 +112,8 @@ private:
     int m_iSoundFontId = -1;
     fluid_audio_driver_t* m_poDriver = nullptr;
     fluid_player_t* m_poPlayer = nullptr;
+    bool m_bLoop = false;
+    CQdRouting m_oRouting;
 
     int m_iErrNumber = QDPLAYER_OK;
     std::string m_strErrText;

@@ -185,8 +185,15 @@ CQdToolState CQdBankDoc::GetToolState(const CQdTreeNode* pkoSelected) const
     oState.m_bSave = IsBankOpen();
     oState.m_bImportAll = m_poEditIfc != nullptr;
     oState.m_bUndo = m_bStyleModified;
+    oState.m_bExportBank = IsBankOpen();
+    oState.m_bRename = m_poEditIfc != nullptr && m_iSelectedStyle >= 0;
     if (m_poEditIfc && pkoSelected)
     {
+        const BYTE byKind = pkoSelected->m_byKind;
+        oState.m_bCopy = byKind == CQdTreeNode::KIND_ELEMENT || byKind == CQdTreeNode::KIND_CHORD_VAR;
+        oState.m_bPasteTarget = oState.m_bCopy;
+        oState.m_bTrackParams = byKind != CQdTreeNode::KIND_STYLE;
+        oState.m_bExportAudio = byKind == CQdTreeNode::KIND_CHORD_VAR || byKind == CQdTreeNode::KIND_TRACK;
         if (pkoSelected->m_byKind == CQdTreeNode::KIND_CHORD_VAR)
         {
             oState.m_bImportSingle = true;

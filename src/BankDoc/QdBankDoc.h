@@ -77,6 +77,7 @@ struct CQdTrackParamChange;
 struct CQdCopyRequest;
 struct CQdCopyReport;
 struct CQdBankImportStyle;
+struct CQdClipPart;
 
 // One node of the element tree (the style open in the edit interface).
 struct CQdTreeNode
@@ -108,6 +109,13 @@ struct CQdToolState
     bool m_bDeleteCV = false;
     bool m_bUndo = false;
     bool m_bPlay = false;
+    // The desktop's menu commands beyond the tool bar.
+    bool m_bRename = false;       // a style is selected
+    bool m_bCopy = false;         // an element or a chord variation node
+    bool m_bPasteTarget = false;  // the same: a paste goes there when the clipboard's kind fits
+    bool m_bTrackParams = false;  // an element, chord variation or track node
+    bool m_bExportAudio = false;  // a chord variation or track node
+    bool m_bExportBank = false;   // a bank is open
 };
 
 // Outcome of writing the open style back into the bank block.
@@ -182,6 +190,13 @@ public:
     // OpenBank -- the Open Style Bank command (question, file choice, open,
     // and for a bank refused as corrupt OfferRescue).
     bool OpenBank();
+    // OpenBankAsking -- Open Style Bank with the file given (dropped on the
+    // window, chosen from the recent files): the question about unsaved
+    // changes as OpenBank asks it, the open, the rescue offer for a bank
+    // refused as corrupt. An empty path: the file dialog chooses (OpenBank).
+    bool OpenBankAsking(const std::string& rkstrPath);
+    // GetBankPath -- the open bank's path as opened or last saved; "" without a bank.
+    std::string GetBankPath() const;
     // OpenBankFile -- gives up the open bank and opens the given file without
     // asking (start-up argument, command line).
     bool OpenBankFile(const std::string& rkstrPath);
@@ -236,6 +251,12 @@ public:
     // for a refused file.
     bool ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath,
                             const CQdImportOptions& rkoOptions = CQdImportOptions());
+    // ImportAllSmfFiles, ImportSingleSmfFile -- the two commands with the
+    // files given (dropped on a style or on a chord variation): the same
+    // question, no file dialog; no files or an empty path: the dialog
+    // chooses, as in ImportAllSmf and ImportSingleSmf.
+    bool ImportAllSmfFiles(const std::vector<std::string>& rkastrPaths);
+    bool ImportSingleSmfFile(BYTE bySe, BYTE byCv, const std::string& rkstrPath);
     // ExportSingleSmf -- Export Chord Variation to SMF.
     bool ExportSingleSmf(BYTE bySe, BYTE byCv);
     // ExportChordVarFile -- writes the chord variation (byTrack 255) or one
@@ -273,6 +294,34 @@ public:
     // chord variation became.
     bool CopyPart(const CNstEditIfc& rkoSource, const CQdCopyRequest& rkoRequest, CQdCopyReport& roReport);
 
+    // --- The desktop's clipboard (QdClipPart.h, QdDesktopCommands.cpp) -----
+    // CopyToClip -- the element or chord variation of the node as the
+    // clipboard's payload (rabyPayload), and for other programs the chord
+    // variation (of an element its first) as a MIDI file (rabyMidi). The
+    // open style's changes are in it; the style does not change. False for
+    // other nodes.
+    bool CopyToClip(const CQdTreeNode& rkoNode, std::vector<BYTE>& rabyPayload, std::vector<BYTE>& rabyMidi);
+    // PasteFromClip -- the payload's part over the node's part of the open
+    // style, after the question (the node holds data). Refused with a
+    // message, nothing changed: no payload, a part of another kind, source
+    // data that load damaged, and whatever CopyPart refuses (another time
+    // signature). The style is modified; UndoStyle takes it back.
+    bool PasteFromClip(const CQdTreeNode& rkoNode, const BYTE* pkbyPayload, std::size_t uLength);
+    // CanPasteOn -- the payload's part is of the node's kind.
+    static bool CanPasteOn(const CQdTreeNode& rkoNode, const CQdClipPart& rkoPart);
+    // GetTrackVoiceText -- a track node's voice in words: "Electric Bass
+    // (finger) - program 33, bank 0/0, expression 100" ("drum kit" on the
+    // rhythm tracks); "" for other nodes or an element without parameters.
+    std::string GetTrackVoiceText(const CQdTreeNode& rkoNode) const;
+
+    // --- The desktop's bank commands (QdDesktopCommands.cpp) ---------------
+    // ExportWholeBank -- Export Whole Bank: a folder, ExportBank into it, a
+    // message with the count.
+    bool ExportWholeBank();
+    // RescueBank -- Rescue Styles: a bank file (any, mostly one that does
+    // not open), a folder, the rescue, its report. The open bank stays.
+    bool RescueBank();
+
     // --- Importing a whole bank (QdBankImport.h) ---------------------------
     // ImportBankFolder -- each style folder of rkstrDir (NN-<name>) into the
     // style at position NN, as ImportStyleFiles does, each style written
@@ -295,6 +344,10 @@ public:
     // SaveBank -- the Save Style Bank command (leaving the style, file
     // choice, then SaveBankTo).
     bool SaveBank();
+    // SaveBankAsking -- Save Style Bank into the file given (the desktop's
+    // Save: the open bank's own file), without the file dialog; an empty
+    // path: the dialog chooses, as in SaveBank.
+    bool SaveBankAsking(const std::string& rkstrPath);
     // SaveBankTo -- compression, directory and name table, atomic write,
     // decompression, fresh style list. False when the file was not written
     // (the bank stays open with its changes).
@@ -496,6 +549,8 @@ private:
     std::string m_strOpenDir;
     std::string m_strSaveDir;
     std::string m_strSmfDir;
+    // Of the desktop's bank export and rescue.
+    std::string m_strExportDir;
     std::array<bool, MAX_SLOTS> m_abSlotHoldsStyle{};
     int m_iSlotStyleCount = 0;
     std::vector<std::string> m_astrStyleNames;

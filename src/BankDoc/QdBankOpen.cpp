@@ -44,7 +44,9 @@ bool CQdBankDoc::IsBankFileStart(const BYTE* pkbyData, std::size_t uLength)
 
 // CQdBankDoc::OpenBank -- asks before unsaved changes are given up, lets the
 // user choose the file and opens it. Cancelling leaves the open bank as it is.
-bool CQdBankDoc::OpenBank()
+bool CQdBankDoc::OpenBank() { return OpenBankAsking(std::string()); }
+
+bool CQdBankDoc::OpenBankAsking(const std::string& rkstrPath)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::OPEN_BANK, false, [&] {
         m_roPrompt.StopPlayback();
@@ -52,8 +54,9 @@ bool CQdBankDoc::OpenBank()
             m_roPrompt.Ask({QdDocText::SOME_STYLE_MODIFIED, QdDocText::IGNORE_CHANGES, "Yes", "", "No"}) !=
                 QD_ANSWER_YES)
             return false;
-        std::string strPath;
-        if (!m_roPrompt.ChooseOpenFile(QdDocText::BankFileRequest("Open Style Bank File", m_strOpenDir), strPath))
+        std::string strPath = rkstrPath;
+        if (strPath.empty() &&
+            !m_roPrompt.ChooseOpenFile(QdDocText::BankFileRequest("Open Style Bank File", m_strOpenDir), strPath))
             return false;
         if (OpenBankFile(strPath))
             return true;

@@ -139,7 +139,9 @@ EQdWriteBack CQdBankDoc::ReplaceStyleContainer()
 
 // CQdBankDoc::SaveBank -- Save Style Bank: leaving the open style (which
 // asks and writes back), then the file choice and the save itself.
-bool CQdBankDoc::SaveBank()
+bool CQdBankDoc::SaveBank() { return SaveBankAsking(std::string()); }
+
+bool CQdBankDoc::SaveBankAsking(const std::string& rkstrPath)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::SAVE_BANK, false, [&] {
         m_roPrompt.StopPlayback();
@@ -147,8 +149,9 @@ bool CQdBankDoc::SaveBank()
         // A style that could not be written back is still open: no save.
         if (!IsBankOpen() || m_poEditIfc)
             return false;
-        std::string strPath;
-        if (!m_roPrompt.ChooseSaveFile(
+        std::string strPath = rkstrPath;
+        if (strPath.empty() &&
+            !m_roPrompt.ChooseSaveFile(
                 QdDocText::BankFileRequest("Save Style Bank File", m_strSaveDir, m_strBankFileName), strPath))
             return false;
         return SaveBankTo(strPath);

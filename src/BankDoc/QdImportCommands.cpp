@@ -39,7 +39,9 @@ CQdImportOptions AskingOptions()
 
 // CQdBankDoc::ImportAllSmf -- Import Style from SMFs with Standard Names:
 // Replace or Merge, then the files to import.
-bool CQdBankDoc::ImportAllSmf()
+bool CQdBankDoc::ImportAllSmf() { return ImportAllSmfFiles({}); }
+
+bool CQdBankDoc::ImportAllSmfFiles(const std::vector<std::string>& rkastrPaths)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_STYLE, false, [&] {
         m_roPrompt.StopPlayback();
@@ -49,8 +51,8 @@ bool CQdBankDoc::ImportAllSmf()
             m_roPrompt.Ask({QdDocText::IMPORT_STYLE, QdDocText::REPLACE_OR_MERGE, "Replace", "Merge", "Cancel"});
         if (iAnswer == QD_ANSWER_CANCEL)
             return false;
-        std::vector<std::string> astrPaths;
-        if (!m_roPrompt.ChooseOpenFiles(QdDocText::MidiFileRequest("Open Standard Midi Files", m_strSmfDir, nullptr),
+        std::vector<std::string> astrPaths = rkastrPaths;
+        if (astrPaths.empty() && !m_roPrompt.ChooseOpenFiles(QdDocText::MidiFileRequest("Open Standard Midi Files", m_strSmfDir, nullptr),
                                         astrPaths))
             return false;
         ImportStyleFiles(astrPaths, iAnswer == QD_ANSWER_YES, AskingOptions());
@@ -162,7 +164,9 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
 
 // CQdBankDoc::ImportSingleSmf -- Import Chord Variation from SMF: Initialize
 // or Keep, then the file (any name).
-bool CQdBankDoc::ImportSingleSmf(BYTE bySe, BYTE byCv)
+bool CQdBankDoc::ImportSingleSmf(BYTE bySe, BYTE byCv) { return ImportSingleSmfFile(bySe, byCv, std::string()); }
+
+bool CQdBankDoc::ImportSingleSmfFile(BYTE bySe, BYTE byCv, const std::string& rkstrPath)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_CV, false, [&] {
         m_roPrompt.StopPlayback();
@@ -172,8 +176,8 @@ bool CQdBankDoc::ImportSingleSmf(BYTE bySe, BYTE byCv)
             m_roPrompt.Ask({QdDocText::IMPORT_CV, QdDocText::INITIALIZE_OR_KEEP, "Initialize", "Keep", "Cancel"});
         if (iAnswer == QD_ANSWER_CANCEL)
             return false;
-        std::string strPath;
-        if (!m_roPrompt.ChooseOpenFile(QdDocText::MidiFileRequest("Open Standard Midi File", m_strSmfDir,
+        std::string strPath = rkstrPath;
+        if (strPath.empty() && !m_roPrompt.ChooseOpenFile(QdDocText::MidiFileRequest("Open Standard Midi File", m_strSmfDir,
                                                                   StandardName(StandardNameIndex(bySe, byCv))),
                                        strPath))
             return false;

@@ -3,7 +3,10 @@
 
 #include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdCommandGuard.h"
+#include "BankDoc/QdDocText.h"
+#include "BankDoc/QdDragFiles.h"
 #include "NlzdStyle/NstEditIfc.h"
+#include "NlzdStyle/NstTimeSig.h"
 
 #include <algorithm>
 #include <cctype>
@@ -25,6 +28,21 @@ int QdPlaybackTempo(const std::string& rkstrText)
     if (bNegative)
         lValue = -lValue;
     return int(std::clamp<long>(lValue, CQdPlayback::MIN_TEMPO, CQdPlayback::MAX_TEMPO));
+}
+
+CQdPlayPosition QdPlayPositionAt(long lTick, BYTE byPacked, BYTE byMeasures)
+{
+    CQdPlayPosition oPosition;
+    const CNstTimeSig oSig = CNstTimeSig::FromPacked(byPacked);
+    const long lMeasure = long(oSig.GetTicksPerMeasure());
+    const long lBeat = oSig.m_byDenomExp <= 10 ? long(NST_TICKS_PER_WHOLE >> oSig.m_byDenomExp) : 0;
+    if (lTick < 0 || lMeasure <= 0 || lBeat <= 0)
+        return oPosition;
+    const long lLength = lMeasure * std::max<long>(byMeasures, 1);
+    const long lAt = lTick % lLength;
+    oPosition.m_iBar = int(lAt / lMeasure) + 1;
+    oPosition.m_iBeat = int((lAt % lMeasure) / lBeat) + 1;
+    return oPosition;
 }
 
 CQdPlayback::CQdPlayback(CQdBankDoc& roDoc, CQdDocPrompt& roPrompt, CQdMediaPlayer& roPlayer,
@@ -76,6 +94,13 @@ bool CQdPlayback::PlayChordVar(BYTE bySe, BYTE byCv, BYTE byTrack)
             return false;
         }
         m_strTempFile = std::move(strPath);
+        // Mutes belong to the chord variation they were set for.
+        if (bySe != m_bySe || byCv != m_byCv)
+            m_byMutedTracks = 0;
+        m_bySe = bySe;
+        m_byCv = byCv;
+        m_roPlayer.SetLoop(m_bLoop);
+        m_roPlayer.SetMutedChannels(byTrack == NST_ALL_TRACKS ? MutedChannels(m_byMutedTracks) : 0);
         if (!m_roPlayer.Open(m_strTempFile) || !m_roPlayer.Play())
         {
             ShowPlayerError();
@@ -117,4 +142,102 @@ void CQdPlayback::ShowPlayerError()
     std::string strText;
     m_roPlayer.GetLastError(iNumber, strText);
     m_roPrompt.Tell(CAPTION_PLAYER, "Error " + std::to_string(iNumber) + ": " + strText);
+}
+
+bool CQdPlayback::GetPlayingChordVar(BYTE& rbySe, BYTE& rbyCv) const
+{
+    if (!IsPlaying())
+        return false;
+    rbySe = m_bySe;
+    rbyCv = m_byCv;
+    return true;
+}
+
+void CQdPlayback::SetLoop(bool bLoop)
+{
+    m_bLoop = bLoop;
+    m_roPlayer.SetLoop(bLoop);
+}
+
+std::uint16_t CQdPlayback::MutedChannels(BYTE byMutedTracks)
+{
+    std::uint16_t wMask = 0;
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        if ((byMutedTracks >> byTrack) & 1)
+            wMask = std::uint16_t(wMask | (1u << NST_TRACK_CHANNELS[byTrack]));
+    return wMask;
+}
+
+void CQdPlayback::SetTrackMuted(BYTE byTrack, bool bMuted)
+{
+    if (byTrack >= NST_NR_TRK)
+        return;
+    const BYTE byBit = BYTE(1u << byTrack);
+    m_byMutedTracks = BYTE(bMuted ? m_byMutedTracks | byBit : m_byMutedTracks & ~byBit);
+    m_roPlayer.SetMutedChannels(MutedChannels(m_byMutedTracks));
+}
+
+// CQdPlayback::GetPosition -- the element and chord variation are present
+// while they play (every command stops playback first), so the queries
+// create nothing.
+bool CQdPlayback::GetPosition(CQdPlayPosition& roPosition)
+{
+    CNstEditIfc* poEditIfc = m_roDoc.GetEditIfc();
+    const long lTick = IsPlaying() ? m_roPlayer.GetTick() : -1;
+    if (!poEditIfc || lTick < 0 || poEditIfc->GetChordVarState(m_bySe, m_byCv) == NST_STATE_ABSENT)
+        return false;
+    roPosition = QdPlayPositionAt(lTick, poEditIfc->GetPackedSignature(m_bySe), poEditIfc->GetMeasures(m_bySe, m_byCv));
+    return true;
+}
+
+bool CQdPlayback::ExportAudio(const CQdTreeNode& rkoNode, int iTempo)
+{
+    return QdGuardCommand(m_roPrompt, CAPTION_EXPORT_AUDIO, false, [&] {
+        Stop();
+        if (!m_roDoc.GetEditIfc() ||
+            (rkoNode.m_byKind != CQdTreeNode::KIND_CHORD_VAR && rkoNode.m_byKind != CQdTreeNode::KIND_TRACK))
+            return false;
+        CQdFileRequest oRequest;
+        oRequest.m_strTitle = "Export Audio File";
+        oRequest.m_strFilter = "Wave|*.wav";
+        oRequest.m_strDefaultExt = "wav";
+        oRequest.m_strInitialDir = m_strWaveDir;
+        oRequest.m_strFileName = CQdDragFiles::BaseNameOf(rkoNode);
+        std::string strWave;
+        if (!m_roPrompt.ChooseSaveFile(oRequest, strWave))
+            return false;
+        m_strWaveDir = QdDocText::DirectoryOf(strWave);
+        const CQdWaitScope oWait(m_roPrompt);
+        std::string strError;
+        if (RenderNode(rkoNode, iTempo, strWave, strError))
+            return true;
+        m_roPrompt.TellFile(CAPTION_EXPORT_AUDIO, "Audio export error!", strWave, strError);
+        return false;
+    });
+}
+
+bool CQdPlayback::RenderNode(const CQdTreeNode& rkoNode, int iTempo, const std::string& rkstrWave,
+                             std::string& rstrError)
+{
+    return QdGuardCommand(m_roPrompt, CAPTION_EXPORT_AUDIO, false, [&] {
+        CNstEditIfc* poEditIfc = m_roDoc.GetEditIfc();
+        if (!poEditIfc ||
+            (rkoNode.m_byKind != CQdTreeNode::KIND_CHORD_VAR && rkoNode.m_byKind != CQdTreeNode::KIND_TRACK))
+        {
+            rstrError = "no chord variation or track chosen";
+            return false;
+        }
+        poEditIfc->SetTempo(std::clamp(iTempo, MIN_TEMPO, MAX_TEMPO));
+        std::string strMidi = TempFilePath();
+        strMidi.insert(strMidi.size() - 4, "-render");
+        const BYTE byTrack = rkoNode.m_byKind == CQdTreeNode::KIND_TRACK ? rkoNode.m_byTrack : NST_ALL_TRACKS;
+        if (!m_roDoc.ExportChordVarFile(rkoNode.m_bySe, rkoNode.m_byCv, byTrack, strMidi))
+        {
+            rstrError = "the chord variation could not be converted";
+            return false;
+        }
+        const bool bRendered = m_roPlayer.RenderToWave(strMidi, rkstrWave, m_bLoop ? AUDIO_LOOPS : 1, rstrError);
+        std::remove(strMidi.c_str());
+        return bRendered;
+    });
 }

@@ -5,10 +5,25 @@
 // rewritten for every play and deleted when playback stops. The player
 // itself is behind CQdMediaPlayer (the desktop uses FluidSynth; tests use a
 // scripted one), so this logic runs and is tested without sound or windows.
+//
+// Decisions of the desktop's playback:
+// - Loop: the player repeats the file until stopped, as the keyboard loops
+//   a pattern; on by default. The setting goes to the player before each
+//   play.
+// - Mute: the player silences the muted tracks' channels, so that a track
+//   is muted or heard again at once while the pattern goes on, without a
+//   new export. The mutes belong to the chord variation that plays and are
+//   cleared when another node is played.
+// - Position: from the player's tick (the export's 384 ticks per quarter
+//   note) by the element's time signature, bar and beat counted from 1,
+//   within the chord variation's measures (a loop starts again at 1:1).
+// - Audio export: the node's file rendered by the player into a WAV file,
+//   with the tempo and, while loop is on, AUDIO_LOOPS passes.
 #pragma once
 
 #include "Base/QdTypes.h"
 
+#include <cstdint>
 #include <string>
 
 class CQdBankDoc;
@@ -27,7 +42,38 @@ public:
     virtual bool Rewind() = 0;
     virtual void Close() = 0;
     virtual void GetLastError(int& riNumber, std::string& rstrText) const = 0;
+
+    // What the desktop's playback adds; the defaults suit a player that
+    // plays the file once, mutes nothing, knows no position and cannot
+    // render.
+    // SetLoop -- the next Play repeats the file until stopped.
+    virtual void SetLoop(bool /*bLoop*/) {}
+    // SetMutedChannels -- bit n set: MIDI channel n (0-based) is silent;
+    // takes effect at once, also while playing.
+    virtual void SetMutedChannels(std::uint16_t /*wMask*/) {}
+    // GetTick -- the tick the playing file has reached; -1 when unknown.
+    virtual long GetTick() const { return -1; }
+    // RenderToWave -- plays the MIDI file iLoops times into a WAV file
+    // without a sound device; false with the reason in rstrError.
+    virtual bool RenderToWave(const std::string& /*rkstrMidi*/, const std::string& /*rkstrWave*/, int /*iLoops*/,
+                              std::string& rstrError)
+    {
+        rstrError = "This player cannot render audio";
+        return false;
+    }
 };
+
+// CQdPlayPosition -- where playback is: bar and beat counted from 1.
+struct CQdPlayPosition
+{
+    int m_iBar = 1;
+    int m_iBeat = 1;
+};
+
+// QdPlayPositionAt -- the bar and beat of a tick in a chord variation of
+// byMeasures measures (0 taken as 1) in the time signature of byPacked
+// (display code); the tick wraps around the chord variation's length.
+CQdPlayPosition QdPlayPositionAt(long lTick, BYTE byPacked, BYTE byMeasures);
 
 // QdPlaybackTempo -- the tempo edit's text as the tempo used: read like a
 // decimal integer (leading blanks and a sign allowed, reading stops at the
@@ -41,6 +87,9 @@ public:
     static constexpr int MAX_TEMPO = 300;
     static constexpr const char* CAPTION_CONVERSION = "MediaPlayer SMF conversion";
     static constexpr const char* CAPTION_PLAYER = "MediaPlayer";
+    static constexpr const char* CAPTION_EXPORT_AUDIO = "Export Audio";
+    // The passes of the pattern an audio export renders while loop is on.
+    static constexpr int AUDIO_LOOPS = 4;
 
     // rkstrTempDir: where the temporary file is written (the user's
     // temporary directory; the start-up directory may be read-only).
@@ -59,6 +108,33 @@ public:
     // ("SMF write error!", or the player's "Error n: text", or the
     // out-of-memory message under "MediaPlayer"); true when playing.
     bool PlayChordVar(BYTE bySe, BYTE byCv, BYTE byTrack);
+    // IsPlaying -- a file was started and not stopped since.
+    bool IsPlaying() const { return HasTempFile(); }
+    // The chord variation playing (or whose track plays); false when stopped.
+    bool GetPlayingChordVar(BYTE& rbySe, BYTE& rbyCv) const;
+
+    // Loop -- on by default; given to the player before each play.
+    void SetLoop(bool bLoop);
+    bool IsLooping() const { return m_bLoop; }
+    // SetTrackMuted -- mutes or unmutes a track (0..7) of the chord
+    // variation playing; the player hears of it at once.
+    void SetTrackMuted(BYTE byTrack, bool bMuted);
+    bool IsTrackMuted(BYTE byTrack) const { return byTrack < 8 && (m_byMutedTracks >> byTrack) & 1; }
+    BYTE GetMutedTracks() const { return m_byMutedTracks; }
+    // MutedChannels -- the MIDI channels of the muted tracks, as the player takes them.
+    static std::uint16_t MutedChannels(BYTE byMutedTracks);
+    // GetPosition -- where the playing chord variation is; false when
+    // stopped or the player knows no position.
+    bool GetPosition(CQdPlayPosition& roPosition);
+
+    // ExportAudio -- the Export Audio command: the file choice (a WAV file
+    // named by the node's standard name), then RenderNode; a failure is
+    // told. True when the file was written.
+    bool ExportAudio(const CQdTreeNode& rkoNode, int iTempo);
+    // RenderNode -- the chord variation or track of the node at iTempo,
+    // looped as IsLooping says (AUDIO_LOOPS passes), into rkstrWave; the
+    // temporary MIDI file goes after. False with the reason in rstrError.
+    bool RenderNode(const CQdTreeNode& rkoNode, int iTempo, const std::string& rkstrWave, std::string& rstrError);
     // Stop -- stops, rewinds and closes the player and deletes the temporary
     // file; nothing to do when no file was written.
     void Stop();
@@ -79,4 +155,11 @@ private:
     CQdMediaPlayer& m_roPlayer;
     std::string m_strTempDir;
     std::string m_strTempFile;
+    // The chord variation of the file playing.
+    BYTE m_bySe = 0;
+    BYTE m_byCv = 0;
+    bool m_bLoop = true;
+    BYTE m_byMutedTracks = 0;
+    // The WAV files' folder of the last audio export.
+    std::string m_strWaveDir;
 };

@@ -104,3 +104,17 @@ bool CQdBankDoc::SetTrackParams(BYTE bySe, BYTE byTrack, const CQdTrackParamChan
         return true;
     });
 }
+
+CQdTrackParamChange CQdTrackParamChange::Between(const CNstTrackParam& rkoBefore, const CNstTrackParam& rkoAfter)
+{
+    CQdTrackParamChange oChange;
+    if (rkoAfter.m_byProgram != rkoBefore.m_byProgram)
+        oChange.m_oiProgram = rkoAfter.m_byProgram;
+    if (rkoAfter.m_byBankMsb != rkoBefore.m_byBankMsb)
+        oChange.m_oiBankMsb = rkoAfter.m_byBankMsb;
+    if (rkoAfter.m_byBankLsb != rkoBefore.m_byBankLsb)
+        oChange.m_oiBankLsb = rkoAfter.m_byBankLsb;
+    if (rkoAfter.m_byExpression != rkoBefore.m_byExpression)
+        oChange.m_oiExpression = rkoAfter.m_byExpression;
+    return oChange;
+}

@@ -38,4 +38,7 @@ struct CQdTrackParamChange
     // CQdTrackParamChange::ApplyTo -- the values given into the record;
     // true when one of them differed from what the record held.
     bool ApplyTo(CNstTrackParam& roParam) const;
+    // CQdTrackParamChange::Between -- the values in which rkoAfter differs
+    // from rkoBefore (a dialog's edit); empty when none does.
+    static CQdTrackParamChange Between(const CNstTrackParam& rkoBefore, const CNstTrackParam& rkoAfter);
 };

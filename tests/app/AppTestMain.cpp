@@ -10,6 +10,9 @@
 #include "Kernel/Core/GlobalObj.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -23,6 +26,13 @@ int main(int iArgc, char** ppszArgv)
     {
         QApplication oApp(iArgc, ppszArgv);
         QApplication::setAttribute(Qt::AA_Use96Dpi, true);
+        // Settings of the tests' own, in a folder that goes with the run:
+        // the user's settings are never read or written.
+        QStandardPaths::setTestModeEnabled(true);
+        QApplication::setOrganizationName("qdstyletool-tests");
+        const QTemporaryDir oSettingsDir;
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, oSettingsDir.path());
         int iReports = 0;
         QdSetReportSink([&iReports](const char* pszText) {
             ++iReports;

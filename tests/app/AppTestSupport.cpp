@@ -5,6 +5,7 @@
 #include "QdChannelMapDlg.h"
 #include "QdImages.h"
 #include "QdReportDlg.h"
+#include "Splashscreen.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QToolButton>
+#include <QtTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -397,3 +399,13 @@ int WavePeak(const QString& rkstrPath)
 }
 
 } // namespace AppTest
+
+// AppTest::ShowActive -- a void function: QVERIFY returns from it on failure.
+void AppTest::ShowActive(TForm2& roForm)
+{
+    if (auto* pSplash = roForm.findChild<TForm3*>())
+        pSplash->setAttribute(Qt::WA_DontShowOnScreen);
+    roForm.show();
+    QApplication::setActiveWindow(&roForm);
+    QVERIFY(QTest::qWaitForWindowActive(&roForm));
+}

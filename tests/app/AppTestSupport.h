@@ -104,6 +104,9 @@ QStringList ListedStyles(const TForm2& rkoForm);
 // The list images of the style nodes.
 QList<int> ListedImages(const TForm2& rkoForm);
 bool IsShown(const TForm2& rkoForm, const QWidget* pkWidget);
+// ShowActive -- the window shown and active (shortcuts need an active
+// window), its splash kept off the screen.
+void ShowActive(TForm2& roForm);
 
 // --- Files ------------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenuBar>
 #include <QTemporaryFile>
 #include <QToolBar>
 #include <QToolButton>
@@ -57,10 +58,12 @@ void MainWindowTest::FrameToolBarAndInitialState()
     TForm2 oForm;
     oForm.show();
     QCOMPARE(oForm.windowTitle(), QString("Qd50 Style Tool - v1.0.6"));
-    // A fixed client of 320 x 366: the window cannot be resized.
+    // The designed client of 320 x 366 below the menu bar: the window's
+    // default size, and its smallest.
     QCOMPARE(oForm.centralWidget()->size(), QSize(320, 366));
-    QCOMPARE(oForm.size(), QSize(320, 366));
-    QCOMPARE(oForm.minimumSize(), oForm.maximumSize());
+    QCOMPARE(oForm.size(), QSize(320, 366 + oForm.menuBar()->height()));
+    QCOMPARE(oForm.centralWidget()->y(), oForm.menuBar()->height());
+    QCOMPARE(oForm.minimumSize(), oForm.size());
     QCOMPARE(oForm.StyleList()->geometry(), QRect(8, 40, 137, 281));
     QCOMPARE(oForm.StyleTree()->geometry(), QRect(152, 40, 161, 281));
     QCOMPARE(oForm.InfoText()->geometry(), QRect(48, 328, 265, 32));

@@ -7,9 +7,11 @@
 
 #include "QdPlayer.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -29,6 +31,9 @@ struct CPlayerLog
 {
     QStringList m_astrCalls;
     QByteArray m_abyOpened;
+    QList<bool> m_abLoops;
+    QList<int> m_aiMuted;
+    long m_lTick = -1;
 };
 
 class CScriptedPlayer : public CQdMediaPlayer
@@ -45,6 +50,9 @@ public:
     bool Stop() override { return Log("Stop"); }
     bool Rewind() override { return Log("Rewind"); }
     void Close() override { Log("Close"); }
+    void SetLoop(bool bLoop) override { m_poLog->m_abLoops << bLoop; }
+    void SetMutedChannels(std::uint16_t wMask) override { m_poLog->m_aiMuted << int(wMask); }
+    long GetTick() const override { return m_poLog->m_lTick; }
     void GetLastError(int& riNumber, std::string& rstrText) const override
     {
         riNumber = 0;
@@ -96,6 +104,9 @@ private slots:
     void TempoAndTrackPlaybackWithAScriptedPlayer();
     void PlayerFailureIsToldAndLeavesNoFile();
     void PlaysThroughFluidSynth();
+    void LoopMuteAndPositionReachThePlayer();
+    void SpaceAndEnterPlayAndStop();
+    void ExportAudioWritesASoundingWave();
 };
 
 void PlaybackTest::TempoAndTrackPlaybackWithAScriptedPlayer()
@@ -104,7 +115,7 @@ void PlaybackTest::TempoAndTrackPlaybackWithAScriptedPlayer()
     TForm2& roForm = oWin.m_oForm;
     auto poLog = std::make_shared<CPlayerLog>();
     roForm.SetMediaPlayer(std::make_unique<CScriptedPlayer>(poLog));
-    QCOMPARE(roForm.TempoEdit()->text(), QString("120"));
+    QCOMPARE(roForm.TempoEdit()->value(), 120);
     QVERIFY(!IsShown(roForm, roForm.MediaPanel()));
 
     QVERIFY(Select(roForm.StyleTree(), CHORD_VAR));
@@ -119,30 +130,31 @@ void PlaybackTest::TempoAndTrackPlaybackWithAScriptedPlayer()
     QCOMPARE(oChordVar.m_iTempo, 500000);
     QVERIFY(oChordVar.m_aiNoteChannels.size() > 1);
 
-    // The tempo edit is read, limited to 40..300 and shown as used.
+    // The tempo box holds 40..300; the file plays at what it shows.
     const struct
     {
-        const char* m_pszTyped;
-        const char* m_pszUsed;
-    } akoTempos[] = {{"20", "40"}, {"500", "300"}, {"abc", "40"}, {" 75bpm", "75"}};
+        int m_iSet;
+        int m_iUsed;
+    } akoTempos[] = {{20, 40}, {500, 300}, {75, 75}};
     for (const auto& rkoTempo : akoTempos)
     {
-        roForm.TempoEdit()->setText(rkoTempo.m_pszTyped);
+        roForm.TempoEdit()->setValue(rkoTempo.m_iSet);
         roForm.PlayButtonClick();
-        QCOMPARE(roForm.TempoEdit()->text(), QString(rkoTempo.m_pszUsed));
+        QCOMPARE(roForm.TempoEdit()->value(), rkoTempo.m_iUsed);
         QVERIFY(oWin.IsPlaying());
-        QCOMPARE(SummariseSmf(ReadAll(oWin.TempFile())).m_iTempo, 60000000 / QString(rkoTempo.m_pszUsed).toInt());
+        QCOMPARE(SummariseSmf(ReadAll(oWin.TempFile())).m_iTempo, 60000000 / rkoTempo.m_iUsed);
     }
 
-    // Selecting another node stops: the panel goes, and the file.
+    // Selecting a node of another chord variation stops: the panel goes, and the file.
     const QStringList astrTrack = oWin.TrackPath();
     poLog->m_astrCalls.clear();
-    QVERIFY(Select(roForm.StyleTree(), astrTrack));
+    QVERIFY(Select(roForm.StyleTree(), {"Pop 8Beat", "Variation 1"}));
     QVERIFY(oWin.IsStopped());
     QVERIFY(poLog->m_astrCalls.contains("Stop"));
     QCOMPARE(poLog->m_astrCalls.back(), QString("Close"));
 
     // A track node plays that track alone.
+    QVERIFY(Select(roForm.StyleTree(), astrTrack));
     roForm.PlayButton()->click();
     QVERIFY(oWin.IsPlaying());
     const CSmfSummary oTrack = SummariseSmf(ReadAll(oWin.TempFile()));
@@ -208,6 +220,100 @@ void PlaybackTest::PlaysThroughFluidSynth()
                  int(QDPLAYER_OK));
         QVERIFY2(WavePeak(strWave) > 100, qPrintable(rkstrCopy));
     }
+}
+
+// The loop box and the tracks' mute boxes reach the player through the
+// media-player interface; the position follows the player's tick.
+void PlaybackTest::LoopMuteAndPositionReachThePlayer()
+{
+    CPopWindow oWin;
+    TForm2& roForm = oWin.m_oForm;
+    auto poLog = std::make_shared<CPlayerLog>();
+    roForm.SetMediaPlayer(std::make_unique<CScriptedPlayer>(poLog));
+    QVERIFY(roForm.LoopBox()->isChecked());
+    QVERIFY(roForm.Action("ActionLoop")->isChecked());
+    QTreeWidgetItem* pChordVar = Select(roForm.StyleTree(), CHORD_VAR);
+    QVERIFY(pChordVar && pChordVar->childCount() > 1);
+    roForm.PlayButton()->click();
+    QCOMPARE(poLog->m_abLoops.back(), true);
+    QCOMPARE(poLog->m_aiMuted.back(), 0);
+
+    // Each track of the chord variation playing has a mute box; ticking the
+    // first (the tree's order is the document's: a track's channel is
+    // NST_TRACK_CHANNELS of its number) mutes its channel, the playback goes on.
+    QTreeWidgetItem* pFirst = pChordVar->child(0);
+    QCOMPARE(pFirst->checkState(0), Qt::Unchecked);
+    QVERIFY(Select(roForm.StyleTree(), oWin.TrackPath()));
+    QVERIFY(oWin.IsPlaying());
+    pFirst->setCheckState(0, Qt::Checked);
+    QVERIFY(poLog->m_aiMuted.back() != 0);
+    QCOMPARE(roForm.Playback().GetMutedTracks() != 0, true);
+    // The keyboard's way: M on the selected track toggles it back.
+    roForm.Action("ActionMute")->trigger();
+    QCOMPARE(pFirst->checkState(0), Qt::Unchecked);
+    QCOMPARE(poLog->m_aiMuted.back(), 0);
+
+    // The position moves with the player's tick (4/4: 1536 ticks a bar).
+    poLog->m_lTick = 1536 + 384;
+    QTRY_COMPARE(roForm.PositionLabel()->text(), QString("2:2"));
+
+    // Loop off (from the menu) reaches the box and the next play; stopping takes the mute boxes away.
+    roForm.Action("ActionLoop")->trigger();
+    QVERIFY(!roForm.LoopBox()->isChecked());
+    QVERIFY(Select(roForm.StyleTree(), CHORD_VAR));
+    roForm.PlayButton()->click();
+    QCOMPARE(poLog->m_abLoops.back(), false);
+    roForm.StopPlayback();
+    QVERIFY(!pChordVar->child(0)->data(0, Qt::CheckStateRole).isValid());
+    QVERIFY(oWin.m_oScript.Told().isEmpty());
+}
+
+void PlaybackTest::SpaceAndEnterPlayAndStop()
+{
+    CPopWindow oWin;
+    TForm2& roForm = oWin.m_oForm;
+    roForm.SetMediaPlayer(std::make_unique<CScriptedPlayer>(std::make_shared<CPlayerLog>()));
+    ShowActive(roForm);
+    QVERIFY(Select(roForm.StyleTree(), CHORD_VAR));
+    roForm.StyleTree()->setFocus();
+    QTest::keyClick(roForm.StyleTree(), Qt::Key_Return);
+    QVERIFY(oWin.IsPlaying());
+    QTest::keyClick(roForm.StyleTree(), Qt::Key_Space);
+    QVERIFY(oWin.IsStopped());
+    QTest::keyClick(roForm.StyleTree(), Qt::Key_Space);
+    QVERIFY(oWin.IsPlaying());
+    QTest::keyClick(roForm.StyleTree(), Qt::Key_Space);
+    QVERIFY(oWin.IsStopped());
+}
+
+// Through FluidSynth: the chord variation into a WAV file that sounds, its
+// rhythm tracks as drum kits in the live player too.
+void PlaybackTest::ExportAudioWritesASoundingWave()
+{
+    if (CQdPlayer::FindSoundFont().empty())
+        QSKIP("No General MIDI soundfont installed");
+    QTemporaryDir oDir;
+    CPopWindow oWin;
+    TForm2& roForm = oWin.m_oForm;
+    auto poOwnPlayer = std::make_unique<CQdPlayer>(std::string(), "file");
+    CQdPlayer* pPlayer = poOwnPlayer.get();
+    roForm.SetMediaPlayer(std::move(poOwnPlayer));
+    QVERIFY(Select(roForm.StyleTree(), CHORD_VAR));
+    const QString strWave = oDir.filePath("v1cv1.wav");
+    oWin.m_oScript.m_astrSaveFiles = {strWave.toStdString()};
+    roForm.Action("ActionExportAudio")->trigger();
+    QVERIFY2(oWin.m_oScript.Told().isEmpty(), qPrintable(oWin.m_oScript.Told().join('\n')));
+    QVERIFY(WavePeak(strWave) > 100);
+
+    roForm.PlayButton()->click();
+    QVERIFY(oWin.IsPlaying());
+    QTest::qWait(300);
+    const std::vector<CQdChannelPreset> aoPresets = pPlayer->GetChannelPresets();
+    QCOMPARE(aoPresets.size(), std::size_t(16));
+    // Drum and Percussion (channels 10 and 11) as drum kits.
+    QCOMPARE(aoPresets[9].m_iBank, 128);
+    QCOMPARE(aoPresets[10].m_iBank, 128);
+    roForm.StopPlayback();
 }
 
 QD_APP_TEST(PlaybackTest);

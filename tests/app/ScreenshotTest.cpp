@@ -1,5 +1,6 @@
 // ScreenshotTest.cpp -- the screenshot run over the demo bank writes its six
-// pictures, each showing something (not a blank or single-coloured area).
+// pictures, each showing something (not a blank or single-coloured area), at
+// the window's default size or at the size asked for.
 #include "AppTestSupport.h"
 #include "QdScreenshots.h"
 
@@ -38,13 +39,20 @@ void ScreenshotTest::SavesTheSixPictures()
         QVERIFY2(aoColours.size() > 16, qPrintable(rkstrName));
         aoPictures.insert(rkstrName, oImage);
     }
-    // The window pictures show the whole client, each a different state.
+    // The window pictures show the whole window at its default size, each a different state.
+    const QSize oDefault = TForm2().DefaultSize();
     for (const char* pszName : {"main-style.png", "main-chordvar.png", "help.png", "media.png"})
-        QCOMPARE(aoPictures[pszName].size(), QSize(320, 366));
+        QCOMPARE(aoPictures[pszName].size(), oDefault);
     QVERIFY(aoPictures["main-style.png"] != aoPictures["main-chordvar.png"]);
     QVERIFY(aoPictures["main-chordvar.png"] != aoPictures["media.png"]);
     QCOMPARE(aoPictures["question.png"].size(), QSize(289, 145));
     QCOMPARE(aoPictures["report.png"].size(), QSize(440, 260));
+
+    // At a size asked for (--size WxH), the window pictures have it.
+    const QDir oLarge(oDir.filePath("large"));
+    QVERIFY2(QdSaveScreenshots(QD_DEMO_BANK, oLarge.path(), strError, QSize(640, 480)), qPrintable(strError));
+    QCOMPARE(QImage(oLarge.filePath("main-chordvar.png")).size(), QSize(640, 480));
+    QCOMPARE(QImage(oLarge.filePath("media.png")).size(), QSize(640, 480));
 }
 
 QD_APP_TEST(ScreenshotTest);

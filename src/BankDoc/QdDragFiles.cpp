@@ -1,0 +1,71 @@
+// QdDragFiles.cpp -- the temporary MIDI files of drags out of the window.
+#include "BankDoc/QdDragFiles.h"
+
+#include "BankDoc/QdBankDoc.h"
+#include "NlzdStyle/NstEditIfc.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+CQdDragFiles::CQdDragFiles(CQdBankDoc& roDoc, std::string strTempDir)
+    : m_roDoc(roDoc), m_strTempDir(std::move(strTempDir))
+{
+}
+
+CQdDragFiles::~CQdDragFiles() { RemoveAll(); }
+
+const char* CQdDragFiles::TrackShortName(unsigned uTrack)
+{
+    static const char* const s_apszNames[NST_NR_TRK] = {"drum", "perc", "bass", "acc1",
+                                                        "acc2", "acc3", "acc4", "acc5"};
+    return uTrack < NST_NR_TRK ? s_apszNames[uTrack] : "";
+}
+
+std::string CQdDragFiles::BaseNameOf(const CQdTreeNode& rkoNode)
+{
+    if (rkoNode.m_byKind != CQdTreeNode::KIND_CHORD_VAR && rkoNode.m_byKind != CQdTreeNode::KIND_TRACK)
+        return std::string();
+    const char* pszName = CQdBankDoc::StandardName(CQdBankDoc::StandardNameIndex(rkoNode.m_bySe, rkoNode.m_byCv));
+    if (!pszName)
+        return std::string();
+    std::string strName = pszName;
+    if (rkoNode.m_byKind == CQdTreeNode::KIND_TRACK)
+        strName += std::string("-") + TrackShortName(rkoNode.m_byTrack);
+    return strName;
+}
+
+// CQdDragFiles::WriteNode -- the folder's name comes from mkdtemp: two
+// windows, or two runs, never share it.
+bool CQdDragFiles::WriteNode(const CQdTreeNode& rkoNode, std::string& rstrPath)
+{
+    const std::string strBase = BaseNameOf(rkoNode);
+    if (strBase.empty() || (rkoNode.m_byKind == CQdTreeNode::KIND_TRACK && rkoNode.m_byTrack >= NST_NR_TRK))
+        return false;
+    if (m_strFolder.empty())
+    {
+        std::string strTemplate = (m_strTempDir.empty() ? std::string(".") : m_strTempDir) + "/qdstyletool-drag-XXXXXX";
+        if (!mkdtemp(strTemplate.data()))
+            return false;
+        m_strFolder = strTemplate;
+    }
+    const std::string strPath = m_strFolder + "/" + strBase + ".mid";
+    const BYTE byTrack = rkoNode.m_byKind == CQdTreeNode::KIND_TRACK ? rkoNode.m_byTrack : NST_ALL_TRACKS;
+    if (!m_roDoc.ExportChordVarFile(rkoNode.m_bySe, rkoNode.m_byCv, byTrack, strPath))
+        return false;
+    if (std::find(m_astrFiles.begin(), m_astrFiles.end(), strPath) == m_astrFiles.end())
+        m_astrFiles.push_back(strPath);
+    rstrPath = strPath;
+    return true;
+}
+
+void CQdDragFiles::RemoveAll() noexcept
+{
+    for (const std::string& rkstrFile : m_astrFiles)
+        std::remove(rkstrFile.c_str());
+    m_astrFiles.clear();
+    if (!m_strFolder.empty())
+        rmdir(m_strFolder.c_str());
+    m_strFolder.clear();
+}
