@@ -158,6 +158,16 @@ struct CQdRenderArgs
     int m_iTempo = 120;
 };
 
+struct CQdRollArgs
+{
+    std::string m_strBank;
+    std::string m_strStyle;
+    std::string m_strChordVar;
+    std::string m_strTrack; // empty: all tracks
+    std::string m_strSvg;   // "-": stdout
+    int m_iWidth = 1200;
+};
+
 struct CQdExportBankArgs
 {
     std::string m_strBank;
@@ -219,3 +229,4 @@ int QdCmdCopy(CQdCliConsole& roConsole, const CQdCopyArgs& rkoArgs);
 std::string QdCliTrackLine(BYTE bySe, BYTE byTrack, const CNstTrackParam& rkoParam);
 int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs);
 int QdCmdRender(CQdCliConsole& roConsole, const CQdRenderArgs& rkoArgs);
+int QdCmdRoll(CQdCliConsole& roConsole, const CQdRollArgs& rkoArgs);

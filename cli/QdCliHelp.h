@@ -57,8 +57,8 @@ status 3), no progress, and none of the lines that tell what was written;
 check and info print one JSON document with --json (docs/qdstyle-json.md);
 style names then map the bank's bytes to Unicode as ISO-8859-1. A single
 file read or written may be '-': stdin for 'dump -' and the FILE of
-'import-cv', stdout for 'export ... --cv NAME -o -'. Run 'qdstyle COMMAND
---help' for a command's arguments.)";
+'import-cv', stdout for 'export ... --cv NAME -o -' and 'roll ... -o -'.
+Run 'qdstyle COMMAND --help' for a command's arguments.)";
 
 inline constexpr const char* LIST = R"(
 One line "<n><TAB><name>" per style present in the bank, in slot order; n is
@@ -248,6 +248,23 @@ with markers, as every change is.
 New styles in empty slots are not made: what an empty slot of a bank holds
 beyond what the tool reads is unknown, and a bank the instrument rejects is
 worse than none; copy over a style that is there.
+)";
+
+inline constexpr const char* ROLL = R"(
+Draws the chord variation NAME (or, with --track, one of its tracks) as a
+piano roll into an SVG file, from the MIDI file 'export' writes of it, so
+that the picture holds exactly what the export holds: the patterns repeated
+to the chord variation's length and cut there. A band per track that plays:
+its key rows (the range of keys it plays; on the Drum and Percussion tracks
+one row per drum it plays, named by the General MIDI drum map), its notes,
+and a lane per controller, pitch bend or pressure that changes after tick 0.
+Above, the measures and beats of the element's time signature; below, a
+legend of the tracks. Note names count C4 = 60 (middle C); a note-off ends
+the earliest sounding note of its key and channel. Each note is one
+<rect> of the file with data-track (0-7), data-channel (0-based), data-key,
+data-velocity, data-start and data-length (ticks, 384 per quarter note) and
+a <title> naming its track, key, velocity, start (bar:beat:tick) and length.
+The bank is not changed. -o - writes the picture to stdout.
 )";
 
 inline constexpr const char* DUMP = R"(

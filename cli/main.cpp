@@ -17,6 +17,7 @@
 #include "QdPlayer.h"
 
 #include "BankDoc/QdCommandGuard.h"
+#include "BankDoc/QdRollLayout.h"
 #include "Base/QdVersion.h"
 #include "Kernel/Core/GlobalObj.h"
 
@@ -49,6 +50,7 @@ struct CQdCommandLine
     CQdDumpArgs m_oDump;
     CQdRescueArgs m_oRescue;
     CQdRenderArgs m_oRender;
+    CQdRollArgs m_oRoll;
     CQdImportBankArgs m_oImportBank;
     CQdSetTrackArgs m_oSetTrack;
     CQdCopyArgs m_oCopy;
@@ -438,6 +440,25 @@ void DefineChecking(CLI::App& roApp, CQdCommandLine& roLine)
     poRender->add_option("-o,--out", roRender.m_strWave, "the WAV file to write")->required()->type_name("FILE.wav");
     OnParsed(*poRender, roLine,
              [&roLine](CQdCliConsole& roConsole) { return QdCmdRender(roConsole, roLine.m_oRender); });
+
+    CQdRollArgs& roRoll = roLine.m_oRoll;
+    CLI::App* poRoll = AddCommand(roApp, "roll", "Draw a chord variation as a piano roll in an SVG file",
+                                  QdCliHelp::ROLL, HELP_STYLE);
+    AddBank(*poRoll, roRoll.m_strBank);
+    AddStyle(*poRoll, roRoll.m_strStyle);
+    poRoll->add_option("--cv", roRoll.m_strChordVar, "the chord variation (standard name)")
+        ->required()
+        ->type_name("NAME");
+    poRoll->add_option("--track", roRoll.m_strTrack, "draw one track only: 0-7 or drum, perc, bass, acc1-acc5")
+        ->type_name("T")
+        ->check(CLI::IsMember(TrackValues(), CLI::ignore_case).description(""));
+    poRoll->add_option("--width", roRoll.m_iWidth, "the picture's width in pixels, 320-16384 (default 1200)")
+        ->type_name("PX")
+        ->check(CLI::Range(CQdRollLayoutOptions::MIN_WIDTH, CQdRollLayoutOptions::MAX_WIDTH).description(""));
+    poRoll->add_option("-o,--out", roRoll.m_strSvg, "the SVG file to write; - : stdout")
+        ->required()
+        ->type_name("FILE.svg");
+    OnParsed(*poRoll, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdRoll(roConsole, roLine.m_oRoll); });
 
     CQdDumpArgs& roDump = roLine.m_oDump;
     CLI::App* poDump = AddCommand(roApp, "dump", "Print the events of a MIDI file", QdCliHelp::DUMP, HELP_PLAIN);

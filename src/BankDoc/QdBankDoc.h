@@ -78,6 +78,7 @@ struct CQdCopyRequest;
 struct CQdCopyReport;
 struct CQdBankImportStyle;
 struct CQdClipPart;
+struct CQdRoll;
 
 // One node of the element tree (the style open in the edit interface).
 struct CQdTreeNode
@@ -266,6 +267,16 @@ public:
     bool ExportChordVarFile(BYTE bySe, BYTE byCv, BYTE byTrack, const std::string& rkstrPath);
     bool DeleteCV(BYTE bySe, BYTE byCv);
     bool UndoStyle();
+
+    // --- The piano roll (QdRoll.h) -----------------------------------------
+    // BuildRoll -- the chord variation (byTrack NST_ALL_TRACKS) or one track
+    // (0..7) of the open style as a roll, read from its export as
+    // ExportChordVarFile writes it (the export fits the patterns' measures
+    // in place, so the style may change as by an export). False when the
+    // open style has no such chord variation (roRoll empty) or its export
+    // does not read back clean (QdBuildRoll); no message but the
+    // out-of-memory one.
+    bool BuildRoll(BYTE bySe, BYTE byCv, BYTE byTrack, CQdRoll& roRoll);
 
     // --- Track parameters (QdTrackParams.h) --------------------------------
     // Stands for every present element of the open style.

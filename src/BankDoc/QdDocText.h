@@ -26,6 +26,7 @@ inline constexpr const char* RENAME_STYLE = "Rename Style";
 inline constexpr const char* UNDO_STYLE = "Undo Style Modifications";
 inline constexpr const char* DAMAGED_STYLE = "Damaged Style";
 inline constexpr const char* RESCUE_STYLES = "Rescue Styles";
+inline constexpr const char* PIANO_ROLL = "Piano Roll";
 
 // Messages and questions.
 inline constexpr const char* READ_ERROR = "File read error - File in use - or not a Velmar Qd50 Style File!";

@@ -51,6 +51,18 @@ const char* const s_apszGmPrograms[QD_GM_PROGRAMS] = {
     "Gunshot",
 };
 
+// The General MIDI Level 1 percussion key map, keys 35 to 81, as the MIDI
+// Manufacturers Association names them.
+const char* const s_apszGmDrums[QD_GM_LAST_DRUM - QD_GM_FIRST_DRUM + 1] = {
+    "Acoustic Bass Drum", "Bass Drum 1", "Side Stick", "Acoustic Snare", "Hand Clap", "Electric Snare",
+    "Low Floor Tom", "Closed Hi Hat", "High Floor Tom", "Pedal Hi-Hat", "Low Tom", "Open Hi-Hat", "Low-Mid Tom",
+    "Hi-Mid Tom", "Crash Cymbal 1", "High Tom", "Ride Cymbal 1", "Chinese Cymbal", "Ride Bell", "Tambourine",
+    "Splash Cymbal", "Cowbell", "Crash Cymbal 2", "Vibraslap", "Ride Cymbal 2", "Hi Bongo", "Low Bongo",
+    "Mute Hi Conga", "Open Hi Conga", "Low Conga", "High Timbale", "Low Timbale", "High Agogo", "Low Agogo",
+    "Cabasa", "Maracas", "Short Whistle", "Long Whistle", "Short Guiro", "Long Guiro", "Claves", "Hi Wood Block",
+    "Low Wood Block", "Mute Cuica", "Open Cuica", "Mute Triangle", "Open Triangle",
+};
+
 // The tracks whose program selects a drum kit.
 constexpr BYTE DRUM_TRACK = 0;
 constexpr BYTE PERCUSSION_TRACK = 1;
@@ -60,6 +72,11 @@ constexpr BYTE PERCUSSION_TRACK = 1;
 const char* QdGmProgramName(BYTE byProgram)
 {
     return byProgram < QD_GM_PROGRAMS ? s_apszGmPrograms[byProgram] : "";
+}
+
+const char* QdGmDrumName(BYTE byKey)
+{
+    return byKey >= QD_GM_FIRST_DRUM && byKey <= QD_GM_LAST_DRUM ? s_apszGmDrums[byKey - QD_GM_FIRST_DRUM] : "";
 }
 
 bool QdIsDrumTrack(BYTE byTrack)

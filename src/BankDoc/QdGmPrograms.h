@@ -1,6 +1,7 @@
 // QdGmPrograms.h -- the voices a track's program number selects, in words:
 // the 128 General MIDI program names, and "drum kit" for the Drum and
-// Percussion tracks, whose program selects a kit rather than an instrument.
+// Percussion tracks, whose program selects a kit rather than an instrument;
+// and on those two tracks what each key plays, the General MIDI drum names.
 //
 // One table for every front end: qdstyle shows the names (show --tracks,
 // set-track) and takes them (set-track --program NAME), the window can show
@@ -22,6 +23,14 @@ const char* QdGmProgramName(BYTE byProgram);
 
 // QdIsDrumTrack -- Drum and Percussion: their program selects a drum kit.
 bool QdIsDrumTrack(BYTE byTrack);
+
+// The keys the General MIDI percussion map names.
+inline constexpr BYTE QD_GM_FIRST_DRUM = 35;
+inline constexpr BYTE QD_GM_LAST_DRUM = 81;
+
+// QdGmDrumName -- the General MIDI name of a drum key ("Bass Drum 1" for
+// 36); "" outside keys 35-81, which the map leaves to each kit.
+const char* QdGmDrumName(BYTE byKey);
 
 // QdVoiceName -- what the program plays on the track: "drum kit" on the
 // Drum and Percussion tracks, else the General MIDI name.

@@ -935,6 +935,67 @@ class DumpFormatTest(QdstyleCase):
         run_bytes("import-cv", self.bank, "1", "v2cv1", "-", "-o", self.path("stdin.sty"), stdin=read(midi))
         run_bytes("import-cv", self.bank, "1", "v2cv1", midi, "-o", self.path("file.sty"))
         self.assertEqual(read(self.path("stdin.sty")), read(self.path("file.sty")))
+class RollTest(QdstyleCase):
+    """roll: the SVG of every demo chord variation is XML with one <rect> per
+    note of its export, as mido reads the export."""
+
+    SVG = "{http://www.w3.org/2000/svg}"
+    # The tracks (0-7) by their MIDI channel (0-based) in an export.
+    TRACK_OF_CHANNEL = {9: 0, 10: 1, 8: 2, 11: 3, 12: 4, 13: 5, 14: 6, 15: 7}
+
+    def exported_notes(self, data):
+        """(track, key, start, length) of every note, note-offs ending the
+        earliest sounding note of their key and channel."""
+        sounding, found, tick = {}, [], 0
+        for message in mido.MidiFile(file=io.BytesIO(data)).tracks[0]:
+            tick += message.time
+            if message.type == "note_on" and message.velocity > 0:
+                sounding.setdefault((message.channel, message.note), []).append(len(found))
+                found.append([self.TRACK_OF_CHANNEL[message.channel], message.note, tick, None])
+            elif message.type in ("note_on", "note_off"):
+                note = found[sounding[(message.channel, message.note)].pop(0)]
+                note[3] = tick - note[2]
+        self.assertNotIn(None, [note[3] for note in found], "every exported note ends")
+        return sorted(tuple(note) for note in found)
+
+    def roll(self, *args):
+        import xml.etree.ElementTree as ET
+        svg = self.path("roll.svg")
+        self.assertEqual(self.assertOk(run("roll", self.bank, *args, "-o", svg)).stdout, svg + "\n")
+        return ET.parse(svg).getroot()
+
+    def test_every_demo_chord_variation(self):
+        original = read(self.bank)
+        checked = 0
+        for position in range(1, len(DEMO_STYLES) + 1):
+            for name in chord_vars(self.assertOk(run("show", self.bank, str(position))).stdout):
+                with self.subTest(style=position, cv=name):
+                    root = self.roll(str(position), "--cv", name)
+                    drawn = sorted((int(rect.get("data-track")), int(rect.get("data-key")), int(rect.get("data-start")),
+                                    int(rect.get("data-length"))) for rect in root.iter(self.SVG + "rect"))
+                    exported = self.exported_notes(run_bytes("export", self.bank, str(position), "--cv", name, "-o", "-"))
+                    self.assertTrue(exported)
+                    self.assertEqual(drawn, exported)
+                    self.assertEqual(root.get("data-notes"), str(len(exported)))
+                    checked += 1
+        self.assertEqual(checked, 26)
+        self.assertEqual(read(self.bank), original, "roll leaves the bank as it was")
+
+    def test_one_track_names_and_width(self):
+        root = self.roll("Slow Waltz", "--cv", "v1cv1", "--track", "drum", "--width", "800")
+        self.assertEqual((root.get("width"), root.get("data-time-signature")), ("800", "3/4"))
+        rects = list(root.iter(self.SVG + "rect"))
+        self.assertTrue(rects)
+        self.assertEqual({rect.get("data-track") for rect in rects}, {"0"})
+        titles = [rect.find(self.SVG + "title").text for rect in rects]
+        self.assertTrue(all(title.startswith("Drum: ") for title in titles), titles[:3])
+        self.assertTrue(any("Bass Drum 1 (36)" in title for title in titles), titles[:3])
+        self.assertIn("Slow Waltz v1cv1, Drum, 3/4", root.find(self.SVG + "title").text)
+        self.assertEqual(run("roll", self.bank, "1", "--cv", "v1cv1", "--width", "10", "-o", "x.svg").returncode, 1)
+        self.assertRefused(run("roll", self.bank, "1", "--cv", "v4cv6", "-o", self.path("x.svg")), "v4cv6")
+        self.assertFalse(os.path.exists(self.path("x.svg")))
+
+
 # ---------------------------------------------------------------------------
 # Scripts: a bank's style folders, track parameters, copies
 # ---------------------------------------------------------------------------
@@ -1276,7 +1337,7 @@ class UsageTest(QdstyleCase):
         commands = ["list", "show", "info", "export", "export-bank", "import", "import-cv", "delete-cv", "rename",
                     "save", "check", "rescue", "dump"]
         commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "import-bank",
-                    "set-track", "copy", "check", "rescue", "dump"]
+                    "set-track", "copy", "check", "rescue", "dump", "roll"]
         for command in commands:
             self.assertIn("\n  %s " % command, top)
             with self.subTest(command=command):
