@@ -1335,9 +1335,7 @@ class UsageTest(QdstyleCase):
     def test_help_of_the_tool_and_of_every_command(self):
         top = self.assertOk(run("--help")).stdout
         commands = ["list", "show", "info", "export", "export-bank", "import", "import-cv", "delete-cv", "rename",
-                    "save", "check", "rescue", "dump"]
-        commands = ["list", "show", "export", "import", "import-cv", "delete-cv", "rename", "save", "import-bank",
-                    "set-track", "copy", "check", "rescue", "dump", "roll"]
+                    "save", "import-bank", "set-track", "copy", "check", "rescue", "dump", "render", "roll"]
         for command in commands:
             self.assertIn("\n  %s " % command, top)
             with self.subTest(command=command):
