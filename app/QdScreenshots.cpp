@@ -94,13 +94,16 @@ QTreeWidgetItem* FirstChordVarItem(TForm2& roForm, CQdTreeNode& roNode)
 }
 
 // SaveRollPictures -- the piano roll opened as View > Piano Roll opens it
-// (the window grows by the pane): roll-<standard name>.png for every chord
-// variation of the style, roll-track.png with the first chord variation's
-// first track picked out, roll-playing.png with the playhead half way into
-// its second measure; closed again after.
+// (a window narrower than the pane needs grows by it; a wide one has it open
+// already): roll-<standard name>.png for every chord variation of the
+// style, roll-track.png with the first chord variation's first track picked
+// out, roll-playing.png with the playhead half way into its second measure;
+// closed again after when it was closed before.
 bool SaveRollPictures(TForm2& roForm, CSilentPlayer& roPlayer, const QDir& rkoDir, QString& rstrError)
 {
-    roForm.Action("ActionRoll")->trigger();
+    const bool bWasOpen = roForm.IsRollOpen();
+    if (!bWasOpen)
+        roForm.Action("ActionRoll")->trigger();
     Settle();
     const std::vector<CQdTreeNode> aoNodes = roForm.Doc().BuildElementTree();
     QTreeWidgetItem* pFirst = nullptr;
@@ -134,7 +137,8 @@ bool SaveRollPictures(TForm2& roForm, CSilentPlayer& roPlayer, const QDir& rkoDi
     const bool bPlaying = SavePicture(roForm, rkoDir, "roll-playing.png", rstrError);
     roForm.StopPlayback();
     roPlayer.m_lTick = -1;
-    roForm.Action("ActionRoll")->trigger();
+    if (!bWasOpen)
+        roForm.Action("ActionRoll")->trigger();
     return bPlaying;
 }
 

@@ -15,7 +15,7 @@
 // the designed size, so the designed window stays as it was: opening it
 // there widens the window by exactly the pane and its bar
 // (QD_ROLL_OPEN_WIDTH), leaving list and tree at their designed places.
-// Widening a window past QD_ROLL_AUTO_WIDTH opens it, narrowing one below
+// Widening a window to QD_ROLL_AUTO_WIDTH opens it, narrowing one below
 // QD_ROLL_MIN_CLIENT_WIDTH (where the pane would squeeze list and tree)
 // closes it (QdRollOpenAfterResize).
 #pragma once
@@ -39,9 +39,10 @@ inline constexpr int QD_ROLL_OPEN_WIDTH = QD_DESIGNED_WIDTH + 7 + QD_ROLL_DESIGN
 inline constexpr double QD_DESIGNED_ROLL_SHARE = double(QD_ROLL_DESIGNED_WIDTH) / (QD_ROLL_OPEN_WIDTH - 29);
 // The roll pane gets no narrower than this when its bar moves.
 inline constexpr int QD_MIN_ROLL_WIDTH = 200;
-// A client this wide or wider opens the pane when it grows past the width;
-// narrower than QD_ROLL_MIN_CLIENT_WIDTH closes it.
-inline constexpr int QD_ROLL_AUTO_WIDTH = 720;
+// A client that grows to this width opens the pane: from here on list and
+// tree keep at least their designed widths beside it. Narrower than
+// QD_ROLL_MIN_CLIENT_WIDTH closes it.
+inline constexpr int QD_ROLL_AUTO_WIDTH = QD_ROLL_OPEN_WIDTH;
 inline constexpr int QD_ROLL_MIN_CLIENT_WIDTH = QD_DESIGNED_WIDTH + 7 + QD_MIN_ROLL_WIDTH;
 
 struct CQdClientLayout

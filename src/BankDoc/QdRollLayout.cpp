@@ -18,7 +18,7 @@ constexpr double MIN_NOTE_WIDTH = 1.0;
 // The most any margin, line or gap may take.
 constexpr int MAX_SPACE = 256;
 // How far a faint track's colour goes towards the background.
-constexpr double FAINT_SHARE = 0.8;
+constexpr double FAINT_SHARE = 0.7;
 
 // One colour per track, told apart at a glance and on white.
 constexpr CQdRgb s_aoTrackColours[NST_NR_TRK] = {

@@ -62,7 +62,7 @@ double QdRollNoteOpacity(BYTE byVelocity);
 // QdRollMix -- rkoFrom taken dShare (0..1) of the way to rkoTo.
 CQdRgb QdRollMix(const CQdRgb& rkoFrom, const CQdRgb& rkoTo, double dShare);
 // QdRollShade -- the track's colour, faint or not: a faint track (another
-// than the roll's highlighted one) keeps a fifth of its colour, enough to
+// than the roll's highlighted one) keeps 30 % of its colour, enough to
 // see where its notes are without hiding the highlighted track's.
 CQdRgb QdRollShade(BYTE byTrack, bool bFaint);
 // QdRollNoteColour -- the opaque colour of a note of that velocity on the

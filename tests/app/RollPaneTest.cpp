@@ -121,13 +121,13 @@ void RollPaneTest::ClosedAtTheDesignedSizeOpenedBesideTheTree()
     QVERIFY(!roForm.RollPane()->isVisible() && !roForm.RollBar()->isVisible());
     QCOMPARE(roForm.StyleTree()->geometry().right(), QD_ROLL_OPEN_WIDTH - 8);
 
-    // Widening past 720 opens it, narrowing below 527 closes it; in
-    // between it stays as it was.
+    // Widening to 807 opens it, narrowing below 527 closes it; in between
+    // it stays as it was.
     const struct
     {
         int m_iWidth;
         bool m_bOpen;
-    } akoSizes[] = {{1000, false}, {600, false}, {900, true}, {700, true}, {500, false}, {719, false}, {720, true}};
+    } akoSizes[] = {{1000, false}, {600, false}, {900, true}, {700, true}, {500, false}, {806, false}, {807, true}};
     for (const auto& rkoSize : akoSizes)
     {
         roForm.resize(rkoSize.m_iWidth, roForm.height());
