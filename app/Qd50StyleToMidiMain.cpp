@@ -385,8 +385,9 @@ bool TForm2::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
     if (pWatched == m_pClient && pEvent->type() == QEvent::Resize)
     {
-        // Widened past the roll's width the window opens the roll, narrowed
-        // below what it needs closes it (QdWindowLayout.h).
+        // Widened to where the roll fits beside the designed list and tree
+        // the window opens the roll, narrowed below what it needs closes it
+        // (QdWindowLayout.h).
         const auto* pkResize = static_cast<QResizeEvent*>(pEvent);
         const bool bOpen = QdRollOpenAfterResize(m_bRollOpen, pkResize->oldSize().width(), pkResize->size().width());
         if (bOpen != m_bRollOpen)

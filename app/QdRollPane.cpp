@@ -38,7 +38,6 @@ CQdRollLayoutOptions PaneOptions(int iView, double dZoom)
 TQdRollPane::TQdRollPane(QWidget* pParent) : QAbstractScrollArea(pParent)
 {
     setObjectName("RollPane");
-    setToolTip(QString());
     viewport()->setMouseTracking(true);
     horizontalScrollBar()->setSingleStep(SCROLL_STEP);
     verticalScrollBar()->setSingleStep(SCROLL_STEP);

@@ -233,6 +233,9 @@ void RollPaneTest::EveryDemoChordVariationIsDrawnWhereItsSvgPutsIt()
         }
         QCOMPARE(uNote, rkoRoll.m_aoNotes.size());
     }
+    // Showing rolls changes no style: leaving each asked nothing.
+    QVERIFY(!roForm.Doc().IsStyleModified());
+    QVERIFY(oWin.m_oScript.Asked().isEmpty());
 }
 
 void RollPaneTest::ThePlayheadIsThePlayersTick()
