@@ -4,6 +4,7 @@
 #include "QdElementTree.h"
 #include "QdImages.h"
 #include "QdPlayer.h"
+#include "QdRollPane.h"
 #include "QdSplitBar.h"
 #include "QdWindowLayout.h"
 #include "Splashscreen.h"
@@ -21,6 +22,7 @@
 #include <QCheckBox>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
@@ -98,7 +100,8 @@ TTree* MakeTree(QWidget* pParent, const char* pszName, int iLeft, const QString&
 }
 } // namespace
 
-TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this), m_dListShare(QD_DESIGNED_LIST_SHARE)
+TForm2::TForm2(QWidget* pParent)
+    : QMainWindow(pParent), m_oPrompt(this), m_dListShare(QD_DESIGNED_LIST_SHARE), m_dRollShare(QD_DESIGNED_ROLL_SHARE)
 {
     m_poDoc = std::make_unique<CQdBankDoc>(m_oPrompt);
     m_poDragFiles = std::make_unique<CQdDragFiles>(*m_poDoc, QDir::tempPath().toStdString());
@@ -149,8 +152,10 @@ TForm2::TForm2(QWidget* pParent) : QMainWindow(pParent), m_oPrompt(this), m_dLis
     m_pStyleTree->SetMimeMaker([this](QTreeWidgetItem* pItem) { return DragMimeData(pItem); });
     m_pSplitBar = new TQdSplitBar(pClient);
     m_pSplitBar->setGeometry(145, 40, 7, 281);
-    connect(m_pSplitBar, &TQdSplitBar::Dragged, this,
-            [this](int iLeft) { SetListShare(QdListShareAt(iLeft, m_pClient->width())); });
+    connect(m_pSplitBar, &TQdSplitBar::Dragged, this, [this](int iLeft) {
+        SetListShare(QdListShareAt(iLeft, QdLayoutClient(m_pClient->size(), m_dListShare, m_dRollShare, m_bRollOpen)));
+    });
+    CreateRollPane(pClient);
 
     CreateNotice(pClient);
     m_pInfoText = new QLabel(pClient);
@@ -214,11 +219,18 @@ void TForm2::SetListShare(double dShare)
 // it for the client's size; at the designed size that is the designed place.
 void TForm2::LayoutClient()
 {
-    const CQdClientLayout oLayout = QdLayoutClient(m_pClient->size(), m_dListShare);
+    const CQdClientLayout oLayout = QdLayoutClient(m_pClient->size(), m_dListShare, m_dRollShare, m_bRollOpen);
     m_pToolBar1->setGeometry(oLayout.m_oToolBar);
     m_pStyleList->setGeometry(oLayout.m_oList);
     m_pSplitBar->setGeometry(oLayout.m_oSplitBar);
     m_pStyleTree->setGeometry(oLayout.m_oTree);
+    m_pRollBar->setVisible(m_bRollOpen);
+    m_pRollPane->setVisible(m_bRollOpen);
+    if (m_bRollOpen)
+    {
+        m_pRollBar->setGeometry(oLayout.m_oRollBar);
+        m_pRollPane->setGeometry(oLayout.m_oRoll);
+    }
     m_pNoticeIcon->setGeometry(oLayout.m_oIcon);
     m_pNoticeLabel->setGeometry(oLayout.m_oNotice);
     m_pInfoText->setGeometry(oLayout.m_oInfo);
@@ -372,7 +384,17 @@ bool TForm2::event(QEvent* pEvent)
 bool TForm2::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
     if (pWatched == m_pClient && pEvent->type() == QEvent::Resize)
-        LayoutClient();
+    {
+        // Widened to where the roll fits beside the designed list and tree
+        // the window opens the roll, narrowed below what it needs closes it
+        // (QdWindowLayout.h).
+        const auto* pkResize = static_cast<QResizeEvent*>(pEvent);
+        const bool bOpen = QdRollOpenAfterResize(m_bRollOpen, pkResize->oldSize().width(), pkResize->size().width());
+        if (bOpen != m_bRollOpen)
+            SetRollOpen(bOpen);
+        else
+            LayoutClient();
+    }
     else if (pWatched == m_pStyleTree && pEvent->type() == QEvent::KeyPress)
     {
         // Enter on a chord variation (or a track) plays it, as the play button does.
@@ -525,6 +547,7 @@ void TForm2::RebuildElementTree()
     }
     m_pStyleTree->expandAll();
     m_bUpdating = false;
+    ShowRoll();
 }
 
 const CQdTreeNode* TForm2::SelectedTreeNode() const { return NodeOfItem(m_pStyleTree->currentItem()); }
@@ -751,6 +774,7 @@ void TForm2::StyleTreeChange(QTreeWidgetItem* pCurrent)
         }
     }
     UpdateToolButtons();
+    ShowRoll();
 }
 
 void TForm2::StyleTreeEnter()

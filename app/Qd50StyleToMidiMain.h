@@ -9,7 +9,9 @@
 // Its sources: this file's .cpp (the designed controls and the tool bar's
 // commands), Qd50StyleToMidiMenus.cpp (menus, shortcuts, recent files,
 // settings), Qd50StyleToMidiTransfer.cpp (drag and drop, clipboard, track
-// parameters) and Qd50StyleToMidiPlay.cpp (test playback, audio export).
+// parameters), Qd50StyleToMidiPlay.cpp (test playback, audio export) and
+// Qd50StyleToMidiRoll.cpp (the piano roll pane beside the tree, closed at
+// the designed size).
 #pragma once
 
 #include "BankDoc/QdBankDoc.h"
@@ -40,6 +42,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TForm3;
 class TQdElementTree;
+class TQdRollPane;
 class TQdSplitBar;
 
 class TForm2 : public QMainWindow
@@ -92,6 +95,13 @@ public:
     // The list's share of the width of list and tree (the split bar's place).
     double ListShare() const { return m_dListShare; }
     void SetListShare(double dShare);
+    // The piano roll pane, its bar, whether it is open (View > Piano Roll)
+    // and its share of the width of list, tree and roll.
+    TQdRollPane* RollPane() const { return m_pRollPane; }
+    QWidget* RollBar() const;
+    bool IsRollOpen() const { return m_bRollOpen; }
+    double RollShare() const { return m_dRollShare; }
+    void SetRollShare(double dShare);
 
     // RestoreSettings -- size and place, split bar, recent files and the
     // dialogs' folders from the settings; the window then saves them there
@@ -156,6 +166,12 @@ public slots:
     void MuteClick();
     void TempoClick();
     void AboutClick();
+    // RollClick -- View > Piano Roll: opens the pane (a window narrower than
+    // the designed one with the pane grows by the pane) or closes it.
+    void RollClick(bool bOpen);
+    void ZoomInClick();
+    void ZoomOutClick();
+    void FitRollClick();
     void OpenRecentFile(const QString& rkstrPath);
     // StopPlayback -- hides the media panel and stops a test playback
     // (deleting its temporary file); every command starts with it.
@@ -205,6 +221,14 @@ private:
     void StyleTreeItemChanged(QTreeWidgetItem* pItem);
     void ShowPosition();
     bool IsNodeOfPlayingChordVar(const CQdTreeNode& rkoNode) const;
+    // Piano roll (Qd50StyleToMidiRoll.cpp).
+    void CreateRollPane(QWidget* pClient);
+    void SetRollOpen(bool bOpen);
+    // ShowRoll -- the open pane shows the selected node's roll.
+    void ShowRoll();
+    // ShowPlayhead -- the pane's playhead where the player is.
+    void ShowPlayhead();
+    void RollNoteClick(int iNote);
 
     CQdQtPrompt m_oPrompt;
     std::unique_ptr<CQdBankDoc> m_poDoc;
@@ -214,6 +238,8 @@ private:
     std::unique_ptr<CQdDragFiles> m_poDragFiles;
     CQdRecentFiles m_oRecentFiles;
     double m_dListShare;
+    double m_dRollShare;
+    bool m_bRollOpen = false;
     QSettings* m_pSettings = nullptr;
     std::vector<CQdTreeNode> m_aoTreeNodes;
     bool m_bUpdating = false;
@@ -234,6 +260,8 @@ private:
     QTreeWidget* m_pStyleList = nullptr;
     TQdElementTree* m_pStyleTree = nullptr;
     TQdSplitBar* m_pSplitBar = nullptr;
+    TQdSplitBar* m_pRollBar = nullptr;
+    TQdRollPane* m_pRollPane = nullptr;
     QLabel* m_pNoticeIcon = nullptr;
     QLabel* m_pInfoText = nullptr;
     QWidget* m_pHelpPanel = nullptr;

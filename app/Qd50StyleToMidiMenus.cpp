@@ -70,6 +70,17 @@ void TForm2::CreateMenus()
     AddAction(pEdit, "ActionTrackParams", "&Track Parameters\u2026", QKeySequence("Ctrl+T"),
               &TForm2::TrackParamsClick);
 
+    // The piano roll beside the tree; its zoom also by Ctrl+wheel over it.
+    QMenu* pView = menuBar()->addMenu("&View");
+    QAction* pRoll = AddAction(pView, "ActionRoll", "Piano &Roll", QKeySequence("Ctrl+R"), nullptr);
+    pRoll->setCheckable(true);
+    connect(pRoll, &QAction::toggled, this, &TForm2::RollClick);
+    pView->addSeparator();
+    AddAction(pView, "ActionZoomIn", "Zoom &In", QKeySequence::ZoomIn, &TForm2::ZoomInClick)->setEnabled(false);
+    AddAction(pView, "ActionZoomOut", "Zoom &Out", QKeySequence::ZoomOut, &TForm2::ZoomOutClick)->setEnabled(false);
+    AddAction(pView, "ActionFitRoll", "&Fit to Window", QKeySequence("Ctrl+0"), &TForm2::FitRollClick)
+        ->setEnabled(false);
+
     QMenu* pTransfer = menuBar()->addMenu("&Import/Export");
     AddAction(pTransfer, "ActionImportStyle", "Import &Style from SMFs with Standard Names\u2026",
               QKeySequence("Ctrl+Shift+I"), &TForm2::ImportAllSmfClick);

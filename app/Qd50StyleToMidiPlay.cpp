@@ -6,6 +6,7 @@
 #include "Qd50StyleToMidiMain.h"
 
 #include "QdElementTree.h"
+#include "QdRollPane.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,8 +20,9 @@
 
 namespace
 {
-// How often the position moves on while playing.
-constexpr int POSITION_INTERVAL_MS = 100;
+// How often the position and the roll's playhead move on while playing:
+// 25 times a second, so the playhead glides (it repaints a thin strip).
+constexpr int POSITION_INTERVAL_MS = 40;
 const char* const MUTE_HINT = "Tick to mute this track while the chord variation plays.";
 } // namespace
 
@@ -70,6 +72,8 @@ void TForm2::StopPlayback()
     if (m_poPlayback)
         m_poPlayback->Stop();
     ShowMuteBoxes(false);
+    if (m_pRollPane)
+        m_pRollPane->SetPlayhead(false, 0);
 }
 
 void TForm2::PlayButtonClick()
@@ -192,6 +196,7 @@ void TForm2::ShowPosition()
     CQdPlayPosition oPosition;
     if (m_poPlayback->GetPosition(oPosition))
         m_pPositionLabel->setText(QString("%1:%2").arg(oPosition.m_iBar).arg(oPosition.m_iBeat));
+    ShowPlayhead();
 }
 
 void TForm2::ExportAudioClick()

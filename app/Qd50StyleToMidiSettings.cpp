@@ -1,5 +1,5 @@
 // Qd50StyleToMidiSettings.cpp -- what the window keeps between runs: its
-// size and place, the split bar, the recent files and the folders of the
+// size and place, the split bars, the recent files and the folders of the
 // file dialogs. Nothing that changes what a command does is kept.
 #include "Qd50StyleToMidiMain.h"
 
@@ -9,6 +9,7 @@ namespace
 {
 const char* const KEY_GEOMETRY = "window/geometry";
 const char* const KEY_LIST_SHARE = "window/listShare";
+const char* const KEY_ROLL_SHARE = "window/rollShare";
 const char* const KEY_RECENT = "recentFiles";
 const char* const KEY_FOLDERS = "dialogFolders";
 } // namespace
@@ -23,6 +24,9 @@ void TForm2::RestoreSettings(QSettings& roSettings)
     const double dShare = roSettings.value(KEY_LIST_SHARE).toDouble(&bOk);
     if (bOk && dShare > 0.0 && dShare < 1.0)
         SetListShare(dShare);
+    const double dRollShare = roSettings.value(KEY_ROLL_SHARE).toDouble(&bOk);
+    if (bOk && dRollShare > 0.0 && dRollShare < 1.0)
+        SetRollShare(dRollShare);
     std::vector<std::string> astrRecent;
     for (const QString& rkstrPath : roSettings.value(KEY_RECENT).toStringList())
         astrRecent.push_back(rkstrPath.toStdString());
@@ -42,6 +46,7 @@ void TForm2::SaveSettings(QSettings& roSettings) const
 {
     roSettings.setValue(KEY_GEOMETRY, saveGeometry());
     roSettings.setValue(KEY_LIST_SHARE, m_dListShare);
+    roSettings.setValue(KEY_ROLL_SHARE, m_dRollShare);
     QStringList astrRecent;
     for (const std::string& rkstrPath : m_oRecentFiles.Files())
         astrRecent << QString::fromStdString(rkstrPath);

@@ -1,18 +1,21 @@
 // QdScreenshots.cpp -- drives a main window through its usual states and
 // grabs it after each: a style selected, a chord variation selected, the
-// help panel, the media panel while playing, the question dialog, and the
-// report after an import.
+// help panel, the media panel while playing, the piano roll, the question
+// dialog, and the report after an import.
 #include "QdScreenshots.h"
 
 #include "Qd50StyleToMidiMain.h"
 #include "QdGeneralDlg.h"
 #include "QdReportDlg.h"
+#include "QdRollPane.h"
 #include "Splashscreen.h"
 
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <QApplication>
+#include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -23,7 +26,8 @@
 namespace
 {
 // A player that accepts every file and plays nothing: the media panel shows
-// as it does while playing, without a sound device or soundfont.
+// as it does while playing, without a sound device or soundfont. Its tick
+// is the one set (-1: it knows none), so that the roll shows a playhead.
 class CSilentPlayer : public CQdMediaPlayer
 {
 public:
@@ -32,11 +36,13 @@ public:
     bool Stop() override { return true; }
     bool Rewind() override { return true; }
     void Close() override {}
+    long GetTick() const override { return m_lTick; }
     void GetLastError(int& riNumber, std::string& rstrText) const override
     {
         riNumber = 0;
         rstrText.clear();
     }
+    long m_lTick = -1;
 };
 
 // Settle -- pending layouts and paints are done.
@@ -47,6 +53,16 @@ void Settle()
         QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         QApplication::processEvents();
     }
+}
+
+// SettleFor -- events handled for iMs, timers among them.
+void SettleFor(int iMs)
+{
+    QElapsedTimer oClock;
+    oClock.start();
+    while (oClock.elapsed() < iMs)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    Settle();
 }
 
 bool SavePicture(QWidget& rWidget, const QDir& rkoDir, const char* pszName, QString& rstrError)
@@ -75,6 +91,55 @@ QTreeWidgetItem* FirstChordVarItem(TForm2& roForm, CQdTreeNode& roNode)
             return *it;
         }
     return nullptr;
+}
+
+// SaveRollPictures -- the piano roll opened as View > Piano Roll opens it
+// (a window narrower than the pane needs grows by it; a wide one has it open
+// already): roll-<standard name>.png for every chord variation of the
+// style, roll-track.png with the first chord variation's first track picked
+// out, roll-playing.png with the playhead half way into its second measure;
+// closed again after when it was closed before.
+bool SaveRollPictures(TForm2& roForm, CSilentPlayer& roPlayer, const QDir& rkoDir, QString& rstrError)
+{
+    const bool bWasOpen = roForm.IsRollOpen();
+    if (!bWasOpen)
+        roForm.Action("ActionRoll")->trigger();
+    Settle();
+    const std::vector<CQdTreeNode> aoNodes = roForm.Doc().BuildElementTree();
+    QTreeWidgetItem* pFirst = nullptr;
+    std::size_t uIndex = 0;
+    for (QTreeWidgetItemIterator it(roForm.StyleTree()); *it && uIndex < aoNodes.size(); ++it, ++uIndex)
+    {
+        const CQdTreeNode& rkoNode = aoNodes[uIndex];
+        if (rkoNode.m_byKind != CQdTreeNode::KIND_CHORD_VAR)
+            continue;
+        pFirst = pFirst ? pFirst : *it;
+        roForm.StyleTree()->setCurrentItem(*it);
+        const QString strName = QString::fromLatin1(
+            CQdBankDoc::StandardName(CQdBankDoc::StandardNameIndex(rkoNode.m_bySe, rkoNode.m_byCv)));
+        if (!SavePicture(roForm, rkoDir, qPrintable("roll-" + strName + ".png"), rstrError))
+            return false;
+    }
+    if (!pFirst || pFirst->childCount() == 0)
+    {
+        rstrError = "The style has no chord variation with tracks";
+        return false;
+    }
+    roForm.StyleTree()->setCurrentItem(pFirst->child(0));
+    if (!SavePicture(roForm, rkoDir, "roll-track.png", rstrError))
+        return false;
+    roForm.StyleTree()->setCurrentItem(pFirst);
+    const TTICK tMeasure = roForm.RollPane()->Roll().m_oGrid.m_tTicksPerMeasure;
+    roPlayer.m_lTick = long(tMeasure + tMeasure / 2);
+    roForm.PlayButtonClick();
+    // The position and the playhead follow the player on their timer.
+    SettleFor(150);
+    const bool bPlaying = SavePicture(roForm, rkoDir, "roll-playing.png", rstrError);
+    roForm.StopPlayback();
+    roPlayer.m_lTick = -1;
+    if (!bWasOpen)
+        roForm.Action("ActionRoll")->trigger();
+    return bPlaying;
 }
 
 // SaveImportReport -- the chord variation exported and imported again, the
@@ -134,7 +199,9 @@ bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QS
     roHooks.m_fnChooseOpenFile = [](const CQdFileRequest&, std::string&) { return false; };
     roHooks.m_fnChooseOpenFiles = [](const CQdFileRequest&, std::vector<std::string>&) { return false; };
     roHooks.m_fnChooseSaveFile = [](const CQdFileRequest&, std::string&) { return false; };
-    oForm.SetMediaPlayer(std::make_unique<CSilentPlayer>());
+    auto poPlayer = std::make_unique<CSilentPlayer>();
+    CSilentPlayer& roPlayer = *poPlayer;
+    oForm.SetMediaPlayer(std::move(poPlayer));
     if (rkoSize.isValid())
         oForm.resize(rkoSize.expandedTo(oForm.DefaultSize()));
     oForm.show();
@@ -178,7 +245,7 @@ bool QdSaveScreenshots(const QString& rkstrBankPath, const QString& rkstrDir, QS
     }
     const bool bMedia = SavePicture(oForm, oDir, "media.png", rstrError);
     oForm.StopPlayback();
-    if (!bMedia)
+    if (!bMedia || !SaveRollPictures(oForm, roPlayer, oDir, rstrError))
         return false;
 
     TQdGeneralDlg oQuestion(&oForm, "Style modified", "Confirm changes ?", "Yes", "", "No");

@@ -1,13 +1,13 @@
-// QdSplitBar.cpp -- the bar between style list and element tree.
+// QdSplitBar.cpp -- a bar between two panes.
 #include "QdSplitBar.h"
 
 #include <QMouseEvent>
 
-TQdSplitBar::TQdSplitBar(QWidget* pParent) : QWidget(pParent)
+TQdSplitBar::TQdSplitBar(QWidget* pParent, const char* pszName, const QString& rkstrHint) : QWidget(pParent)
 {
-    setObjectName("SplitBar");
+    setObjectName(pszName);
     setCursor(Qt::SplitHCursor);
-    setToolTip("Drag to share the width between the style list and the element tree.");
+    setToolTip(rkstrHint);
 }
 
 void TQdSplitBar::mousePressEvent(QMouseEvent* pEvent)

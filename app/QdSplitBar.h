@@ -1,5 +1,6 @@
-// QdSplitBar.h -- the bar between the style list and the element tree that
-// divides the window's width between them.
+// QdSplitBar.h -- a bar between two of the window's panes that divides the
+// width between them: the style list and the element tree, and the tree
+// and the piano roll.
 //
 // Not a QSplitter: list and tree stay children of the client area at their
 // designed places (a splitter would become their parent and lay them out
@@ -13,7 +14,9 @@ class TQdSplitBar : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TQdSplitBar(QWidget* pParent);
+    // The bar between list and tree unless told otherwise.
+    explicit TQdSplitBar(QWidget* pParent, const char* pszName = "SplitBar",
+                         const QString& rkstrHint = "Drag to share the width between the style list and the element tree.");
 
 signals:
     // Dragged -- the bar's left edge would be at iLeft (parent coordinates).

@@ -45,6 +45,7 @@ UPPER_LAYERS = {
     "app": ["doc", "player"],
     "cli": ["doc", "json", "player"],  # render plays through FluidSynth
     "bench": ["doc", "demo"],
+    "bench-app": ["app", "demo"],  # the roll's painting, which is the window's
     "fuzz": ["doc"],
     "app-tests": ["app", "demo"],
 }
@@ -64,6 +65,11 @@ FOLDERS = {
     "tests/player": "player",
     "tests/e2e": "demo",
     "tests/tools": "coders",  # smf_probe links the coders only
+}
+
+# Single files outside src/ placed apart from their folder.
+FILES = {
+    "bench/RollPaintBench.cpp": "bench-app",
 }
 
 # Shared test helpers, each at the lowest layer whose tests may use it.
@@ -164,6 +170,8 @@ class Checker:
             if twin in self.layer_of:
                 return self.layer_of[twin]
             return CORE_HEADERS.get(path[len("src/"):])
+        if path in FILES:
+            return FILES[path]
         if folder == "tests/support":
             return TEST_SUPPORT.get(name)
         parts = folder.split("/")
@@ -194,6 +202,9 @@ class Checker:
         for header in CORE_HEADERS:
             if not os.path.isfile(os.path.join(self.root, "src", header)):
                 self.fail("scripts/check-layers.py", "CORE_HEADERS names src/%s, which does not exist" % header)
+        for path in FILES:
+            if not os.path.isfile(os.path.join(self.root, path)):
+                self.fail("scripts/check-layers.py", "FILES names %s, which does not exist" % path)
         for name in TEST_SUPPORT:
             if not os.path.isfile(os.path.join(self.root, "tests", "support", name)):
                 self.fail("scripts/check-layers.py", "TEST_SUPPORT names tests/support/%s, which does not exist" % name)

@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace
 {
 // FluidSynth's log function is process-wide: it is installed once and hands
@@ -29,6 +31,29 @@ bool IsReadableFile(const std::string& rkstrPath)
 }
 
 constexpr int NR_MIDI_CHANNELS = 16;
+constexpr int CTRL_BANK_MSB = 0;
+constexpr int CTRL_BANK_LSB = 32;
+
+// Route -- a channel message into the synthesizer the way the playback
+// callback passes a file's events on, so that a note's voice is set as the
+// file would set it (a drum kit on the rhythm tracks and with MSB 120).
+void Route(CQdRouting& roRouting, int iChannel, int iType, int iData1, int iData2)
+{
+    fluid_midi_event_t* poEvent = new_fluid_midi_event();
+    if (poEvent == nullptr)
+        return;
+    fluid_midi_event_set_type(poEvent, iType);
+    fluid_midi_event_set_channel(poEvent, iChannel);
+    if (iType == 0xC0)
+        fluid_midi_event_set_program(poEvent, iData1);
+    else
+    {
+        fluid_midi_event_set_control(poEvent, iData1);
+        fluid_midi_event_set_value(poEvent, iData2);
+    }
+    QdRouteEvent(&roRouting, poEvent);
+    delete_fluid_midi_event(poEvent);
+}
 
 // AddLoops -- the file iLoops times into the player's play list: the
 // player plays them back to back, each from its own tick 0, as the keyboard
@@ -345,6 +370,67 @@ long CQdPlayer::GetTick() const
     return m_poPlayer != nullptr ? long(fluid_player_get_current_tick(m_poPlayer)) : -1;
 }
 
+// CQdPlayer::CreateSequencer -- once per synthesizer; the sequencer counts
+// milliseconds (its default scale) on the samples the synthesizer renders.
+bool CQdPlayer::CreateSequencer()
+{
+    if (m_poSequencer != nullptr)
+        return true;
+    m_poSequencer = new_fluid_sequencer2(0);
+    if (m_poSequencer == nullptr)
+        return false;
+    m_iSynthClient = fluid_sequencer_register_fluidsynth(m_poSequencer, m_poSynth);
+    if (m_iSynthClient == FLUID_FAILED)
+    {
+        delete_fluid_sequencer(m_poSequencer);
+        m_poSequencer = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool CQdPlayer::PlayNote(const CQdNoteSound& rkoNote)
+{
+    if (rkoNote.m_byChannel >= NR_MIDI_CHANNELS || !CreateEngine())
+        return false;
+    if (m_poDriver == nullptr)
+    {
+        // Nothing plays: the channels start as a file's do.
+        QdResetChannelTypes(m_poSynth);
+        m_oRouting.m_poSynth = m_poSynth;
+        m_poDriver = new_fluid_audio_driver(m_poSettings, m_poSynth);
+        if (m_poDriver == nullptr)
+            return Fail(QDPLAYER_ERR_NO_AUDIO, "No audio output available (no sound server or sound card)");
+    }
+    if (!CreateSequencer())
+        return Fail(QDPLAYER_ERR_SYNTH, "The note sequencer could not be created");
+    const int iChannel = rkoNote.m_byChannel;
+    if (rkoNote.m_iBankMsb >= 0)
+        Route(m_oRouting, iChannel, 0xB0, CTRL_BANK_MSB, rkoNote.m_iBankMsb & 0x7F);
+    if (rkoNote.m_iBankLsb >= 0)
+        Route(m_oRouting, iChannel, 0xB0, CTRL_BANK_LSB, rkoNote.m_iBankLsb & 0x7F);
+    if (rkoNote.m_iProgram >= 0)
+        Route(m_oRouting, iChannel, 0xC0, rkoNote.m_iProgram & 0x7F, 0);
+    // Straight to the synthesizer: a note asked for sounds also on a muted channel.
+    if (fluid_synth_noteon(m_poSynth, iChannel, rkoNote.m_byKey & 0x7F, std::max<int>(rkoNote.m_byVelocity & 0x7F, 1)) !=
+        FLUID_OK)
+        return Fail(QDPLAYER_ERR_PLAYBACK, "The note could not be played");
+    fluid_event_t* poOff = new_fluid_event();
+    if (poOff == nullptr)
+        return Fail(QDPLAYER_ERR_SYNTH, "The note's end could not be scheduled");
+    fluid_event_set_source(poOff, -1);
+    fluid_event_set_dest(poOff, m_iSynthClient);
+    fluid_event_noteoff(poOff, iChannel, short(rkoNote.m_byKey & 0x7F));
+    const int iSent = fluid_sequencer_send_at(m_poSequencer, poOff, unsigned(std::max(rkoNote.m_iDurationMs, 1)), 0);
+    delete_fluid_event(poOff);
+    if (iSent != FLUID_OK)
+    {
+        fluid_synth_noteoff(m_poSynth, iChannel, rkoNote.m_byKey & 0x7F);
+        return Fail(QDPLAYER_ERR_SYNTH, "The note's end could not be scheduled");
+    }
+    return Succeed();
+}
+
 bool CQdPlayer::RenderToWave(const std::string& rkstrMidi, const std::string& rkstrWave, int iLoops,
                              std::string& rstrError)
 {
@@ -374,7 +460,8 @@ std::vector<CQdChannelPreset> CQdPlayer::GetChannelPresets() const
     return aoPresets;
 }
 
-// CQdPlayer::Close -- stops and forgets the file; the engine stays for the next one.
+// CQdPlayer::Close -- stops and forgets the file; the engine stays for the
+// next one (and a driver made for notes alone goes on rendering them).
 void CQdPlayer::Close()
 {
     if (m_poPlayer != nullptr)
@@ -386,11 +473,20 @@ void CQdPlayer::Close()
     m_strPath.clear();
 }
 
-// CQdPlayer::Release -- driver and player, synthesizer (with its soundfont),
-// settings: the reverse of their creation.
+// CQdPlayer::Release -- driver and player, the note sequencer, synthesizer
+// (with its soundfont), settings: the reverse of their creation. The driver
+// goes first also when it renders notes alone: nothing may render a
+// synthesizer being deleted.
 void CQdPlayer::Release()
 {
     Close();
+    DeletePlayer();
+    if (m_poSequencer != nullptr)
+    {
+        delete_fluid_sequencer(m_poSequencer);
+        m_poSequencer = nullptr;
+        m_iSynthClient = -1;
+    }
     if (m_poSynth != nullptr)
     {
         delete_fluid_synth(m_poSynth);

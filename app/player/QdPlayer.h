@@ -67,6 +67,11 @@ public:
     void SetLoop(bool bLoop) override;
     void SetMutedChannels(std::uint16_t wMask) override;
     long GetTick() const override;
+    // PlayNote -- the note through the live synthesizer: the voice routed as
+    // a file's tick-0 events are (QdRouteEvent), the note-off scheduled by
+    // FluidSynth's sequencer on the synthesizer's own clock. Without a file
+    // open the engine and an audio driver are made for the note.
+    bool PlayNote(const CQdNoteSound& rkoNote) override;
     // RenderToWave -- the static RenderToWave with this player's soundfont.
     bool RenderToWave(const std::string& rkstrMidi, const std::string& rkstrWave, int iLoops,
                       std::string& rstrError) override;
@@ -101,6 +106,7 @@ private:
     bool CreateEngine();
     bool CreateFilePlayer();
     void DeletePlayer();
+    bool CreateSequencer();
     void Release();
     static void LogToList(int iLevel, const char* pszMessage, void* pvData);
 
@@ -112,6 +118,10 @@ private:
     int m_iSoundFontId = -1;
     fluid_audio_driver_t* m_poDriver = nullptr;
     fluid_player_t* m_poPlayer = nullptr;
+    // Ends the notes PlayNote starts; driven by the synthesizer's samples,
+    // so it runs with whichever audio driver renders.
+    fluid_sequencer_t* m_poSequencer = nullptr;
+    fluid_seq_id_t m_iSynthClient = -1;
     bool m_bLoop = false;
     CQdRouting m_oRouting;
 

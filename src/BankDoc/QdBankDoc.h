@@ -277,6 +277,11 @@ public:
     // does not read back clean (QdBuildRoll); no message but the
     // out-of-memory one.
     bool BuildRoll(BYTE bySe, BYTE byCv, BYTE byTrack, CQdRoll& roRoll);
+    // BuildNodeRoll -- the roll the window shows for a tree node: a chord
+    // variation with all its tracks; for a track the same roll with that
+    // track highlighted (the others faint). False, roRoll empty, for the
+    // other nodes and as BuildRoll.
+    bool BuildNodeRoll(const CQdTreeNode& rkoNode, CQdRoll& roRoll);
 
     // --- Track parameters (QdTrackParams.h) --------------------------------
     // Stands for every present element of the open style.

@@ -5,6 +5,7 @@
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
 #include "BankDoc/QdDragFiles.h"
+#include "BankDoc/QdRoll.h"
 #include "NlzdStyle/NstEditIfc.h"
 #include "NlzdStyle/NstTimeSig.h"
 
@@ -43,6 +44,45 @@ CQdPlayPosition QdPlayPositionAt(long lTick, BYTE byPacked, BYTE byMeasures)
     oPosition.m_iBar = int(lAt / lMeasure) + 1;
     oPosition.m_iBeat = int((lAt % lMeasure) / lBeat) + 1;
     return oPosition;
+}
+
+namespace
+{
+constexpr BYTE CTRL_BANK_MSB = 0;
+constexpr BYTE CTRL_BANK_LSB = 32;
+constexpr long MS_PER_MINUTE = 60000;
+
+// StartValue -- the value a controller of the track is set to at tick 0; -1
+// when it is not.
+int StartValue(const CQdRoll& rkoRoll, BYTE byTrack, BYTE byController)
+{
+    for (const CQdRollLane& rkoLane : rkoRoll.m_aoLanes)
+        if (rkoLane.m_byTrack == byTrack && rkoLane.m_eKind == QD_LANE_CONTROLLER &&
+            rkoLane.m_byController == byController && !rkoLane.m_aoPoints.empty() &&
+            rkoLane.m_aoPoints.front().m_tTick == 0)
+            return rkoLane.m_aoPoints.front().m_iValue;
+    return -1;
+}
+} // namespace
+
+CQdNoteSound QdNoteSoundOf(const CQdRoll& rkoRoll, const CQdRollNote& rkoNote, int iTempo)
+{
+    CQdNoteSound oSound;
+    oSound.m_byChannel = rkoNote.m_byChannel;
+    oSound.m_byKey = rkoNote.m_byKey;
+    oSound.m_byVelocity = rkoNote.m_byVelocity;
+    if (rkoNote.m_byTrack < NST_NR_TRK)
+    {
+        oSound.m_iProgram = rkoRoll.m_aiProgram[rkoNote.m_byTrack];
+        oSound.m_iBankMsb = StartValue(rkoRoll, rkoNote.m_byTrack, CTRL_BANK_MSB);
+        oSound.m_iBankLsb = StartValue(rkoRoll, rkoNote.m_byTrack, CTRL_BANK_LSB);
+    }
+    // Ticks per quarter note times quarter notes per minute: ticks per minute.
+    const long long llTicksPerMinute = (long long)(std::max<TTICK>(rkoRoll.m_oGrid.m_tTicksPerQuarter, 1)) *
+                                       std::clamp(iTempo, CQdPlayback::MIN_TEMPO, CQdPlayback::MAX_TEMPO);
+    const long long llMs = (long long)(rkoNote.GetLength()) * MS_PER_MINUTE / llTicksPerMinute;
+    oSound.m_iDurationMs = int(std::clamp<long long>(llMs, CQdPlayback::MIN_NOTE_MS, CQdPlayback::MAX_NOTE_MS));
+    return oSound;
 }
 
 CQdPlayback::CQdPlayback(CQdBankDoc& roDoc, CQdDocPrompt& roPrompt, CQdMediaPlayer& roPlayer,
@@ -188,6 +228,23 @@ bool CQdPlayback::GetPosition(CQdPlayPosition& roPosition)
         return false;
     roPosition = QdPlayPositionAt(lTick, poEditIfc->GetPackedSignature(m_bySe), poEditIfc->GetMeasures(m_bySe, m_byCv));
     return true;
+}
+
+bool CQdPlayback::GetPlayheadTick(const CQdRoll& rkoRoll, TTICK& rtTick) const
+{
+    if (!IsPlaying() || rkoRoll.m_bySe != m_bySe || rkoRoll.m_byCv != m_byCv)
+        return false;
+    const long lTick = m_roPlayer.GetTick();
+    if (lTick < 0)
+        return false;
+    rtTick = rkoRoll.m_oGrid.LoopTick(lTick);
+    return true;
+}
+
+bool CQdPlayback::PlayRollNote(const CQdRoll& rkoRoll, const CQdRollNote& rkoNote, int iTempo)
+{
+    return QdGuardCommand(m_roPrompt, CAPTION_PLAYER, false,
+                          [&] { return m_roPlayer.PlayNote(QdNoteSoundOf(rkoRoll, rkoNote, iTempo)); });
 }
 
 bool CQdPlayback::ExportAudio(const CQdTreeNode& rkoNode, int iTempo)

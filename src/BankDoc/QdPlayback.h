@@ -19,6 +19,14 @@
 //   within the chord variation's measures (a loop starts again at 1:1).
 // - Audio export: the node's file rendered by the player into a WAV file,
 //   with the tempo and, while loop is on, AUDIO_LOOPS passes.
+// - Playhead: the piano roll's line follows the player's own tick (the
+//   tick the sound has reached), not a clock of the window, wrapped within
+//   the pattern as a loop plays it again.
+// - One note: a note clicked in the roll sounds once on its track's channel
+//   with the track's voice (program and bank select as the export sets them
+//   at tick 0), for as long as it lasts at the tempo, within a floor that
+//   keeps a drum stroke audible and a ceiling that keeps a held chord note
+//   from ringing on.
 #pragma once
 
 #include "Base/QdTypes.h"
@@ -28,7 +36,24 @@
 
 class CQdBankDoc;
 class CQdDocPrompt;
+struct CQdRoll;
+struct CQdRollNote;
 struct CQdTreeNode;
+
+// CQdNoteSound -- one note for a player to sound on its own: the channel
+// set to the voice first (a value of -1 leaves that part as it is), then the
+// note, ended after its duration.
+struct CQdNoteSound
+{
+    BYTE m_byChannel = 0; // 0-based
+    int m_iProgram = -1;
+    int m_iBankMsb = -1;
+    int m_iBankLsb = -1;
+    BYTE m_byKey = 60;
+    BYTE m_byVelocity = 100;
+    int m_iDurationMs = 0;
+    bool operator==(const CQdNoteSound& rkoOther) const = default;
+};
 
 // CQdMediaPlayer -- what playback needs of a player: open a MIDI file, play,
 // stop, rewind, close, and the number and text of the last failure.
@@ -53,6 +78,9 @@ public:
     virtual void SetMutedChannels(std::uint16_t /*wMask*/) {}
     // GetTick -- the tick the playing file has reached; -1 when unknown.
     virtual long GetTick() const { return -1; }
+    // PlayNote -- sounds one note now, also while a file plays; false
+    // (nothing sounds) when the player cannot.
+    virtual bool PlayNote(const CQdNoteSound& /*rkoNote*/) { return false; }
     // RenderToWave -- plays the MIDI file iLoops times into a WAV file
     // without a sound device; false with the reason in rstrError.
     virtual bool RenderToWave(const std::string& /*rkstrMidi*/, const std::string& /*rkstrWave*/, int /*iLoops*/,
@@ -75,6 +103,12 @@ struct CQdPlayPosition
 // (display code); the tick wraps around the chord variation's length.
 CQdPlayPosition QdPlayPositionAt(long lTick, BYTE byPacked, BYTE byMeasures);
 
+// QdNoteSoundOf -- how a note of the roll sounds on its own at iTempo
+// (clamped to 40..300): its channel, key and velocity, its track's program
+// and bank select from the roll (tick 0), its length in milliseconds held
+// within CQdPlayback::MIN_NOTE_MS and MAX_NOTE_MS.
+CQdNoteSound QdNoteSoundOf(const CQdRoll& rkoRoll, const CQdRollNote& rkoNote, int iTempo);
+
 // QdPlaybackTempo -- the tempo edit's text as the tempo used: read like a
 // decimal integer (leading blanks and a sign allowed, reading stops at the
 // first non-digit, no digits read as 0), then limited to 40..300.
@@ -90,6 +124,9 @@ public:
     static constexpr const char* CAPTION_EXPORT_AUDIO = "Export Audio";
     // The passes of the pattern an audio export renders while loop is on.
     static constexpr int AUDIO_LOOPS = 4;
+    // The shortest and the longest a note clicked in the roll sounds.
+    static constexpr int MIN_NOTE_MS = 150;
+    static constexpr int MAX_NOTE_MS = 2000;
 
     // rkstrTempDir: where the temporary file is written (the user's
     // temporary directory; the start-up directory may be read-only).
@@ -126,6 +163,15 @@ public:
     // GetPosition -- where the playing chord variation is; false when
     // stopped or the player knows no position.
     bool GetPosition(CQdPlayPosition& roPosition);
+
+    // GetPlayheadTick -- where the player is in the roll's pattern
+    // (CQdRollGrid::LoopTick of its tick); false when the roll's chord
+    // variation is not the one playing or the player knows no position.
+    bool GetPlayheadTick(const CQdRoll& rkoRoll, TTICK& rtTick) const;
+    // PlayRollNote -- the note of the roll sounds once (QdNoteSoundOf at
+    // iTempo); false when the player cannot sound it. Nothing is told: a
+    // click that makes no sound needs no message.
+    bool PlayRollNote(const CQdRoll& rkoRoll, const CQdRollNote& rkoNote, int iTempo);
 
     // ExportAudio -- the Export Audio command: the file choice (a WAV file
     // named by the node's standard name), then RenderNode; a failure is

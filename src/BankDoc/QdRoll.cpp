@@ -1,6 +1,7 @@
 // QdRoll.cpp -- a chord variation's roll from the MIDI file of its export.
 #include "BankDoc/QdRoll.h"
 
+#include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdGmPrograms.h"
 #include "MidiInOut/SmfScan.h"
 #include "NlzdStyle/NstEditIfc.h"
@@ -214,6 +215,13 @@ std::string CQdRollGrid::PositionText(TTICK tTick) const
     return std::to_string(oAt.m_qwBar) + ":" + std::to_string(oAt.m_qwBeat) + ":" + std::to_string(oAt.m_qwTick);
 }
 
+TTICK CQdRollGrid::LoopTick(long lTick) const
+{
+    if (lTick <= 0 || m_tLength == 0)
+        return 0;
+    return TTICK(std::uint64_t(lTick) % m_tLength);
+}
+
 // QdRollFromSmf -- one walk of the scan; the length is the end of the
 // file's track (an export has one), at least the last event's tick.
 bool QdRollFromSmf(const BYTE* pkbyFile, DWORD dwSize, const CNstTimeSig& rkoTimeSig, BYTE byTrack,
@@ -244,7 +252,10 @@ bool QdBuildRoll(CNstEditIfc& roEditIfc, BYTE bySe, BYTE byCv, BYTE byTrack, CQd
     const std::unique_ptr<BYTE[]> pbyFile = roEditIfc.ExportToSmf(bySe, byCv, byTrack, dwSize);
     if (!pbyFile || dwSize == 0)
         return false;
-    return QdRollFromSmf(pbyFile.get(), dwSize, oTimeSig, byTrack, roRoll);
+    const bool bRead = QdRollFromSmf(pbyFile.get(), dwSize, oTimeSig, byTrack, roRoll);
+    roRoll.m_bySe = bySe;
+    roRoll.m_byCv = byCv;
+    return bRead;
 }
 
 std::string QdRollKeyName(BYTE byTrack, BYTE byKey)
@@ -253,6 +264,25 @@ std::string QdRollKeyName(BYTE byTrack, BYTE byKey)
         return SmfNoteName(byKey);
     const std::string strName = QdGmDrumName(byKey);
     return strName.empty() ? "Key " + std::to_string(byKey) : strName;
+}
+
+std::string QdRollNoteText(const CQdRollGrid& rkoGrid, const CQdRollNote& rkoNote)
+{
+    return std::string(CQdBankDoc::TrackName(rkoNote.m_byTrack)) + ": " + rkoNote.GetKeyName() + " (" +
+           std::to_string(rkoNote.m_byKey) + "), velocity " + std::to_string(rkoNote.m_byVelocity) + ", start " +
+           rkoGrid.PositionText(rkoNote.m_tStart) + ", length " + std::to_string(rkoNote.GetLength());
+}
+
+std::string QdRollLegendText(const CQdRoll& rkoRoll, BYTE byTrack)
+{
+    if (byTrack >= NST_NR_TRK)
+        return std::string();
+    const DWORD dwNotes = rkoRoll.m_adwNotes[byTrack];
+    std::string strText = std::string(CQdBankDoc::TrackName(byTrack)) + ": " + std::to_string(dwNotes) +
+                          (dwNotes == 1 ? " note" : " notes");
+    if (rkoRoll.m_aiProgram[byTrack] >= 0)
+        strText += ", " + QdVoiceName(byTrack, BYTE(rkoRoll.m_aiProgram[byTrack]));
+    return strText;
 }
 
 std::string QdRollLaneName(const CQdRollLane& rkoLane)

@@ -103,13 +103,26 @@ struct CQdRollGrid
     CSmfBarPosition Locate(TTICK tTick) const;
     // CQdRollGrid::PositionText -- "bar:beat:tick", "1:1:0" for tick 0.
     std::string PositionText(TTICK tTick) const;
+    // CQdRollGrid::LoopTick -- where in the pattern a player is that has
+    // played lTick ticks of it looping: lTick within the length (a player
+    // that starts each pass at tick 0 needs no wrap; one that counts on does).
+    // 0 for a negative tick or a roll of length 0.
+    TTICK LoopTick(long lTick) const;
 };
 
 // CQdRoll -- the roll.
 struct CQdRoll
 {
+    // The chord variation, as the document names it.
+    BYTE m_bySe = 0;
+    BYTE m_byCv = 0;
     // The track shown alone, or NST_ALL_TRACKS.
     BYTE m_byTrack = 0xFF;
+    // The track drawn in full colour while the others are drawn faint, or
+    // NST_ALL_TRACKS: all in full colour. The window's roll of a track node
+    // shows the whole chord variation with the track picked out this way, so
+    // that the track is seen against the others.
+    BYTE m_byHighlight = 0xFF;
     CQdRollGrid m_oGrid;
     // In the order of their note-ons in the file: by start tick.
     std::vector<CQdRollNote> m_aoNotes;
@@ -141,6 +154,14 @@ bool QdRollFromSmf(const BYTE* pkbyFile, DWORD dwSize, const CNstTimeSig& rkoTim
 // the export gives no file (roRoll empty) or one that does not read clean
 // (QdRollFromSmf).
 bool QdBuildRoll(CNstEditIfc& roEditIfc, BYTE bySe, BYTE byCv, BYTE byTrack, CQdRoll& roRoll);
+
+// QdRollNoteText -- the note as the SVG's <title> and the window's tool tip
+// name it: "Bass: E2 (40), velocity 100, start 1:1:0, length 192".
+std::string QdRollNoteText(const CQdRollGrid& rkoGrid, const CQdRollNote& rkoNote);
+
+// QdRollLegendText -- a track's legend line: "Bass: 40 notes, Electric
+// Bass (finger)" (the voice of its tick-0 program, when it has one).
+std::string QdRollLegendText(const CQdRoll& rkoRoll, BYTE byTrack);
 
 // QdRollLaneName -- "Expression (CC 11)", "CC 74", "Pitch bend", "Pressure".
 std::string QdRollLaneName(const CQdRollLane& rkoLane);

@@ -25,3 +25,17 @@ bool CQdBankDoc::BuildRoll(BYTE bySe, BYTE byCv, BYTE byTrack, CQdRoll& roRoll)
         return bBuilt;
     });
 }
+
+bool CQdBankDoc::BuildNodeRoll(const CQdTreeNode& rkoNode, CQdRoll& roRoll)
+{
+    const bool bTrack = rkoNode.m_byKind == CQdTreeNode::KIND_TRACK;
+    if (!bTrack && rkoNode.m_byKind != CQdTreeNode::KIND_CHORD_VAR)
+    {
+        roRoll = CQdRoll();
+        return false;
+    }
+    const bool bBuilt = BuildRoll(rkoNode.m_bySe, rkoNode.m_byCv, NST_ALL_TRACKS, roRoll);
+    if (bBuilt && bTrack)
+        roRoll.m_byHighlight = rkoNode.m_byTrack;
+    return bBuilt;
+}

@@ -17,6 +17,8 @@ constexpr double NOTE_INSET = 1.0;
 constexpr double MIN_NOTE_WIDTH = 1.0;
 // The most any margin, line or gap may take.
 constexpr int MAX_SPACE = 256;
+// How far a faint track's colour goes towards the background.
+constexpr double FAINT_SHARE = 0.7;
 
 // One colour per track, told apart at a glance and on white.
 constexpr CQdRgb s_aoTrackColours[NST_NR_TRK] = {
@@ -48,6 +50,31 @@ std::string CQdRgb::Hex() const
 CQdRgb QdRollTrackColour(BYTE byTrack)
 {
     return byTrack < NST_NR_TRK ? s_aoTrackColours[byTrack] : CQdRgb();
+}
+
+double QdRollNoteOpacity(BYTE byVelocity)
+{
+    return 0.35 + 0.65 * double(std::min<BYTE>(byVelocity, 127)) / 127.0;
+}
+
+CQdRgb QdRollMix(const CQdRgb& rkoFrom, const CQdRgb& rkoTo, double dShare)
+{
+    const double dTo = std::clamp(dShare, 0.0, 1.0);
+    auto fnMix = [dTo](BYTE byFrom, BYTE byTo) {
+        return BYTE(std::lround(double(byFrom) + (double(byTo) - double(byFrom)) * dTo));
+    };
+    return {fnMix(rkoFrom.m_byRed, rkoTo.m_byRed), fnMix(rkoFrom.m_byGreen, rkoTo.m_byGreen),
+            fnMix(rkoFrom.m_byBlue, rkoTo.m_byBlue)};
+}
+
+CQdRgb QdRollShade(BYTE byTrack, bool bFaint)
+{
+    return QdRollMix(QdRollTrackColour(byTrack), QdRollColours::BACKGROUND, bFaint ? FAINT_SHARE : 0.0);
+}
+
+CQdRgb QdRollNoteColour(BYTE byTrack, BYTE byVelocity, bool bFaint)
+{
+    return QdRollMix(QdRollShade(byTrack, bFaint), QdRollColours::BACKGROUND, 1.0 - QdRollNoteOpacity(byVelocity));
 }
 
 // CQdRollLayout::CQdRollLayout -- the sizes are kept sane first, so that
@@ -188,6 +215,39 @@ CQdRollRect CQdRollLayout::NoteRect(const CQdRollNote& rkoNote) const
     oRect.m_dWidth = std::max(double(rkoNote.GetLength()) * m_dPixelsPerTick, MIN_NOTE_WIDTH);
     oRect.m_dHeight = std::max(dRowHeight - 2 * NOTE_INSET, 1.0);
     return oRect;
+}
+
+bool CQdRollLayout::IsFaint(BYTE byTrack) const
+{
+    const BYTE byHighlight = m_pkoRoll->m_byHighlight;
+    return byHighlight < NST_NR_TRK && byTrack != byHighlight;
+}
+
+// CQdRollLayout::NoteAt -- the row under the point first, then the notes of
+// its track and key from the last drawn back.
+int CQdRollLayout::NoteAt(double dX, double dY) const
+{
+    for (const CQdRollBand& rkoBand : m_aoBands)
+    {
+        if (dY < rkoBand.m_dRowsTop || rkoBand.m_aoRows.empty())
+            continue;
+        const double dRow = std::floor((dY - rkoBand.m_dRowsTop) / m_oOptions.m_iRowHeight);
+        if (dRow >= double(rkoBand.m_aoRows.size()))
+            continue;
+        const BYTE byKey = rkoBand.m_aoRows[std::size_t(dRow)].m_byKey;
+        const std::vector<CQdRollNote>& rkaoNotes = m_pkoRoll->m_aoNotes;
+        for (std::size_t u = rkaoNotes.size(); u-- > 0;)
+        {
+            const CQdRollNote& rkoNote = rkaoNotes[u];
+            if (rkoNote.m_byTrack != rkoBand.m_byTrack || rkoNote.m_byKey != byKey)
+                continue;
+            const CQdRollRect oRect = NoteRect(rkoNote);
+            if (dX >= oRect.m_dX && dX < oRect.m_dX + oRect.m_dWidth)
+                return int(u);
+        }
+        return -1;
+    }
+    return -1;
 }
 
 std::vector<CQdRollXY> CQdRollLayout::LanePath(const CQdRollLaneBox& rkoBox) const

@@ -47,11 +47,27 @@ inline constexpr CQdRgb ROW_STRIPE{0xF2, 0xF2, 0xF2}; // every other key row
 inline constexpr CQdRgb MEASURE_LINE{0x88, 0x88, 0x88};
 inline constexpr CQdRgb BEAT_LINE{0xD8, 0xD8, 0xD8};
 inline constexpr CQdRgb LANE_BACKGROUND{0xF7, 0xF7, 0xF7};
+inline constexpr CQdRgb PLAYHEAD{0x10, 0x10, 0x10}; // the window's line where playback is
 } // namespace QdRollColours
 
 // QdRollTrackColour -- the colour of the track's notes and lanes; black
 // outside 0-7.
 CQdRgb QdRollTrackColour(BYTE byTrack);
+
+// Velocity as shade: a note is its track's colour at this opacity on the
+// white background, from 0.35 at velocity 0 to 1 at 127, so that a soft note
+// is still seen. The SVG says it with fill-opacity, a painter with the mixed
+// colour of QdRollNoteColour.
+double QdRollNoteOpacity(BYTE byVelocity);
+// QdRollMix -- rkoFrom taken dShare (0..1) of the way to rkoTo.
+CQdRgb QdRollMix(const CQdRgb& rkoFrom, const CQdRgb& rkoTo, double dShare);
+// QdRollShade -- the track's colour, faint or not: a faint track (another
+// than the roll's highlighted one) keeps 30 % of its colour, enough to
+// see where its notes are without hiding the highlighted track's.
+CQdRgb QdRollShade(BYTE byTrack, bool bFaint);
+// QdRollNoteColour -- the opaque colour of a note of that velocity on the
+// background: QdRollShade at QdRollNoteOpacity.
+CQdRgb QdRollNoteColour(BYTE byTrack, BYTE byVelocity, bool bFaint);
 
 // CQdRollLayoutOptions -- sizes in pixels.
 struct CQdRollLayoutOptions
@@ -167,6 +183,13 @@ public:
     // one pixel wide (a note of length 0 shows too). A note whose track or
     // key has no row gets an empty rectangle.
     CQdRollRect NoteRect(const CQdRollNote& rkoNote) const;
+    // CQdRollLayout::IsFaint -- the track is drawn faint: the roll
+    // highlights another track (CQdRoll::m_byHighlight).
+    bool IsFaint(BYTE byTrack) const;
+    // CQdRollLayout::NoteAt -- the index in the roll's notes of the note
+    // drawn at the point (NoteRect, its row's full height), the one drawn
+    // last (on top) where notes overlap; -1 for none.
+    int NoteAt(double dX, double dY) const;
     // CQdRollLayout::LanePath -- the lane's values as a step line: from each
     // value's tick to the next one's, then on to the length; the lowest value
     // at the lane's bottom, the highest at its top.

@@ -28,26 +28,6 @@ std::string TimeSigText(const CNstTimeSig& rkoTimeSig)
     return std::to_string(rkoTimeSig.m_byNumerator) + "/" + std::to_string(rkoTimeSig.GetDenominator());
 }
 
-// NoteTitle -- "Bass: E2 (40), velocity 100, start 1:1:0, length 192".
-std::string NoteTitle(const CQdRollGrid& rkoGrid, const CQdRollNote& rkoNote)
-{
-    return std::string(CQdBankDoc::TrackName(rkoNote.m_byTrack)) + ": " +
-           rkoNote.GetKeyName() + " (" + std::to_string(rkoNote.m_byKey) +
-           "), velocity " + std::to_string(rkoNote.m_byVelocity) + ", start " +
-           rkoGrid.PositionText(rkoNote.m_tStart) + ", length " + std::to_string(rkoNote.GetLength());
-}
-
-// LegendText -- "Bass: 40 notes, Electric Bass (finger)".
-std::string LegendText(const CQdRoll& rkoRoll, BYTE byTrack)
-{
-    const DWORD dwNotes = rkoRoll.m_adwNotes[byTrack];
-    std::string strText = std::string(CQdBankDoc::TrackName(byTrack)) + ": " + std::to_string(dwNotes) +
-                          (dwNotes == 1 ? " note" : " notes");
-    if (rkoRoll.m_aiProgram[byTrack] >= 0)
-        strText += ", " + QdVoiceName(byTrack, BYTE(rkoRoll.m_aiProgram[byTrack]));
-    return strText;
-}
-
 // WriteBackdrop -- every other key row of each band striped across the key
 // column and the time axis, and the lane boxes.
 void WriteBackdrop(CQdXmlWriter& roXml, const CQdRollLayout& rkoLayout)
@@ -143,14 +123,14 @@ void WriteNotes(CQdXmlWriter& roXml, const CQdRollLayout& rkoLayout)
                              {"width", oRect.m_dWidth},
                              {"height", oRect.m_dHeight},
                              {"fill", oColour.Hex()},
-                             {"fill-opacity", 0.35 + 0.65 * rkoNote.m_byVelocity / 127.0},
+                             {"fill-opacity", QdRollNoteOpacity(rkoNote.m_byVelocity)},
                              {"data-track", rkoNote.m_byTrack},
                              {"data-channel", rkoNote.m_byChannel},
                              {"data-key", rkoNote.m_byKey},
                              {"data-velocity", rkoNote.m_byVelocity},
                              {"data-start", rkoNote.m_tStart},
                              {"data-length", rkoNote.GetLength()}});
-        roXml.Text("title", {}, NoteTitle(rkoRoll.m_oGrid, rkoNote));
+        roXml.Text("title", {}, QdRollNoteText(rkoRoll.m_oGrid, rkoNote));
         roXml.End();
     }
     roXml.End();
@@ -167,7 +147,7 @@ void WriteLegend(CQdXmlWriter& roXml, const CQdRollLayout& rkoLayout)
         roXml.Empty("path", {{"fill", QdRollTrackColour(rkoBand.m_byTrack).Hex()},
                              {"d", Box(dLeft, dTop + 2, SWATCH, SWATCH)}});
         roXml.Text("text", {{"x", dLeft + SWATCH + TEXT_GAP}, {"y", dTop + TEXT_BASELINE}},
-                   LegendText(rkoLayout.GetRoll(), rkoBand.m_byTrack));
+                   QdRollLegendText(rkoLayout.GetRoll(), rkoBand.m_byTrack));
         dTop += rkoOptions.m_iLegendLine;
     }
     roXml.End();

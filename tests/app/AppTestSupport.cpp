@@ -321,6 +321,13 @@ bool IsShown(const TForm2& rkoForm, const QWidget* pkWidget) { return pkWidget &
 
 // --- Files ----------------------------------------------------------------------
 
+bool CScriptedPlayer::Open(const std::string& rkstrPath)
+{
+    m_poLog->m_astrCalls << "Open";
+    m_poLog->m_abyOpened = ReadAll(QString::fromStdString(rkstrPath));
+    return true;
+}
+
 QByteArray ReadAll(const QString& rkstrPath)
 {
     QFile oFile(rkstrPath);

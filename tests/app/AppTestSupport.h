@@ -82,6 +82,53 @@ public:
     std::vector<CQdFileRequest> m_aoRequests;
 };
 
+// --- Scripted player --------------------------------------------------------
+
+// What the scripted player was asked to do, kept apart from the player the
+// window owns.
+struct CPlayerLog
+{
+    QStringList m_astrCalls;
+    QByteArray m_abyOpened;
+    QList<bool> m_abLoops;
+    QList<int> m_aiMuted;
+    std::vector<CQdNoteSound> m_aoNotes;
+    long m_lTick = -1; // what GetTick answers
+};
+
+// CScriptedPlayer -- accepts every call and logs it; plays nothing.
+class CScriptedPlayer : public CQdMediaPlayer
+{
+public:
+    explicit CScriptedPlayer(std::shared_ptr<CPlayerLog> poLog) : m_poLog(std::move(poLog)) {}
+    bool Open(const std::string& rkstrPath) override;
+    bool Play() override { return Log("Play"); }
+    bool Stop() override { return Log("Stop"); }
+    bool Rewind() override { return Log("Rewind"); }
+    void Close() override { Log("Close"); }
+    void SetLoop(bool bLoop) override { m_poLog->m_abLoops << bLoop; }
+    void SetMutedChannels(std::uint16_t wMask) override { m_poLog->m_aiMuted << int(wMask); }
+    long GetTick() const override { return m_poLog->m_lTick; }
+    bool PlayNote(const CQdNoteSound& rkoNote) override
+    {
+        m_poLog->m_aoNotes.push_back(rkoNote);
+        return true;
+    }
+    void GetLastError(int& riNumber, std::string& rstrText) const override
+    {
+        riNumber = 0;
+        rstrText.clear();
+    }
+
+private:
+    bool Log(const char* pszCall)
+    {
+        m_poLog->m_astrCalls << pszCall;
+        return true;
+    }
+    std::shared_ptr<CPlayerLog> m_poLog;
+};
+
 // --- The window -------------------------------------------------------------
 
 // Node -- the item reached from the top-level item along the texts (the

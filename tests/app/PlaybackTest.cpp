@@ -25,49 +25,6 @@ namespace {
 
 const QStringList CHORD_VAR = {"Pop 8Beat", "Variation 1", "Chord Var 1"};
 
-// What the scripted player was asked to do, kept apart from the player the
-// window owns.
-struct CPlayerLog
-{
-    QStringList m_astrCalls;
-    QByteArray m_abyOpened;
-    QList<bool> m_abLoops;
-    QList<int> m_aiMuted;
-    long m_lTick = -1;
-};
-
-class CScriptedPlayer : public CQdMediaPlayer
-{
-public:
-    explicit CScriptedPlayer(std::shared_ptr<CPlayerLog> poLog) : m_poLog(std::move(poLog)) {}
-    bool Open(const std::string& rkstrPath) override
-    {
-        m_poLog->m_astrCalls << "Open";
-        m_poLog->m_abyOpened = ReadAll(QString::fromStdString(rkstrPath));
-        return true;
-    }
-    bool Play() override { return Log("Play"); }
-    bool Stop() override { return Log("Stop"); }
-    bool Rewind() override { return Log("Rewind"); }
-    void Close() override { Log("Close"); }
-    void SetLoop(bool bLoop) override { m_poLog->m_abLoops << bLoop; }
-    void SetMutedChannels(std::uint16_t wMask) override { m_poLog->m_aiMuted << int(wMask); }
-    long GetTick() const override { return m_poLog->m_lTick; }
-    void GetLastError(int& riNumber, std::string& rstrText) const override
-    {
-        riNumber = 0;
-        rstrText.clear();
-    }
-
-private:
-    bool Log(const char* pszCall)
-    {
-        m_poLog->m_astrCalls << pszCall;
-        return true;
-    }
-    std::shared_ptr<CPlayerLog> m_poLog;
-};
-
 // A window over the demo bank with "Pop 8Beat" open.
 struct CPopWindow
 {

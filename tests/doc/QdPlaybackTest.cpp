@@ -3,6 +3,7 @@
 #include "DocFixtures.h"
 
 #include "BankDoc/QdPlayback.h"
+#include "BankDoc/QdRoll.h"
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,12 @@ public:
     bool Stop() override { return m_astrCalls.push_back("stop"), Step(m_bFailStop, 5, "stop failed"); }
     bool Rewind() override { return m_astrCalls.push_back("rewind"), Step(m_bFailStop, 5, "rewind failed"); }
     void Close() override { m_astrCalls.push_back("close"); }
+    long GetTick() const override { return m_lTick; }
+    bool PlayNote(const CQdNoteSound& rkoNote) override
+    {
+        m_aoNotes.push_back(rkoNote);
+        return m_bSoundsNotes;
+    }
     void GetLastError(int& riNumber, std::string& rstrText) const override
     {
         riNumber = m_iError;
@@ -44,6 +51,9 @@ public:
 
     bool m_bFailOpen = false;
     bool m_bFailStop = false;
+    long m_lTick = -1;
+    bool m_bSoundsNotes = true;
+    std::vector<CQdNoteSound> m_aoNotes;
     std::vector<std::string> m_astrCalls;
     std::string m_strOpened;
     Bytes m_abyOpened;
@@ -183,4 +193,83 @@ TEST_F(CPlaybackTest, ThePlaybackEndsWithItsOwner)
         EXPECT_TRUE(std::filesystem::exists(strFile));
     }
     EXPECT_FALSE(std::filesystem::exists(strFile));
+}
+
+TEST_F(CPlaybackTest, AClickedNoteSoundsOnItsChannelWithItsTracksVoice)
+{
+    CQdPlayback oPlayback(m_oDoc, m_oPrompt, m_oPlayer, m_oDir.Dir());
+    CQdRoll oRoll;
+    ASSERT_TRUE(m_oDoc.BuildRoll(0, 1, NST_ALL_TRACKS, oRoll));
+    ASSERT_FALSE(oRoll.m_aoNotes.empty());
+    for (const CQdRollNote& rkoNote : {oRoll.m_aoNotes.front(), oRoll.m_aoNotes.back()})
+    {
+        ASSERT_TRUE(oPlayback.PlayRollNote(oRoll, rkoNote, 120));
+        const CQdNoteSound& rkoSound = m_oPlayer.m_aoNotes.back();
+        // The voice is the element's track parameters, as the export sets them.
+        CNstTrackParam oParam;
+        ASSERT_TRUE(m_oDoc.GetTrackParams(0, rkoNote.m_byTrack, oParam));
+        EXPECT_EQ(rkoSound.m_byChannel, NST_TRACK_CHANNELS[rkoNote.m_byTrack]);
+        EXPECT_EQ(rkoSound.m_byKey, rkoNote.m_byKey);
+        EXPECT_EQ(rkoSound.m_byVelocity, rkoNote.m_byVelocity);
+        EXPECT_EQ(rkoSound.m_iProgram, oParam.m_byProgram);
+        EXPECT_EQ(rkoSound.m_iBankMsb, oParam.m_byBankMsb);
+        EXPECT_EQ(rkoSound.m_iBankLsb, oParam.m_byBankLsb);
+    }
+    EXPECT_EQ(m_oPlayer.m_aoNotes.size(), 2u);
+    EXPECT_TRUE(m_oPlayer.m_astrCalls.empty());
+    // A player that cannot sound notes: no sound, no message.
+    m_oPlayer.m_bSoundsNotes = false;
+    EXPECT_FALSE(oPlayback.PlayRollNote(oRoll, oRoll.m_aoNotes.front(), 120));
+    EXPECT_TRUE(m_oPrompt.m_aoTold.empty());
+
+    // As long as the note lasts at the tempo, within 150 ms and 2 s.
+    const struct
+    {
+        TTICK m_tLength;
+        int m_iTempo;
+        int m_iMs;
+    } akoLengths[] = {{384, 120, 500}, {384, 60, 1000}, {576, 90, 1000}, {24, 120, 150},
+                      {0, 120, 150},   {3072, 120, 2000}, {384, 10, 1500}, {384, 900, 200}};
+    CQdRoll oGrid;
+    for (const auto& rkoCase : akoLengths)
+        EXPECT_EQ(QdNoteSoundOf(oGrid, {2, 8, 40, 90, 0, rkoCase.m_tLength}, rkoCase.m_iTempo).m_iDurationMs,
+                  rkoCase.m_iMs)
+            << rkoCase.m_tLength << " at " << rkoCase.m_iTempo;
+    // Without a program or bank select at tick 0 the channel keeps its own.
+    const CQdNoteSound oBare = QdNoteSoundOf(oGrid, {2, 8, 40, 90, 0, 384}, 120);
+    EXPECT_EQ(oBare.m_iProgram, -1);
+    EXPECT_EQ(oBare.m_iBankMsb, -1);
+}
+
+TEST_F(CPlaybackTest, ThePlayheadIsThePlayersTickInThePlayingChordVariation)
+{
+    CQdPlayback oPlayback(m_oDoc, m_oPrompt, m_oPlayer, m_oDir.Dir());
+    CQdRoll oPlayed;
+    CQdRoll oOther;
+    ASSERT_TRUE(m_oDoc.BuildRoll(0, 1, NST_ALL_TRACKS, oPlayed));
+    ASSERT_TRUE(m_oDoc.BuildRoll(0, 0, NST_ALL_TRACKS, oOther));
+    const TTICK tLength = oPlayed.m_oGrid.m_tLength;
+    ASSERT_GT(tLength, 100u);
+    m_oPlayer.m_lTick = 100;
+    TTICK tAt = 0;
+    EXPECT_FALSE(oPlayback.GetPlayheadTick(oPlayed, tAt)); // stopped
+
+    ASSERT_TRUE(oPlayback.PlayNode(Node(CQdTreeNode::KIND_TRACK, 0, 1, 2), 120));
+    const struct
+    {
+        long m_lTick;
+        bool m_bShown;
+        TTICK m_tAt;
+    } akoTicks[] = {{100, true, 100}, {long(tLength) + 50, true, 50}, {-1, false, 0}};
+    for (const auto& rkoCase : akoTicks)
+    {
+        m_oPlayer.m_lTick = rkoCase.m_lTick;
+        tAt = 0;
+        EXPECT_EQ(oPlayback.GetPlayheadTick(oPlayed, tAt), rkoCase.m_bShown) << rkoCase.m_lTick;
+        EXPECT_EQ(tAt, rkoCase.m_tAt);
+    }
+    m_oPlayer.m_lTick = 100;
+    EXPECT_FALSE(oPlayback.GetPlayheadTick(oOther, tAt));
+    oPlayback.Stop();
+    EXPECT_FALSE(oPlayback.GetPlayheadTick(oPlayed, tAt));
 }

@@ -261,4 +261,113 @@ TEST(QdRollSvgText, EscapedAndOneRectPerNote)
     EXPECT_EQ(strSvg, QdRollSvg(CQdRollLayout(oRoll), "Rock & <Roll>"));
 }
 
+// The window's roll of a node: a chord variation with every track in full
+// colour, a track node the same roll with that track picked out.
+class CRollNodeTest : public CBankDocTest
+{
+protected:
+    void SetUp() override
+    {
+        StyleBuilder::CTestBank oBank;
+        oBank.m_aoSlots = {StyleBuilder::StyleSlot(RollStyle())};
+        oBank.m_astrNames = {"Roll"};
+        OpenBank(oBank);
+        m_oDoc.SelectStyle(0);
+    }
+};
+
+TEST_F(CRollNodeTest, ATrackNodeShowsItsChordVariationWithTheOtherTracksFaint)
+{
+    CQdTreeNode oNode;
+    oNode.m_byKind = CQdTreeNode::KIND_CHORD_VAR;
+    CQdRoll oChordVar;
+    ASSERT_TRUE(m_oDoc.BuildNodeRoll(oNode, oChordVar));
+    EXPECT_EQ(oChordVar.m_byHighlight, NST_ALL_TRACKS);
+    EXPECT_EQ(oChordVar.m_bySe, 0);
+    EXPECT_EQ(oChordVar.m_byCv, 0);
+    const CQdRollLayout oAll(oChordVar);
+    EXPECT_FALSE(oAll.IsFaint(DRUM) || oAll.IsFaint(BASS));
+
+    oNode.m_byKind = CQdTreeNode::KIND_TRACK;
+    oNode.m_byTrack = BASS;
+    CQdRoll oTrack;
+    ASSERT_TRUE(m_oDoc.BuildNodeRoll(oNode, oTrack));
+    EXPECT_EQ(oTrack.m_byHighlight, BASS);
+    EXPECT_EQ(oTrack.m_byTrack, NST_ALL_TRACKS);
+    EXPECT_EQ(oTrack.m_aoNotes, oChordVar.m_aoNotes);
+    const CQdRollLayout oPicked(oTrack);
+    EXPECT_TRUE(oPicked.IsFaint(DRUM));
+    EXPECT_FALSE(oPicked.IsFaint(BASS));
+    EXPECT_EQ(oPicked.GetBands().size(), oAll.GetBands().size());
+
+    // Other nodes have no roll.
+    oNode.m_byKind = CQdTreeNode::KIND_ELEMENT;
+    EXPECT_FALSE(m_oDoc.BuildNodeRoll(oNode, oTrack));
+    EXPECT_TRUE(oTrack.m_aoNotes.empty());
+}
+
+TEST(QdRollLayoutPoints, TheNoteAtAPointIsTheOneDrawnOnTop)
+{
+    CQdRoll oRoll;
+    oRoll.m_oGrid.m_tLength = 1536;
+    oRoll.m_oGrid.m_dwMeasures = 1;
+    // Two drum notes of one key overlapping from tick 48 to 96; a bass note.
+    oRoll.m_aoNotes = {{DRUM, 9, 36, 100, 0, 96}, {DRUM, 9, 36, 50, 48, 200}, {BASS, 8, 40, 127, 0, 384}};
+    const CQdRollLayout oLayout(oRoll);
+    auto fnAt = [&](BYTE byTrack, BYTE byKey, TTICK tTick) {
+        const CQdRollBand* pkoBand = oLayout.FindBand(byTrack);
+        const CQdRollNote oProbe{byTrack, 0, byKey, 0, tTick, tTick};
+        return oLayout.NoteAt(oLayout.TickToX(tTick) + 0.5, oLayout.NoteRect(oProbe).m_dY + 2) +
+               (pkoBand ? 0 : 1000);
+    };
+    const struct
+    {
+        BYTE m_byTrack;
+        BYTE m_byKey;
+        TTICK m_tTick;
+        int m_iNote;
+    } akoCases[] = {
+        {DRUM, 36, 10, 0}, {DRUM, 36, 60, 1}, {DRUM, 36, 150, 1}, {DRUM, 36, 300, -1},
+        {BASS, 40, 383, 2}, {BASS, 40, 384, -1},
+    };
+    for (const auto& rkoCase : akoCases)
+        EXPECT_EQ(fnAt(rkoCase.m_byTrack, rkoCase.m_byKey, rkoCase.m_tTick), rkoCase.m_iNote) << rkoCase.m_tTick;
+    // The key column, the ruler and the gap between bands hold no note.
+    const CQdRollBand& rkoDrums = *oLayout.FindBand(DRUM);
+    EXPECT_EQ(oLayout.NoteAt(oLayout.GetTimeLeft() - 20, rkoDrums.m_aoRows[0].m_dTop + 2), -1);
+    EXPECT_EQ(oLayout.NoteAt(oLayout.TickToX(10), oLayout.GetRulerTop() + 2), -1);
+    EXPECT_EQ(oLayout.NoteAt(oLayout.TickToX(10), rkoDrums.m_dBottom + 2), -1);
+    EXPECT_EQ(QdRollNoteText(oRoll.m_oGrid, oRoll.m_aoNotes[2]), "Bass: E2 (40), velocity 127, start 1:1:0, length 384");
+}
+
+TEST(QdRollColours, VelocityShadesTowardsWhiteAndOtherTracksFade)
+{
+    const CQdRgb oWhite = QdRollColours::BACKGROUND;
+    EXPECT_EQ(QdRollMix({0, 0, 0}, oWhite, 0.5), (CQdRgb{128, 128, 128}));
+    EXPECT_EQ(QdRollNoteColour(BASS, 127, false), QdRollTrackColour(BASS));
+    EXPECT_EQ(QdRollNoteColour(BASS, 0, false), QdRollMix(QdRollTrackColour(BASS), oWhite, 0.65));
+    // Softer is lighter, a faint track lighter still.
+    auto fnLight = [](const CQdRgb& rkoRgb) { return rkoRgb.m_byRed + rkoRgb.m_byGreen + rkoRgb.m_byBlue; };
+    EXPECT_LT(fnLight(QdRollNoteColour(BASS, 127, false)), fnLight(QdRollNoteColour(BASS, 64, false)));
+    EXPECT_LT(fnLight(QdRollNoteColour(BASS, 64, false)), fnLight(QdRollNoteColour(BASS, 1, false)));
+    EXPECT_LT(fnLight(QdRollNoteColour(BASS, 127, false)), fnLight(QdRollNoteColour(BASS, 127, true)));
+    EXPECT_EQ(QdRollNoteColour(BASS, 127, true), QdRollShade(BASS, true));
+    EXPECT_NE(QdRollShade(BASS, true), oWhite);
+}
+
+TEST(QdRollGridLoop, ThePlayersTickWrapsWithinThePattern)
+{
+    CQdRollGrid oGrid;
+    oGrid.m_tLength = 2304;
+    const struct
+    {
+        long m_lTick;
+        TTICK m_tAt;
+    } akoCases[] = {{-5, 0}, {0, 0}, {100, 100}, {2303, 2303}, {2304, 0}, {3 * 2304 + 7, 7}};
+    for (const auto& rkoCase : akoCases)
+        EXPECT_EQ(oGrid.LoopTick(rkoCase.m_lTick), rkoCase.m_tAt) << rkoCase.m_lTick;
+    oGrid.m_tLength = 0;
+    EXPECT_EQ(oGrid.LoopTick(500), 0u);
+}
+
 } // namespace

@@ -304,3 +304,47 @@ TEST(QdPlayer, ThePlayerChangesWhileTheDriverRenders)
     }
     oPlayer.Close();
 }
+
+// A note on its own (a note clicked in the piano roll): without a file the
+// engine and an audio driver are made for it; its channel takes the voice as
+// a file's tick-0 events set it, a drum kit on a rhythm track's channel and
+// with bank select MSB 120; a file playing meanwhile does not hinder it.
+TEST(QdPlayer, OneNoteSoundsWithItsTracksVoiceWithOrWithoutAFile)
+{
+    if (CQdPlayer::FindSoundFont().empty())
+        GTEST_SKIP() << "no General MIDI soundfont installed";
+    CQdPlayer oPlayer(std::string(), "file");
+    const struct
+    {
+        int m_iChannel;
+        int m_iProgram;
+        int m_iMsb;
+        int m_iBank;
+    } akoNotes[] = {{8, 33, 121, 0}, {10, 25, -1, 128}, {11, 0, 120, 128}, {12, 48, 0, 0}};
+    for (const auto& rkoNote : akoNotes)
+    {
+        CQdNoteSound oNote;
+        oNote.m_byChannel = BYTE(rkoNote.m_iChannel);
+        oNote.m_iProgram = rkoNote.m_iProgram;
+        oNote.m_iBankMsb = rkoNote.m_iMsb;
+        oNote.m_byKey = 40;
+        oNote.m_iDurationMs = 150;
+        ASSERT_TRUE(oPlayer.PlayNote(oNote)) << oPlayer.GetErrorMessage();
+        const std::vector<CQdChannelPreset> aoPresets = oPlayer.GetChannelPresets();
+        ASSERT_EQ(aoPresets.size(), 16u);
+        EXPECT_EQ(aoPresets[std::size_t(rkoNote.m_iChannel)].m_iBank, rkoNote.m_iBank) << rkoNote.m_iChannel;
+        EXPECT_EQ(aoPresets[std::size_t(rkoNote.m_iChannel)].m_iProgram, rkoNote.m_iProgram) << rkoNote.m_iChannel;
+    }
+    const std::string strMidi = WriteChordSmf();
+    ASSERT_TRUE(oPlayer.Open(strMidi));
+    ASSERT_TRUE(oPlayer.Play());
+    EXPECT_TRUE(oPlayer.PlayNote(CQdNoteSound()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    oPlayer.Close();
+    // The note's own driver renders on after the file is closed; the
+    // destructor stops it before the synthesizer goes.
+    EXPECT_TRUE(oPlayer.PlayNote(CQdNoteSound()));
+    CQdNoteSound oBeyond;
+    oBeyond.m_byChannel = 16;
+    EXPECT_FALSE(oPlayer.PlayNote(oBeyond));
+}
