@@ -25,6 +25,7 @@ import sys
 # Headers of src/ without a .cpp of the same name in their folder.
 CORE_HEADERS = {
     "Base/QdTypes.h": "base",
+    "compression/COCompFormat.h": "container",
     "Kernel/SeqBase/SmfForm.h": "coders",
     "MakeMarker/MakeMarkNav.h": "bank",
     "NlzdStyle/NlzdStyle.h": "style",
@@ -75,6 +76,8 @@ TEST_SUPPORT = {
     "PoolDiscipline.cpp": "coders",
     "StyleBuilder.h": "bank",
     "StyleBuilder.cpp": "bank",
+    "COCompReference.h": "container",
+    "COCompReference.cpp": "container",
 }
 
 # Folders searched for a quoted include after the including file's own

@@ -1,0 +1,222 @@
+// COCompMatchFinder.cpp -- the slot encoder's match finder: hash chains of
+// five prefix lengths through every position, walked from the length a
+// better match needs.
+//
+// What the parse must get is fixed: at position s, of the candidates -- the
+// earlier positions q entered so far with s - q at most COC_WINDOW whose
+// bytes match s's for three or more (for four or more beyond
+// COC_SHORT_WINDOW) -- the one of highest gain, the nearest on equal gain,
+// if that gain exceeds the floor. Every position below the parse's limit is
+// entered before the parse stands on a later one, except that a lookahead
+// search at s runs before s - 1 is entered.
+//
+// Gain is the length less the token's size, and the size never shrinks as
+// the distance grows; so a candidate can only win against every nearer one
+// by being strictly longer. The winner is thus among the "frontier": the
+// nearest candidate of length 3 or more, then the nearest one longer than
+// that, and so on. Bytes beyond a three-byte match decide nothing either: a
+// three-byte match beyond the short window gains 0, never more than a
+// floor, so the four-byte rule needs no check of its own.
+//
+// The finder walks the frontier directly. Having found a match of length L,
+// it needs the nearest older position matching L + 1 or more bytes. Those
+// share s's prefix of every length up to L + 1, so they lie in s's chain of
+// such a length, and once a match of L bytes is known, in that match's own
+// chain of any length up to L. The chains of 3, 4, 5, 6 and 8 bytes give a
+// walk from the longest prefix length the next match needs: the positions it
+// passes over share that prefix but are too short (or merely share its
+// hash), far fewer than all positions sharing three bytes.
+#include "compression/COCompMatchFinder.h"
+
+#include "compression/COCompFormat.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
+namespace {
+
+// The prefix lengths of the chains, shortest first.
+constexpr DWORD s_adwPrefix[] = {3, 4, 5, 6, 8};
+constexpr int NR_CHAINS = int(sizeof s_adwPrefix / sizeof s_adwPrefix[0]);
+static_assert(s_adwPrefix[0] == COC_MIN_MATCH && s_adwPrefix[NR_CHAINS - 1] <= 8,
+              "the chains start at the shortest match and hash one 64-bit load");
+
+// Chain entries are kept for the last 65,536 positions. A search at s reads
+// entries of positions from s - COC_WINDOW to s, so positions are entered at
+// most ENTER_AHEAD beyond the search before their ring places come round.
+constexpr DWORD RING_MASK = 0xFFFF;
+constexpr DWORD ENTER_AHEAD = 0x1000;
+static_assert(COC_WINDOW + ENTER_AHEAD < RING_MASK + 1, "the ring outlasts the window");
+
+// Hash heads per chain: 2^bits for the block's size, within these bounds.
+constexpr DWORD MIN_HASH_BITS = 10;
+constexpr DWORD MAX_HASH_BITS = 14;
+
+constexpr std::uint64_t HASH_FACTOR = 0x9E3779B97F4A7C15ull;
+
+// ChainFor -- the chain to walk for matches of at least dwNeed bytes: the
+// longest prefix length not above it.
+constexpr int ChainFor(DWORD dwNeed)
+{
+    int iChain = 0;
+    while (iChain + 1 < NR_CHAINS && s_adwPrefix[iChain + 1] <= dwNeed)
+        ++iChain;
+    return iChain;
+}
+
+// Hash -- the hash of the first dwPrefix bytes from a load of eight
+// multiplied by HASH_FACTOR: the product's low 8 * dwPrefix bits depend on
+// those bytes only, and their top bits are a multiplicative hash of them.
+template <DWORD dwPrefix>
+inline std::size_t Hash(std::uint64_t qwProduct, unsigned uShift)
+{
+    return std::size_t((qwProduct << (64 - 8 * dwPrefix)) >> uShift);
+}
+
+// MatchLength -- equal bytes at pbyCur and pbyMatch, the first eight known
+// equal, at most dwMaxLength (more than eight, and inside the block).
+inline DWORD MatchLength(const BYTE* pbyCur, const BYTE* pbyMatch, DWORD dwMaxLength)
+{
+    DWORD dwLength = 8;
+    while (dwMaxLength - dwLength >= 8)
+    {
+        const std::uint64_t qwDiff = COCLoad64(pbyCur + dwLength) ^ COCLoad64(pbyMatch + dwLength);
+        if (qwDiff != 0)
+            return dwLength + COCEqualBytes(qwDiff);
+        dwLength += 8;
+    }
+    while (dwLength < dwMaxLength && pbyCur[dwLength] == pbyMatch[dwLength])
+        ++dwLength;
+    return dwLength;
+}
+
+// EnterRange -- enters positions dwFrom .. dwEnd - 1 into every chain: each
+// chain's entry takes the head of the position's hash, the head the position.
+template <typename TPos, std::size_t... I>
+inline void EnterRange(const BYTE* pbySource, DWORD dwFrom, DWORD dwEnd, TPos* atPrevious, TPos* atHeads,
+                       DWORD dwHashBits, std::index_sequence<I...>)
+{
+    const unsigned uShift = 64 - dwHashBits;
+    TPos* const aatHeads[NR_CHAINS] = {(atHeads + (std::size_t(I) << dwHashBits))...};
+    for (DWORD dwPos = dwFrom; dwPos < dwEnd; ++dwPos)
+    {
+        const std::uint64_t qwProduct = COCLoad64(pbySource + dwPos) * HASH_FACTOR;
+        TPos* const atEntry = atPrevious + std::size_t(dwPos & RING_MASK) * NR_CHAINS;
+        const TPos tHere = TPos(dwPos + 1);
+        (
+            [&] {
+                TPos& rtHead = aatHeads[I][Hash<s_adwPrefix[I]>(qwProduct, uShift)];
+                atEntry[I] = rtHead;
+                rtHead = tHere;
+            }(),
+            ...);
+    }
+}
+
+} // namespace
+
+// COCompMatchFinder::COCompMatchFinder -- empty chains for the block. The
+// entries are written before they are read (a position's entries when it is
+// entered), so only the heads start cleared.
+template <typename TPos>
+COCompMatchFinder<TPos>::COCompMatchFinder(const BYTE* pbySource, DWORD dwLength, DWORD dwLimit)
+    : m_pbySource(pbySource), m_dwLength(dwLength), m_dwLimit(dwLimit), m_dwEntered(0), m_dwHashBits(MIN_HASH_BITS)
+{
+    while (m_dwHashBits < MAX_HASH_BITS && (DWORD(1) << (m_dwHashBits + 1)) < dwLimit)
+        ++m_dwHashBits;
+    const std::size_t uPositions = std::min<std::size_t>(dwLimit, std::size_t(RING_MASK) + 1);
+    m_atPrevious = std::make_unique_for_overwrite<TPos[]>(uPositions * NR_CHAINS);
+    m_atHeads = std::make_unique<TPos[]>(std::size_t(NR_CHAINS) << m_dwHashBits);
+}
+
+// COCompMatchFinder::Serves -- positions + 1 up to the limit fit a TPos.
+template <typename TPos>
+bool COCompMatchFinder<TPos>::Serves(DWORD dwLimit)
+{
+    return dwLimit <= TPos(~TPos(0));
+}
+
+// COCompMatchFinder::Enter -- enters the positions up to dwEnd.
+template <typename TPos>
+void COCompMatchFinder<TPos>::Enter(DWORD dwEnd)
+{
+    EnterRange(m_pbySource, m_dwEntered, dwEnd, m_atPrevious.get(), m_atHeads.get(), m_dwHashBits,
+               std::make_index_sequence<NR_CHAINS>());
+    m_dwEntered = dwEnd;
+}
+
+// COCompMatchFinder::Best -- walks the frontier from the shortest match that
+// can beat the floor (floor + 3 bytes: no token is shorter than two).
+//
+// The walk stays on one chain while the positions it meets are too short,
+// ends at the first position beyond the window (chains run nearest first),
+// and takes each match at least as long as needed as the next frontier
+// match. The next chain is that of the longest prefix length up to the new
+// need; a chain of a length the match shares is entered at the match, where
+// the walk stands; a longer one, one byte more than the match, is entered at
+// s, and nothing nearer than the match is in it but positions that merely
+// hash alike, and the position a lookahead leaves out.
+template <typename TPos>
+bool COCompMatchFinder<TPos>::Best(DWORD dwPos, SDWORD sdwFloor, bool bWithoutPrevious, SCOCompMatch& roBest)
+{
+    const DWORD dwMaxLength = std::min(COC_MAX_MATCH, m_dwLength - dwPos);
+    DWORD dwNeed = DWORD(std::max<SDWORD>(sdwFloor, 0)) + COC_MIN_MATCH;
+    if (dwNeed > dwMaxLength)
+        return false;
+    if (dwPos >= m_dwEntered)
+        Enter(std::min(m_dwLimit, dwPos + ENTER_AHEAD));
+
+    const TPos* const atPrevious = m_atPrevious.get();
+    const BYTE* const pbyCur = m_pbySource + dwPos;
+    // The parse's limit leaves 13 bytes after every position searched.
+    const std::uint64_t qwCur = COCLoad64(pbyCur);
+    const DWORD dwHere = dwPos + 1;
+    // The entry naming the position before dwPos (0, which ends every walk, when none is left out).
+    const DWORD dwLeftOut = bWithoutPrevious ? dwPos : 0;
+    SDWORD sdwBestGain = sdwFloor;
+    bool bFound = false;
+    int iChain = ChainFor(dwNeed);
+    DWORD dwCursor = dwPos;
+    for (;;)
+    {
+        const DWORD dwEntry = atPrevious[std::size_t(dwCursor & RING_MASK) * NR_CHAINS + std::size_t(iChain)];
+        const DWORD dwDistance = dwHere - dwEntry;
+        if (dwEntry == 0 || dwDistance > COC_WINDOW)
+            break;
+        dwCursor = dwEntry - 1;
+        if (dwEntry == dwLeftOut)
+            continue;
+        const BYTE* const pbyMatch = pbyCur - dwDistance;
+        const std::uint64_t qwDiff = COCLoad64(pbyMatch) ^ qwCur;
+        DWORD dwLength;
+        if (qwDiff != 0)
+            dwLength = COCEqualBytes(qwDiff);
+        else if (pbyMatch[dwNeed - 1] != pbyCur[dwNeed - 1])
+            continue;
+        else
+            dwLength = MatchLength(pbyCur, pbyMatch, dwMaxLength);
+        if (dwLength < dwNeed)
+            continue;
+
+        const SDWORD sdwGain = COCGain(dwLength, dwDistance);
+        if (sdwGain > sdwBestGain)
+        {
+            sdwBestGain = sdwGain;
+            roBest.dwLength = dwLength;
+            roBest.dwDistance = dwDistance;
+            roBest.sdwGain = sdwGain;
+            bFound = true;
+        }
+        dwNeed = dwLength + 1;
+        if (dwNeed > dwMaxLength)
+            break;
+        iChain = ChainFor(dwNeed);
+        if (s_adwPrefix[iChain] > dwLength)
+            dwCursor = dwPos;
+    }
+    return bFound;
+}
+
+template class COCompMatchFinder<WORD>;
+template class COCompMatchFinder<DWORD>;
