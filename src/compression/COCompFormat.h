@@ -69,7 +69,7 @@ inline std::uint64_t COCLoad64(const BYTE* pby)
 }
 
 // COCEqualBytes -- the number of equal leading bytes of two 64-bit loads,
-// given their non-zero XOR.
+// given their XOR (8 for a XOR of zero).
 inline DWORD COCEqualBytes(std::uint64_t qwDiff)
 {
     if constexpr (std::endian::native == std::endian::little)

@@ -51,13 +51,14 @@ static_assert(COC_WINDOW + ENTER_AHEAD < RING_MASK + 1, "the ring outlasts the w
 
 // Hash heads per chain: 2^bits for the block's size, within these bounds.
 constexpr DWORD MIN_HASH_BITS = 10;
-constexpr DWORD MAX_HASH_BITS = 14;
+constexpr DWORD MAX_HASH_BITS = 15;
 
 constexpr std::uint64_t HASH_FACTOR = 0x9E3779B97F4A7C15ull;
 
 // ChainFor -- the chain to walk for matches of at least dwNeed bytes: the
-// longest prefix length not above it.
-constexpr int ChainFor(DWORD dwNeed)
+// longest prefix length not above it. A table, not a loop: the walk asks at
+// every frontier match, and a loop's exit is hard to predict.
+constexpr int LongestChainUpTo(DWORD dwNeed)
 {
     int iChain = 0;
     while (iChain + 1 < NR_CHAINS && s_adwPrefix[iChain + 1] <= dwNeed)
@@ -65,13 +66,29 @@ constexpr int ChainFor(DWORD dwNeed)
     return iChain;
 }
 
+struct SChainTable
+{
+    BYTE abyChain[s_adwPrefix[NR_CHAINS - 1] + 1];
+    constexpr SChainTable() : abyChain()
+    {
+        for (DWORD dw = 0; dw <= s_adwPrefix[NR_CHAINS - 1]; ++dw)
+            abyChain[dw] = BYTE(LongestChainUpTo(dw));
+    }
+};
+constexpr SChainTable s_oChainTable;
+
+inline int ChainFor(DWORD dwNeed)
+{
+    return s_oChainTable.abyChain[std::min(dwNeed, s_adwPrefix[NR_CHAINS - 1])];
+}
+
 // Hash -- the hash of the first dwPrefix bytes from a load of eight
 // multiplied by HASH_FACTOR: the product's low 8 * dwPrefix bits depend on
 // those bytes only, and their top bits are a multiplicative hash of them.
-template <DWORD dwPrefix>
-inline std::size_t Hash(std::uint64_t qwProduct, unsigned uShift)
+template <DWORD dwPrefix, DWORD dwHashBits>
+inline std::size_t Hash(std::uint64_t qwProduct)
 {
-    return std::size_t((qwProduct << (64 - 8 * dwPrefix)) >> uShift);
+    return std::size_t((qwProduct << (64 - 8 * dwPrefix)) >> (64 - dwHashBits));
 }
 
 // MatchLength -- equal bytes at pbyCur and pbyMatch, the first eight known
@@ -93,12 +110,10 @@ inline DWORD MatchLength(const BYTE* pbyCur, const BYTE* pbyMatch, DWORD dwMaxLe
 
 // EnterRange -- enters positions dwFrom .. dwEnd - 1 into every chain: each
 // chain's entry takes the head of the position's hash, the head the position.
-template <typename TPos, std::size_t... I>
-inline void EnterRange(const BYTE* pbySource, DWORD dwFrom, DWORD dwEnd, TPos* atPrevious, TPos* atHeads,
-                       DWORD dwHashBits, std::index_sequence<I...>)
+template <DWORD dwHashBits, typename TPos, std::size_t... I>
+void EnterRange(const BYTE* pbySource, DWORD dwFrom, DWORD dwEnd, TPos* atPrevious, TPos* atHeads,
+                std::index_sequence<I...>)
 {
-    const unsigned uShift = 64 - dwHashBits;
-    TPos* const aatHeads[NR_CHAINS] = {(atHeads + (std::size_t(I) << dwHashBits))...};
     for (DWORD dwPos = dwFrom; dwPos < dwEnd; ++dwPos)
     {
         const std::uint64_t qwProduct = COCLoad64(pbySource + dwPos) * HASH_FACTOR;
@@ -106,12 +121,25 @@ inline void EnterRange(const BYTE* pbySource, DWORD dwFrom, DWORD dwEnd, TPos* a
         const TPos tHere = TPos(dwPos + 1);
         (
             [&] {
-                TPos& rtHead = aatHeads[I][Hash<s_adwPrefix[I]>(qwProduct, uShift)];
+                TPos& rtHead = atHeads[(I << dwHashBits) + Hash<s_adwPrefix[I], dwHashBits>(qwProduct)];
                 atEntry[I] = rtHead;
                 rtHead = tHere;
             }(),
             ...);
     }
+}
+
+// EnterWithHashBits -- EnterRange with the hash size as a constant, which
+// keeps the hashing to two shifts a chain.
+template <typename TPos, DWORD... dwBits>
+void EnterWithHashBits(DWORD dwHashBits, const BYTE* pbySource, DWORD dwFrom, DWORD dwEnd, TPos* atPrevious,
+                       TPos* atHeads, std::integer_sequence<DWORD, dwBits...>)
+{
+    ((void)(dwHashBits == MIN_HASH_BITS + dwBits &&
+            (EnterRange<MIN_HASH_BITS + dwBits>(pbySource, dwFrom, dwEnd, atPrevious, atHeads,
+                                                std::make_index_sequence<NR_CHAINS>()),
+             true)),
+     ...);
 }
 
 } // namespace
@@ -141,8 +169,8 @@ bool COCompMatchFinder<TPos>::Serves(DWORD dwLimit)
 template <typename TPos>
 void COCompMatchFinder<TPos>::Enter(DWORD dwEnd)
 {
-    EnterRange(m_pbySource, m_dwEntered, dwEnd, m_atPrevious.get(), m_atHeads.get(), m_dwHashBits,
-               std::make_index_sequence<NR_CHAINS>());
+    EnterWithHashBits(m_dwHashBits, m_pbySource, m_dwEntered, dwEnd, m_atPrevious.get(), m_atHeads.get(),
+                      std::make_integer_sequence<DWORD, MAX_HASH_BITS - MIN_HASH_BITS + 1>());
     m_dwEntered = dwEnd;
 }
 
@@ -188,14 +216,15 @@ bool COCompMatchFinder<TPos>::Best(DWORD dwPos, SDWORD sdwFloor, bool bWithoutPr
         if (dwEntry == dwLeftOut)
             continue;
         const BYTE* const pbyMatch = pbyCur - dwDistance;
-        const std::uint64_t qwDiff = COCLoad64(pbyMatch) ^ qwCur;
-        DWORD dwLength;
-        if (qwDiff != 0)
-            dwLength = COCEqualBytes(qwDiff);
-        else if (pbyMatch[dwNeed - 1] != pbyCur[dwNeed - 1])
-            continue;
-        else
+        // Eight when all eight bytes are equal, with no branch for the
+        // common case of a shorter match.
+        DWORD dwLength = COCEqualBytes(COCLoad64(pbyMatch) ^ qwCur);
+        if (dwLength == 8)
+        {
+            if (pbyMatch[dwNeed - 1] != pbyCur[dwNeed - 1])
+                continue;
             dwLength = MatchLength(pbyCur, pbyMatch, dwMaxLength);
+        }
         if (dwLength < dwNeed)
             continue;
 
