@@ -32,6 +32,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -49,9 +51,12 @@ constexpr DWORD RING_MASK = 0xFFFF;
 constexpr DWORD ENTER_AHEAD = 0x1000;
 static_assert(COC_WINDOW + ENTER_AHEAD < RING_MASK + 1, "the ring outlasts the window");
 
-// Hash heads per chain: 2^bits for the block's size, within these bounds.
+// Hash heads per chain: 2^bits, four for each position of the block within
+// these bounds. Collisions cost whole steps of a walk; clearing the heads
+// for a block costs less.
 constexpr DWORD MIN_HASH_BITS = 10;
-constexpr DWORD MAX_HASH_BITS = 15;
+constexpr DWORD MAX_HASH_BITS = 16;
+constexpr DWORD HEADS_PER_POSITION_BITS = 2;
 
 constexpr std::uint64_t HASH_FACTOR = 0x9E3779B97F4A7C15ull;
 
@@ -114,6 +119,7 @@ template <DWORD dwHashBits, typename TPos, std::size_t... I>
 void EnterRange(const BYTE* pbySource, DWORD dwFrom, DWORD dwEnd, TPos* atPrevious, TPos* atHeads,
                 std::index_sequence<I...>)
 {
+    TPos* const aatHeads[NR_CHAINS] = {(atHeads + (I << dwHashBits))...};
     for (DWORD dwPos = dwFrom; dwPos < dwEnd; ++dwPos)
     {
         const std::uint64_t qwProduct = COCLoad64(pbySource + dwPos) * HASH_FACTOR;
@@ -121,7 +127,7 @@ void EnterRange(const BYTE* pbySource, DWORD dwFrom, DWORD dwEnd, TPos* atPrevio
         const TPos tHere = TPos(dwPos + 1);
         (
             [&] {
-                TPos& rtHead = atHeads[(I << dwHashBits) + Hash<s_adwPrefix[I], dwHashBits>(qwProduct)];
+                TPos& rtHead = aatHeads[I][Hash<s_adwPrefix[I], dwHashBits>(qwProduct)];
                 atEntry[I] = rtHead;
                 rtHead = tHere;
             }(),
@@ -142,20 +148,49 @@ void EnterWithHashBits(DWORD dwHashBits, const BYTE* pbySource, DWORD dwFrom, DW
      ...);
 }
 
+// CWorkArea -- the finder's memory, kept by each thread from block to
+// block. A block's chains take up to three megabytes; allocated afresh for
+// every block, they would be mapped and faulted in page by page each time,
+// which costs more than the search itself on small blocks.
+class CWorkArea
+{
+public:
+    // Get -- room for uBytes, its contents undefined.
+    void* Get(std::size_t uBytes)
+    {
+        if (uBytes > m_uBytes)
+        {
+            m_pqwRoom.reset();
+            m_uBytes = 0;
+            m_pqwRoom = std::make_unique_for_overwrite<std::uint64_t[]>((uBytes + 7) / 8);
+            m_uBytes = uBytes;
+        }
+        return m_pqwRoom.get();
+    }
+
+private:
+    std::unique_ptr<std::uint64_t[]> m_pqwRoom;
+    std::size_t m_uBytes = 0;
+};
+
+thread_local CWorkArea t_oWorkArea;
+
 } // namespace
 
-// COCompMatchFinder::COCompMatchFinder -- empty chains for the block. The
-// entries are written before they are read (a position's entries when it is
-// entered), so only the heads start cleared.
+// COCompMatchFinder::COCompMatchFinder -- empty chains for the block, in
+// the thread's work area. The entries are written before they are read (a
+// position's entries when it is entered), so only the heads start cleared.
 template <typename TPos>
 COCompMatchFinder<TPos>::COCompMatchFinder(const BYTE* pbySource, DWORD dwLength, DWORD dwLimit)
     : m_pbySource(pbySource), m_dwLength(dwLength), m_dwLimit(dwLimit), m_dwEntered(0), m_dwHashBits(MIN_HASH_BITS)
 {
-    while (m_dwHashBits < MAX_HASH_BITS && (DWORD(1) << (m_dwHashBits + 1)) < dwLimit)
+    while (m_dwHashBits < MAX_HASH_BITS && (DWORD(1) << (m_dwHashBits - HEADS_PER_POSITION_BITS)) < dwLimit)
         ++m_dwHashBits;
-    const std::size_t uPositions = std::min<std::size_t>(dwLimit, std::size_t(RING_MASK) + 1);
-    m_atPrevious = std::make_unique_for_overwrite<TPos[]>(uPositions * NR_CHAINS);
-    m_atHeads = std::make_unique<TPos[]>(std::size_t(NR_CHAINS) << m_dwHashBits);
+    const std::size_t uHeads = std::size_t(NR_CHAINS) << m_dwHashBits;
+    const std::size_t uEntries = std::min<std::size_t>(dwLimit, std::size_t(RING_MASK) + 1) * NR_CHAINS;
+    m_atHeads = static_cast<TPos*>(t_oWorkArea.Get((uHeads + uEntries) * sizeof(TPos)));
+    m_atPrevious = m_atHeads + uHeads;
+    std::fill_n(m_atHeads, uHeads, TPos(0));
 }
 
 // COCompMatchFinder::Serves -- positions + 1 up to the limit fit a TPos.
@@ -169,7 +204,7 @@ bool COCompMatchFinder<TPos>::Serves(DWORD dwLimit)
 template <typename TPos>
 void COCompMatchFinder<TPos>::Enter(DWORD dwEnd)
 {
-    EnterWithHashBits(m_dwHashBits, m_pbySource, m_dwEntered, dwEnd, m_atPrevious.get(), m_atHeads.get(),
+    EnterWithHashBits(m_dwHashBits, m_pbySource, m_dwEntered, dwEnd, m_atPrevious, m_atHeads,
                       std::make_integer_sequence<DWORD, MAX_HASH_BITS - MIN_HASH_BITS + 1>());
     m_dwEntered = dwEnd;
 }
@@ -195,7 +230,7 @@ bool COCompMatchFinder<TPos>::Best(DWORD dwPos, SDWORD sdwFloor, bool bWithoutPr
     if (dwPos >= m_dwEntered)
         Enter(std::min(m_dwLimit, dwPos + ENTER_AHEAD));
 
-    const TPos* const atPrevious = m_atPrevious.get();
+    const TPos* const atPrevious = m_atPrevious;
     const BYTE* const pbyCur = m_pbySource + dwPos;
     // The parse's limit leaves 13 bytes after every position searched.
     const std::uint64_t qwCur = COCLoad64(pbyCur);

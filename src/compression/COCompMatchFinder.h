@@ -11,8 +11,6 @@
 
 #include "Base/QdTypes.h"
 
-#include <memory>
-
 // SCOCompMatch -- a match: its length, its distance back and its gain (COCGain).
 struct SCOCompMatch
 {
@@ -51,11 +49,12 @@ private:
     // Positions below this one are entered.
     DWORD m_dwEntered;
     DWORD m_dwHashBits;
-    // Per position (a ring of 65,536), per prefix length: the previous
-    // position of its chain, + 1.
-    std::unique_ptr<TPos[]> m_atPrevious;
     // Per prefix length, per hash: the latest position entered, + 1.
-    std::unique_ptr<TPos[]> m_atHeads;
+    TPos* m_atHeads;
+    // Per position (a ring of 65,536), per prefix length: the previous
+    // position of its chain, + 1. Both lie in the thread's work area, which
+    // the finder holds while it lives (one finder per thread at a time).
+    TPos* m_atPrevious;
 };
 
 extern template class COCompMatchFinder<WORD>;
