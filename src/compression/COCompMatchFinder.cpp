@@ -1,5 +1,5 @@
 // COCompMatchFinder.cpp -- the slot encoder's match finder: hash chains of
-// five prefix lengths through every position, walked from the length a
+// four prefix lengths through every position, walked from the length a
 // better match needs.
 //
 // What the parse must get is fixed: at position s, of the candidates -- the
@@ -22,7 +22,7 @@
 // it needs the nearest older position matching L + 1 or more bytes. Those
 // share s's prefix of every length up to L + 1, so they lie in s's chain of
 // such a length, and once a match of L bytes is known, in that match's own
-// chain of any length up to L. The chains of 3, 4, 5, 6 and 8 bytes give a
+// chain of any length up to L. The chains of 3, 4, 5 and 6 bytes give a
 // walk from the longest prefix length the next match needs: the positions it
 // passes over share that prefix but are too short (or merely share its
 // hash), far fewer than all positions sharing three bytes.
@@ -38,8 +38,10 @@
 
 namespace {
 
-// The prefix lengths of the chains, shortest first.
-constexpr DWORD s_adwPrefix[] = {3, 4, 5, 6, 8};
+// The prefix lengths of the chains, shortest first. Most matches in style
+// data are 4 to 6 bytes long; a chain of 8 bytes saves steps on longer ones
+// but costs more to keep than it saves there.
+constexpr DWORD s_adwPrefix[] = {3, 4, 5, 6};
 constexpr int NR_CHAINS = int(sizeof s_adwPrefix / sizeof s_adwPrefix[0]);
 static_assert(s_adwPrefix[0] == COC_MIN_MATCH && s_adwPrefix[NR_CHAINS - 1] <= 8,
               "the chains start at the shortest match and hash one 64-bit load");

@@ -2,11 +2,11 @@
 // position: of all earlier positions within the window whose bytes match at
 // least three, the one of highest gain, the nearest of those on equal gain.
 //
-// The finder keeps, for five prefix lengths (3, 4, 5, 6 and 8 bytes), a
-// hash chain through every position: the position before it, nearest
-// first, whose prefix of that length hashes alike. A search follows the
-// chain of the length it needs next, so it visits the matches that can
-// still win, not every position that shares three bytes.
+// The finder keeps, for four prefix lengths (3, 4, 5 and 6 bytes), a hash
+// chain through every position: the position before it, nearest first,
+// whose prefix of that length hashes alike. A search follows the chain of
+// the length it needs next, so it visits the matches that can still win,
+// not every position that shares three bytes.
 #pragma once
 
 #include "Base/QdTypes.h"
