@@ -433,6 +433,23 @@ CChunkId CChunkNav::m_ofnDelete()
     return m_ofnLeave();
 }
 
+// CChunkNav::m_ofnDeleteRest -- the run of whole chunks from the current one
+// on, measured first, then closed in one resize.
+CChunkId CChunkNav::m_ofnDeleteRest()
+{
+    if (m_wLevel == 0 || !m_bfnPathIsSound())
+        return CChunkId();
+    CChunkNode* poParent = m_poCurrent->m_poParent;
+    BYTE* const pbyFirst = m_pbyfnHeader();
+    const BYTE* const pbyLimit = m_pbyfnDataLimit(poParent);
+    BYTE* pbyEnd = pbyFirst;
+    while (const CChunkHeader* pkoHeader = m_pofnChunkAt(pbyEnd, pbyLimit))
+        pbyEnd += HEADER_SIZE + pkoHeader->m_dwLength;
+    // Shrinking always fits the reserve.
+    m_bfnResize(poParent, pbyEnd, -SDWORD(pbyEnd - pbyFirst));
+    return m_ofnLeave();
+}
+
 // CChunkNav::m_ofnDuplicate -- inserts behind the current chunk a copy of its
 // header with data length dwLength (content unspecified); it becomes current.
 CChunkId CChunkNav::m_ofnDuplicate(DWORD dwLength)

@@ -139,6 +139,11 @@ public:
     // would corrupt the tree (a child created or copied into final data or
     // in front of existing children, a write past the data).
     CChunkId m_ofnDelete();
+    // m_ofnDeleteRest -- m_ofnDelete until the parent is current: removes the
+    // current chunk and the whole chunks after it in one move of the rest of
+    // the tree (bytes that form no whole chunk stay, as m_ofnDelete leaves
+    // them). Returns the parent's id.
+    CChunkId m_ofnDeleteRest();
     CChunkId m_ofnDuplicate(DWORD dwLength);
     CChunkId m_ofnCreateChild(EChunkType eAttr, EChunkType eType, CChunkId oId, BYTE byParam1, BYTE byParam2,
                               DWORD dwLength);
