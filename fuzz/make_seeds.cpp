@@ -6,6 +6,8 @@
 // input layout of its target:
 //   fuzz_cocomp       the compressed slot streams of the bank, and encoded
 //                     blocks of every version and method
+//   fuzz_cocomp_diff  the bank's slots decompressed, and short pieces in
+//                     every shape the target makes blocks of
 //   fuzz_chunknav     the decompressed bank block and each style container,
 //                     behind the target's edit prefix
 //   fuzz_bank_open    the demo bank, compressed as saved and decompressed,
@@ -265,6 +267,38 @@ std::vector<Bytes> EncodedBlocks()
     return aoBlocks;
 }
 
+// DiffSeeds -- blocks for the encoder comparison, behind the target's shape
+// and size bytes: each slot of the bank decompressed as it is, and a piece
+// of text repeated (short, and beyond 16-bit positions), echoed at the
+// window's edge and folded.
+std::vector<Bytes> DiffSeeds(const std::vector<Bytes>& rkaoStreams)
+{
+    std::vector<Bytes> aoSeeds;
+    for (const Bytes& rkabyStream : rkaoStreams)
+    {
+        COComp oCodec;
+        const DWORD dwSize = oCodec.ReadHeader(rkabyStream.data(), DWORD(rkabyStream.size()));
+        Bytes abyPlain(dwSize);
+        if (dwSize != 0 && oCodec.Decode(abyPlain.data(), dwSize, true) == dwSize)
+        {
+            abyPlain.insert(abyPlain.begin(), {0x00, 0x00});
+            aoSeeds.push_back(abyPlain);
+        }
+    }
+    const char szText[] = "Pop 8Beat 01 v1cv1 drum kick snare hat";
+    const Bytes abyText(szText, szText + sizeof szText - 1);
+    const Bytes aoPrefixes[] = {{0x01, 40}, {0xF1, 2}, {0x02, 7}, {0xF2, 9}, {0x07, 0}};
+    for (const Bytes& rkabyPrefix : aoPrefixes)
+    {
+        Bytes aby = rkabyPrefix;
+        aby.insert(aby.end(), abyText.begin(), abyText.end());
+        aoSeeds.push_back(aby);
+    }
+    aoSeeds.push_back({0x01, 30, 0x00});
+    aoSeeds.push_back({0x0D, 50, 0x90, 0x24, 0x64, 0x00, 0x60});
+    return aoSeeds;
+}
+
 #ifdef QD_SEEDS_WITH_STYLE_BUILDER
 // A small bank of the test builder: a flat style, an empty slot, the same
 // style compressed with version 2, a further bank chunk and the directory.
@@ -320,6 +354,9 @@ int Run(const std::string& rkstrDemo, const std::string& rkstrOut)
     i = 0;
     for (const Bytes& rkaby : EncodedBlocks())
         oSeeds.Write("fuzz_cocomp", "encoded" + Number(i++), rkaby);
+    i = 0;
+    for (const Bytes& rkaby : DiffSeeds(CompressedStreams(abyDemo)))
+        oSeeds.Write("fuzz_cocomp_diff", "block" + Number(i++), rkaby);
 
     CQuietPrompt oPrompt;
     CQdBankDoc oDoc(oPrompt);

@@ -25,6 +25,7 @@ import sys
 # Headers of src/ without a .cpp of the same name in their folder.
 CORE_HEADERS = {
     "Base/QdTypes.h": "base",
+    "compression/COCompFormat.h": "container",
     "Kernel/SeqBase/SmfForm.h": "coders",
     "MakeMarker/MakeMarkNav.h": "bank",
     "NlzdStyle/NlzdStyle.h": "style",
@@ -36,7 +37,8 @@ CORE_HEADERS = {
 
 # Layers above the core and the layers each uses, as their CMakeLists.txt
 # link them (app/, app/player/, tools/, json/, cli/). bench/ and fuzz/ are programs
-# over the whole core; the pipeline benchmark also uses the demo bank.
+# over the whole core; the benchmarks also use the demo bank, and the window's
+# start benchmark the desktop application.
 # "app-tests": the window tests drive the application over the demo bank.
 UPPER_LAYERS = {
     "player": ["doc"],
@@ -45,7 +47,7 @@ UPPER_LAYERS = {
     "app": ["doc", "player"],
     "cli": ["doc", "json", "player"],  # render plays through FluidSynth
     "bench": ["doc", "demo"],
-    "bench-app": ["app", "demo"],  # the roll's painting, which is the window's
+    "bench-app": ["app", "bench", "demo"],  # the window: its start, the roll's painting
     "fuzz": ["doc"],
     "app-tests": ["app", "demo"],
 }
@@ -70,6 +72,7 @@ FOLDERS = {
 # Single files outside src/ placed apart from their folder.
 FILES = {
     "bench/RollPaintBench.cpp": "bench-app",
+    "bench/WindowBench.cpp": "bench-app",
 }
 
 # Shared test helpers, each at the lowest layer whose tests may use it.
@@ -82,6 +85,8 @@ TEST_SUPPORT = {
     "PoolDiscipline.cpp": "coders",
     "StyleBuilder.h": "bank",
     "StyleBuilder.cpp": "bank",
+    "COCompReference.h": "container",
+    "COCompReference.cpp": "container",
 }
 
 # Folders searched for a quoted include after the including file's own

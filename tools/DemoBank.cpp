@@ -146,7 +146,7 @@ std::vector<BYTE> BankImage(const std::vector<CDemoSlot>& rkaoSlots, const std::
                 std::vector<BYTE>(std::begin(s_abyBankInfo), std::end(s_abyBankInfo)));
     for (std::size_t i = 0; i < rkaoSlots.size(); ++i)
     {
-        if (rkaoSlots[i].m_iStyle < 0)
+        if (rkaoChunks[i].empty())
             continue;
         const std::string& rkstrName = rkaoSlots[i].m_strName;
         std::memcpy(&abyNames[i * CQdBankDoc::NAME_RECORD_SIZE], rkstrName.data(),
@@ -155,7 +155,7 @@ std::vector<BYTE> BankImage(const std::vector<CDemoSlot>& rkaoSlots, const std::
     AppendChunk(abyChildren, ID_NAME_TABLE, 0, 0, CNCF_ATTR | CNCF_FINAL, abyNames);
     for (std::size_t i = 0; i < rkaoSlots.size(); ++i)
     {
-        if (rkaoSlots[i].m_iStyle < 0)
+        if (rkaoChunks[i].empty())
             AppendChunk(abyChildren, ID_EMPTY_SLOT, 0, 0, CNCF_ATTR, {});
         else
             AppendChunk(abyChildren, ID_STYLE_SLOT, 0, 0, CNCF_ATTR, rkaoChunks[i]);
@@ -264,9 +264,23 @@ bool DemoBuildBank(const std::vector<CDemoSlot>& rkaoSlots, std::vector<BYTE>& r
     }
     if (!rastrProblems.empty())
         return false;
+    return DemoSaveBank(rkaoSlots, aoChunks, rabyFile, rastrProblems);
+}
 
+// DemoSaveBank -- the bank image in a memory file, opened and saved by the
+// bank document.
+bool DemoSaveBank(const std::vector<CDemoSlot>& rkaoSlots, const std::vector<std::vector<BYTE>>& rkaoChunks,
+                  std::vector<BYTE>& rabyFile, std::vector<std::string>& rastrProblems)
+{
+    rabyFile.clear();
+    if (rkaoChunks.size() != rkaoSlots.size())
+    {
+        rastrProblems.push_back("a chunk for every slot is needed");
+        return false;
+    }
+    const CDemoReports oReports(rastrProblems);
     CDemoMemoryFiles oFiles;
-    oFiles.m_aoFiles["image.sty"] = BankImage(rkaoSlots, aoChunks);
+    oFiles.m_aoFiles["image.sty"] = BankImage(rkaoSlots, rkaoChunks);
     CDemoPrompt oPrompt(rastrProblems);
     CQdBankDoc oDoc(oPrompt, oFiles);
     if (!oDoc.OpenBankFile("image.sty") || !oDoc.SaveBankTo("demo.sty") || !rastrProblems.empty())

@@ -59,3 +59,9 @@ CDemoStyleStats DemoMarkerStats(const std::vector<BYTE>& rkabyFlatChunk);
 // then says why.
 bool DemoBuildBank(const std::vector<CDemoSlot>& rkaoSlots, std::vector<BYTE>& rabyFile,
                    std::vector<std::string>& rastrProblems);
+
+// DemoSaveBank -- the bank file's bytes for style container chunks made
+// elsewhere: one chunk per slot (empty: an empty slot), named as the slots
+// are (m_iStyle is not read), laid out and saved as DemoBuildBank does.
+bool DemoSaveBank(const std::vector<CDemoSlot>& rkaoSlots, const std::vector<std::vector<BYTE>>& rkaoChunks,
+                  std::vector<BYTE>& rabyFile, std::vector<std::string>& rastrProblems);

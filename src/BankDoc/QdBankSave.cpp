@@ -5,14 +5,17 @@
 #include "BankDoc/QdBankLayout.h"
 #include "BankDoc/QdCommandGuard.h"
 #include "BankDoc/QdDocText.h"
+#include "BankDoc/QdParallel.h"
 
 #include "Base/Report.h"
 #include "ChunkNav/ChunkNav.h"
 #include "NlzdStyle/QdRecords.h"
 #include "NlzdStyle/NstEditIfc.h"
 
+#include <cstddef>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #define QD_REPORT_FILE "Qd50StyleToMidiMain"
 
@@ -235,14 +238,33 @@ bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath)
 // it is; its flag tells a reader. A slot without data is saved as it is,
 // too: the codec's stream of no bytes is shorter than any stream its reader
 // takes, so the saved bank would not open again.
+//
+// The slots are independent, so their streams are made aside at once
+// (QdRunParallel) while the block stays as it is; then each takes its place,
+// in the order of the slots, as if they had been compressed one by one. The
+// bytes do not depend on which thread made which stream. Running out of
+// memory while the streams are made leaves the block untouched.
 void CQdBankDoc::CompressSlots(CChunkNavComp& roNav)
 {
+    // IsStyleSlotWithData -- the navigator stands on a slot to compress.
+    const auto fnIsStyleSlotWithData = [&roNav] {
+        return roNav.m_pbyfnHeader()[0] == STYLE_SLOT_ID && roNav.m_dwfnDataLength() != 0;
+    };
+    std::vector<CChunkStream> aoStreams;
     roNav.m_ofnRewind();
     while (roNav.m_ofnFind(CChunkId(), typeFinal, typeNotFinal, 0, 1))
+        if (fnIsStyleSlotWithData())
+            aoStreams.push_back(roNav.m_ofnStreamSource());
+    QdRunParallel(aoStreams.size(),
+                  [&aoStreams](std::size_t u) { aoStreams[u].m_fnEncode(SAVE_VERSION, SAVE_METHOD); });
+
+    std::size_t uSlot = 0;
+    roNav.m_ofnRewind();
+    while (roNav.m_ofnFind(CChunkId(), typeFinal, typeNotFinal, 0, 1) && uSlot < aoStreams.size())
     {
-        if (roNav.m_pbyfnHeader()[0] != STYLE_SLOT_ID || roNav.m_dwfnDataLength() == 0)
+        if (!fnIsStyleSlotWithData())
             continue;
-        if (!roNav.m_bfnCompress(SAVE_VERSION, SAVE_METHOD))
+        if (!roNav.m_bfnStoreStream(aoStreams[uSlot++]))
             m_roPrompt.Tell(QdDocText::SAVE_BANK, QdDocText::COMPRESSION_ERROR);
     }
     roNav.m_ofnRewind();

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #define QD_REPORT_FILE "ChunkNav/ChunkNav"
 
@@ -432,6 +433,23 @@ CChunkId CChunkNav::m_ofnDelete()
     return m_ofnLeave();
 }
 
+// CChunkNav::m_ofnDeleteRest -- the run of whole chunks from the current one
+// on, measured first, then closed in one resize.
+CChunkId CChunkNav::m_ofnDeleteRest()
+{
+    if (m_wLevel == 0 || !m_bfnPathIsSound())
+        return CChunkId();
+    CChunkNode* poParent = m_poCurrent->m_poParent;
+    BYTE* const pbyFirst = m_pbyfnHeader();
+    const BYTE* const pbyLimit = m_pbyfnDataLimit(poParent);
+    BYTE* pbyEnd = pbyFirst;
+    while (const CChunkHeader* pkoHeader = m_pofnChunkAt(pbyEnd, pbyLimit))
+        pbyEnd += HEADER_SIZE + pkoHeader->m_dwLength;
+    // Shrinking always fits the reserve.
+    m_bfnResize(poParent, pbyEnd, -SDWORD(pbyEnd - pbyFirst));
+    return m_ofnLeave();
+}
+
 // CChunkNav::m_ofnDuplicate -- inserts behind the current chunk a copy of its
 // header with data length dwLength (content unspecified); it becomes current.
 CChunkId CChunkNav::m_ofnDuplicate(DWORD dwLength)
@@ -579,27 +597,64 @@ CChunkNavComp::CChunkNavComp(BYTE* pbyData, DWORD dwLength) : CChunkNav(pbyData,
 // CChunkNavComp::~CChunkNavComp -- nothing beyond the navigator's own.
 CChunkNavComp::~CChunkNavComp() = default;
 
+// CChunkStream::m_fnEncode -- L + L/4 bytes of room cover long data; short
+// data can grow by the stream header and the literal-run overhead, so the
+// codec's worst case sets the floor.
+void CChunkStream::m_fnEncode(BYTE byVersion, BYTE byMethod)
+{
+    m_pbyStream.reset();
+    m_dwStreamLength = 0;
+    if (m_pbyData == nullptr)
+        return;
+    const DWORD dwCapacity = std::max(m_dwDataLength + m_dwDataLength / 4, COComp::MaxEncodedSize(m_dwDataLength));
+    std::unique_ptr<BYTE[]> pbyEncoded = std::make_unique_for_overwrite<BYTE[]>(dwCapacity);
+    COComp oCodec;
+    const DWORD dwEncoded = oCodec.Encode(m_pbyData, m_dwDataLength, pbyEncoded.get(), dwCapacity, byVersion, byMethod);
+    if (dwEncoded == 0 || dwEncoded > dwCapacity)
+        return;
+    m_pbyStream = std::move(pbyEncoded);
+    m_dwStreamLength = dwEncoded;
+}
+
 // CChunkNavComp::m_bfnCompress -- encodes the current chunk's data in place.
 bool CChunkNavComp::m_bfnCompress(BYTE byVersion, BYTE byMethod)
+{
+    CChunkStream oStream = m_ofnStreamSource();
+    oStream.m_fnEncode(byVersion, byMethod);
+    return m_bfnStoreStream(oStream);
+}
+
+// CChunkNavComp::m_ofnStreamSource -- the data range of an uncompressed
+// chunk on a sound path.
+CChunkStream CChunkNavComp::m_ofnStreamSource() const
+{
+    CChunkStream oStream;
+    if (!m_bfnIsCompressed() && m_bfnPathIsSound())
+    {
+        oStream.m_pbyData = m_pbyfnData();
+        oStream.m_dwDataLength = m_dwfnDataLength();
+    }
+    return oStream;
+}
+
+// CChunkNavComp::m_bfnStoreStream -- the stream replaces the data. A stream
+// that is missing (the codec refused) or was made of data of another length
+// is refused with the chunk unchanged.
+bool CChunkNavComp::m_bfnStoreStream(const CChunkStream& rkoStream)
 {
     if (m_bfnIsCompressed())
         return true;
     if (!m_bfnPathIsSound())
         return false;
     const DWORD dwLength = m_dwfnDataLength();
-    // L + L/4 covers long data; short data can grow by the stream header and
-    // the literal-run overhead, so the codec's worst case sets the floor.
-    const DWORD dwCapacity = std::max(dwLength + dwLength / 4, COComp::MaxEncodedSize(dwLength));
-    std::unique_ptr<BYTE[]> pbyEncoded = std::make_unique_for_overwrite<BYTE[]>(dwCapacity);
-    COComp oCodec;
-    const DWORD dwEncoded = oCodec.Encode(m_pbyfnData(), dwLength, pbyEncoded.get(), dwCapacity, byVersion, byMethod);
-    if (dwEncoded == 0 || dwEncoded > dwCapacity)
+    const DWORD dwEncoded = rkoStream.m_dwStreamLength;
+    if (!rkoStream.m_pbyStream || rkoStream.m_dwDataLength != dwLength)
         return false;
     // Data that does not compress may grow past the reserve: reported and
     // refused with the chunk unchanged.
     if (!m_bfnResize(m_pofnCurrentNode(), m_pbyfnData() + dwLength, sdwfnSaturate(std::int64_t(dwEncoded) - dwLength)))
         return false;
-    std::memcpy(m_pbyfnData(), pbyEncoded.get(), dwEncoded);
+    std::memcpy(m_pbyfnData(), rkoStream.m_pbyStream.get(), dwEncoded);
     m_pofnCurrentNode()->m_poHeader->m_byFlags |= CNCF_COMPRESSED;
     return true;
 }

@@ -23,6 +23,7 @@
 #include "Base/QdTypes.h"
 
 #include <deque>
+#include <memory>
 
 // Flag bits of CChunkHeader::m_byFlags; bits not named here are carried along.
 constexpr BYTE CNCF_FINAL = 0x08;      // the chunk holds data, not child chunks
@@ -138,6 +139,11 @@ public:
     // would corrupt the tree (a child created or copied into final data or
     // in front of existing children, a write past the data).
     CChunkId m_ofnDelete();
+    // m_ofnDeleteRest -- m_ofnDelete until the parent is current: removes the
+    // current chunk and the whole chunks after it in one move of the rest of
+    // the tree (bytes that form no whole chunk stay, as m_ofnDelete leaves
+    // them). Returns the parent's id.
+    CChunkId m_ofnDeleteRest();
     CChunkId m_ofnDuplicate(DWORD dwLength);
     CChunkId m_ofnCreateChild(EChunkType eAttr, EChunkType eType, CChunkId oId, BYTE byParam1, BYTE byParam2,
                               DWORD dwLength);
@@ -202,6 +208,25 @@ private:
     CChunkHeader m_oNoTree;
 };
 
+// CChunkStream -- a chunk's data and its compressed stream, made aside: the
+// encoding, the slow part of a compression, touches nothing but the data it
+// reads and the stream it makes, so the streams of several chunks can be
+// made at once (CChunkNavComp::m_ofnStreamSource, m_fnEncode, then
+// CChunkNavComp::m_bfnStoreStream chunk by chunk).
+struct CChunkStream
+{
+    // The chunk's data in its block; null when there is nothing to encode.
+    const BYTE* m_pbyData = nullptr;
+    DWORD m_dwDataLength = 0;
+    // The stream; null before m_fnEncode and when the codec refused.
+    std::unique_ptr<BYTE[]> m_pbyStream;
+    DWORD m_dwStreamLength = 0;
+
+    // m_fnEncode -- makes the stream (version 2 or 3, method 0..2). Reads the
+    // data, which must stay as it is meanwhile; allocates.
+    void m_fnEncode(BYTE byVersion, BYTE byMethod);
+};
+
 // CChunkNavComp -- the navigator that also compresses and decompresses the
 // data of the current chunk in place.
 class CChunkNavComp : public CChunkNav
@@ -214,6 +239,13 @@ public:
     // or 3, method 0..2) and sets CNCF_COMPRESSED. True when done or already
     // compressed; false leaves the chunk unchanged.
     bool m_bfnCompress(BYTE byVersion, BYTE byMethod);
+    // m_ofnStreamSource -- the current chunk's data for a stream made aside;
+    // none when the chunk is compressed already or its path is not sound.
+    CChunkStream m_ofnStreamSource() const;
+    // m_bfnStoreStream -- m_bfnCompress with the stream made aside of the
+    // current chunk's data (which has not changed since): the same checks
+    // and results.
+    bool m_bfnStoreStream(const CChunkStream& rkoStream);
     // m_bfnDecompress -- replaces the compressed stream by its decoded data
     // and clears CNCF_COMPRESSED. True when done or not compressed; false
     // leaves the chunk unchanged and still compressed.

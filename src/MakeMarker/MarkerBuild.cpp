@@ -582,13 +582,12 @@ std::unique_ptr<CChunkNav> MakeMarkFlattenStyle(CPatternTable& roTable, CChunkNa
         return poFlatNav;
     }
 
-    // The copy keeps its pattern info and nothing after it.
-    const WORD wInfoLevel = poFlatNav->m_wfnLevel();
+    // The copy keeps its pattern info and nothing after it (in one move of
+    // the rest of the tree: chunk by chunk, each would move it again).
     if (poFlatNav->m_ofnNext())
     {
-        while (poFlatNav->m_wfnLevel() == wInfoLevel)
-            if (!poFlatNav->m_ofnDelete())
-                return Fail();
+        if (!poFlatNav->m_ofnDeleteRest())
+            return Fail();
         if (!poFlatNav->m_ofnEnter(CChunkId(QDI_ID_PAT_INFO), typeNotFinal, typeFinal))
             return Fail();
     }

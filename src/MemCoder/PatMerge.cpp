@@ -101,7 +101,17 @@ void CPropPattMerge::AddInput(CDecBase& roDecoder, BYTE byChannel, TTICK tEndTic
         if (tFirstTick >= tEndTick)
             return;
     }
-    m_oInputs.insert({tFirstTick, oInput});
+    InsertInput(tFirstTick, oInput);
+}
+
+// CPropPattMerge::InsertInput -- behind every input whose next list lies at
+// the same tick or earlier.
+void CPropPattMerge::InsertInput(TTICK tTick, const CMergeInput& rkoInput)
+{
+    const auto itBehind =
+        std::upper_bound(m_aoInputs.begin(), m_aoInputs.end(), tTick,
+                         [](TTICK tKey, const std::pair<TTICK, CMergeInput>& rkoEntry) { return tKey < rkoEntry.first; });
+    m_aoInputs.insert(itBehind, {tTick, rkoInput});
 }
 
 CLinkedEvent* CPropPattMerge::PrepareList(const CMergeInput& rkoInput, CLinkedEvent* poList)
@@ -140,18 +150,19 @@ bool CPropPattMerge::Merge()
 {
     if (!m_poEncoder->IsOpen())
     {
-        m_oInputs.clear();
+        m_aoInputs.clear();
         return false;
     }
 
     bool bDone = true;
     TTICK tLastTaken = 0;
     TTICK tLastWritten = 0;
-    while (!m_oInputs.empty())
+    while (!m_aoInputs.empty())
     {
-        auto oNode = m_oInputs.extract(m_oInputs.begin());
-        const TTICK tTick = oNode.key();
-        const CMergeInput& rkoInput = oNode.mapped();
+        const TTICK tTick = m_aoInputs.front().first;
+        const CMergeInput oInput = m_aoInputs.front().second;
+        const CMergeInput& rkoInput = oInput;
+        m_aoInputs.erase(m_aoInputs.begin());
         tLastTaken = tTick;
         if (rkoInput.m_bFailed)
         {
@@ -179,10 +190,10 @@ bool CPropPattMerge::Merge()
         const std::uint64_t qwNextTick = std::uint64_t(tTick) + DWORD(sdwDelta);
         if (qwNextTick >= rkoInput.m_tEndTick)
             continue;
-        oNode.key() = TTICK(qwNextTick);
-        m_oInputs.insert(std::move(oNode));
+        // Back in line: the vector has held it, so no allocation.
+        InsertInput(TTICK(qwNextTick), rkoInput);
     }
-    m_oInputs.clear();
+    m_aoInputs.clear();
 
     CLinkedEvent oEndOfTrack;
     oEndOfTrack.SetMetaEventBegin(META_END_OF_TRACK, 0);

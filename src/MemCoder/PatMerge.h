@@ -36,8 +36,9 @@
 
 #include "Base/QdTypes.h"
 
-#include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class CDecBase;
 class CEncoderBase;
@@ -100,16 +101,18 @@ private:
     // Rewinds the decoder and puts the input behind every input whose next
     // list lies at the same tick or earlier.
     void AddInput(CDecBase& roDecoder, BYTE byChannel, TTICK tEndTick);
+    void InsertInput(TTICK tTick, const CMergeInput& rkoInput);
     // Gives a track input's channel lists its channel, and drops the
     // end-of-track and what follows from meta lists; null when nothing is
     // left of the list.
     CLinkedEvent* PrepareList(const CMergeInput& rkoInput, CLinkedEvent* poList);
 
     CEncoderBase* m_poEncoder;
-    // Inputs by the tick of their next list. A multimap inserts behind the
-    // entries of an equal key, which keeps equal ticks in the order of
-    // insertion.
-    std::multimap<TTICK, CMergeInput> m_oInputs;
+    // Inputs by the tick of their next list, the earliest first; an input
+    // goes behind those of an equal tick, which keeps equal ticks in the
+    // order of insertion. A merge has few inputs (a chord variation's tracks
+    // and its meta), so a vector kept in order costs less than a tree.
+    std::vector<std::pair<TTICK, CMergeInput>> m_aoInputs;
 };
 
 // CPropPatt -- one output pattern of an un-merge.

@@ -96,15 +96,20 @@ CNstPattern::CNstPattern()
 }
 
 // CNstPattern::InitData -- a memory encoder on a 20-byte buffer, ended at
-// tick 384; stored with SetData, then untouched again.
+// tick 384; stored with SetData, then untouched again. The bytes are always
+// the same, so they are made once: a style makes eight patterns for every
+// chord variation it creates.
 void CNstPattern::InitData()
 {
-    BYTE abyBuffer[NST_INITIAL_BUFFER];
-    CMemEncoder oEncoder(abyBuffer, NST_INITIAL_BUFFER);
-    oEncoder.Open();
-    oEncoder.SetEnd(NST_INITIAL_TICKS);
-    oEncoder.Close();
-    SetData(oEncoder.GetBufferStart(), oEncoder.GetBytesWritten(), NST_INITIAL_TICKS);
+    static const std::vector<BYTE> s_abyInitial = [] {
+        BYTE abyBuffer[NST_INITIAL_BUFFER];
+        CMemEncoder oEncoder(abyBuffer, NST_INITIAL_BUFFER);
+        oEncoder.Open();
+        oEncoder.SetEnd(NST_INITIAL_TICKS);
+        oEncoder.Close();
+        return std::vector<BYTE>(oEncoder.GetBufferStart(), oEncoder.GetBufferStart() + oEncoder.GetBytesWritten());
+    }();
+    SetData(s_abyInitial.data(), DWORD(s_abyInitial.size()), NST_INITIAL_TICKS);
     m_bUntouched = true;
 }
 

@@ -686,10 +686,20 @@ private:
                     .m_aoChildren.insert(At(m_oModel, aiParent).m_aoChildren.begin() + ++m_aiPath.back(), oNew);
             return;
         }
-        case 3: // delete: the following sibling, or else the parent, becomes current
+        case 3: // delete: the following sibling, or else the parent, becomes current;
+                // or delete the rest: the parent becomes current
         {
             if (bRoot)
                 return;
+            if (Rand(4) == 0)
+            {
+                const CChunkId oResult = m_oNav.m_ofnDeleteRest();
+                std::vector<CModelChunk>& raoSiblings = At(m_oModel, aiParent).m_aoChildren;
+                raoSiblings.erase(raoSiblings.begin() + m_aiPath.back(), raoSiblings.end());
+                m_aiPath.pop_back();
+                EXPECT_EQ(oResult, CChunkId(At(m_oModel, m_aiPath).m_byId));
+                return;
+            }
             const CChunkId oResult = m_oNav.m_ofnDelete();
             std::vector<CModelChunk>& raoSiblings = At(m_oModel, aiParent).m_aoChildren;
             raoSiblings.erase(raoSiblings.begin() + m_aiPath.back());
@@ -840,8 +850,13 @@ TEST(ChunkNavBounds, ChunksThatDoNotFitEndTheirContainer)
         EXPECT_EQ(adwFound, std::vector<DWORD>(i == 2 ? 1 : 0, 8));
         if (i == 2)
         {
+            CBytes abyRest = aoTrees[i];
+            CChunkNav oRest(abyRest.data(), DWORD(abyRest.size()));
             oNav.m_ofnEnter();
             EXPECT_EQ(oNav.m_ofnDelete(), CChunkId(1)) << "the bytes left behind are no sibling";
+            oRest.m_ofnEnter();
+            EXPECT_EQ(oRest.m_ofnDeleteRest(), CChunkId(1));
+            EXPECT_EQ(abyRest, aby) << "the rest is what m_ofnDelete leaves";
         }
     }
 }

@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -35,20 +36,27 @@
 namespace {
 
 // The countdown: allocations left up to and including the one that fails;
-// 0 while no failure is asked for.
-long g_lAllocationsLeft = 0;
-bool g_bStruck = false;
+// 0 while no failure is asked for. Saving compresses on helper threads, so
+// the countdown is shared by every thread that allocates.
+std::atomic<long> g_lAllocationsLeft{0};
+std::atomic<bool> g_bStruck{false};
 // Reports are kept in memory, as the front ends keep or show them; one whose
 // allocation fails is lost, and the work that reported goes on.
-bool g_bInReport = false;
-bool g_bStruckInReport = false;
+std::atomic<bool> g_bInReport{false};
+std::atomic<bool> g_bStruckInReport{false};
 
 bool FailsNow()
 {
-    if (g_lAllocationsLeft == 0 || --g_lAllocationsLeft != 0)
+    long lLeft = g_lAllocationsLeft.load();
+    do
+    {
+        if (lLeft == 0)
+            return false;
+    } while (!g_lAllocationsLeft.compare_exchange_weak(lLeft, lLeft - 1));
+    if (lLeft != 1)
         return false;
     g_bStruck = true;
-    g_bStruckInReport = g_bInReport;
+    g_bStruckInReport = g_bInReport.load();
     return true;
 }
 

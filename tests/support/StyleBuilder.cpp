@@ -1,8 +1,11 @@
 // StyleBuilder.cpp -- assembling style chunk subtrees for tests.
 #include "StyleBuilder.h"
 
+#include "COCompReference.h"
+
 #include "ChunkNav/ChunkNav.h"
 #include "MemCoder/MaEncoder.h"
+#include "compression/COComp.h"
 
 #include <gtest/gtest.h>
 
@@ -270,8 +273,28 @@ CTestSlot EmptySlot()
     return oSlot;
 }
 
+// ExpectEncodedAsReference -- the slot encoder's stream of a style slot's
+// data is the reference encoder's: every bank a test builds compares them
+// on its slots, whether the bank stores them compressed or a save will.
+void ExpectEncodedAsReference(const Bytes& rkoData)
+{
+    const DWORD dwLength = DWORD(rkoData.size());
+    Bytes abyNew(COComp::MaxEncodedSize(dwLength)), abyReference(abyNew.size());
+    const DWORD dwNew = COComp().Encode(rkoData.data(), dwLength, abyNew.data(), DWORD(abyNew.size()), 3, 2);
+    const DWORD dwReference =
+        COCompReferenceEncode(rkoData.data(), dwLength, abyReference.data(), DWORD(abyReference.size()), 3, 2);
+    abyNew.resize(dwNew);
+    abyReference.resize(dwReference);
+    EXPECT_TRUE(abyNew == abyReference) << "the slot encoder differs from the reference encoder on a slot of "
+                                        << dwLength << " bytes";
+}
+
 Bytes BuildBankImage(const CTestBank& rkoBank)
 {
+    for (const CTestSlot& rkoSlot : rkoBank.m_aoSlots)
+        if (rkoSlot.m_byId == 6)
+            ExpectEncodedAsReference(rkoSlot.m_abyContent);
+
     Bytes abyTree = Chunk(2, true, rkoBank.m_abyInfo);
     abyTree[3] = 0x18;
 
