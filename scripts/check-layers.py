@@ -26,6 +26,7 @@ import sys
 CORE_HEADERS = {
     "Base/QdTypes.h": "base",
     "compression/COCompFormat.h": "container",
+    "compression/COCompMatchFinder.h": "container",
     "Kernel/SeqBase/SmfForm.h": "coders",
     "MakeMarker/MakeMarkNav.h": "bank",
     "NlzdStyle/NlzdStyle.h": "style",

@@ -60,6 +60,7 @@
 #include "BankDoc/QdDocPrompt.h"
 #include "BankDoc/QdFileIo.h"
 #include "BankDoc/QdImportOptions.h"
+#include "BankDoc/QdLoadedStyles.h"
 #include "Base/QdTypes.h"
 
 #include <array>
@@ -578,6 +579,8 @@ private:
     bool m_bStyleModified = false;
     // Per present style in slot order (the style list's order).
     std::vector<CQdStyleDamage> m_aoStyleDamage;
+    // The loads of the open's damage scan, for each style's first selection.
+    CQdLoadedStyles m_oLoadedStyles;
     // The open style was loaded damaged (a replacing import clears it: the
     // new style holds nothing of the damaged one).
     bool m_bOpenStyleDamaged = false;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #define QD_REPORT_FILE "Qd50StyleToMidiMain"
 
@@ -116,6 +117,7 @@ void CQdBankDoc::ReleaseBank() noexcept
     m_strSelectedStyleName.clear();
     m_strListInfo.clear();
     m_aoStyleDamage.clear();
+    m_oLoadedStyles.Clear();
     m_bOpenStyleDamaged = false;
     m_oFileFacts = CQdFileFacts();
 }
@@ -269,14 +271,23 @@ bool CQdBankDoc::WalkSlots(DWORD& rdwBrokenAt)
 // but is not forwarded: the desktop shows each report as a message of its
 // own, and a bank of damaged styles would open behind a pile of them
 // (selecting such a style still shows its reports, as before). The edit
-// interfaces go right away; loading all 64 styles of a full bank adds a few
-// milliseconds to the open.
+// interfaces of undamaged styles are kept for their first selection
+// (m_oLoadedStyles), which then need not load them again; a damaged style
+// loads afresh when selected, so that its reports are shown then.
 void CQdBankDoc::ScanStyles()
 {
+    m_oLoadedStyles.Clear();
     const int iStyles = std::min(GetStyleCount(), int(m_aoStyleDamage.size()));
     for (int iStyle = 0; iStyle < iStyles; ++iStyle)
-        if (GotoStyleSlot(iStyle) && m_poNav->m_ofnEnter(CChunkId(QDI_ID_STYLE), typeNotFinal, typeNotFinal))
-            LoadStyleContainer(false, m_aoStyleDamage[std::size_t(iStyle)]);
+    {
+        if (!GotoStyleSlot(iStyle) || !m_poNav->m_ofnEnter(CChunkId(QDI_ID_STYLE), typeNotFinal, typeNotFinal))
+            continue;
+        CQdStyleDamage& roDamage = m_aoStyleDamage[std::size_t(iStyle)];
+        std::unique_ptr<CNstEditIfc> poEditIfc = LoadStyleContainer(false, roDamage);
+        if (!roDamage.m_bAtOpen && !roDamage.m_bOnLoad)
+            m_oLoadedStyles.Keep(std::size_t(iStyle), m_poNav->m_pbyfnHeader(), m_poNav->m_dwfnSize(),
+                                 std::move(poEditIfc));
+    }
     m_poNav->m_ofnRewind();
 }
 

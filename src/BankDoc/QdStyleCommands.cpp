@@ -105,7 +105,11 @@ CQdBankDoc::CQdSelection CQdBankDoc::LoadSelection(int iStyle, const std::string
         oSelection.m_strInfo = QdDocText::USED_SIZE + std::to_string(m_poNav->m_dwfnDataLength());
         if (m_poNav->m_ofnEnter(CChunkId(QDI_ID_STYLE), typeNotFinal, typeNotFinal))
         {
-            oSelection.m_poEditIfc = LoadStyleContainer(true, roDamage);
+            // The open's load, if the style has not changed since; else a new one.
+            oSelection.m_poEditIfc =
+                m_oLoadedStyles.Take(std::size_t(iStyle), m_poNav->m_pbyfnHeader(), m_poNav->m_dwfnSize());
+            if (!oSelection.m_poEditIfc)
+                oSelection.m_poEditIfc = LoadStyleContainer(true, roDamage);
             oSelection.m_poEditIfc->SetName(oSelection.m_strName.c_str());
         }
     }

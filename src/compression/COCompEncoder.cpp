@@ -153,7 +153,7 @@ BYTE* Parse(const BYTE* pbySource, DWORD dwLength, BYTE* pbyOut, BYTE* const pby
     DWORD dwIp = 4;
     while (dwIp < dwLimit)
     {
-        SCOCompMatch oChoice;
+        SCOCompMatch oChoice{};
         if (!oFinder.Best(dwIp, 0, false, oChoice))
         {
             ++dwIp;
@@ -170,7 +170,7 @@ BYTE* Parse(const BYTE* pbySource, DWORD dwLength, BYTE* pbyOut, BYTE* const pby
         {
             const DWORD dwPending = dwIp - dwLit;
             const SDWORD sdwFloor = oChoice.sdwGain + LiteralOverhead(dwPending + 1) - LiteralOverhead(dwPending);
-            SCOCompMatch oNext;
+            SCOCompMatch oNext{};
             if (oFinder.Best(dwIp + 1, sdwFloor, true, oNext))
             {
                 oChoice = oNext;

@@ -2,12 +2,15 @@
 // bank through the bank document, on real files in a temporary folder.
 #include "DocFixtures.h"
 
+#include "BankDoc/QdLoadedStyles.h"
 #include "ChunkNav/ChunkNav.h"
 #include "NlzdStyle/NstEditIfc.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <vector>
 
 using namespace DocFixtures;
 using StyleBuilder::BankChunk;
@@ -626,4 +629,40 @@ TEST_F(CBankDocTest, FailedWriteLeavesTheOldFileAndKeepsTheBankOpen)
     EXPECT_EQ(m_oDoc.GetStyleNames()[2], "Not on disk");
     EXPECT_EQ(SlotData(Block()), SlotData(abyWrittenBack));
     EXPECT_TRUE(m_oReports.Empty());
+}
+
+// A load kept from the open is handed out once, and only for the bytes it
+// was made of: a style whose container changed (or a list shifted under
+// the index) loads afresh.
+TEST(QdLoadedStyles, HandsOutALoadOnlyForItsOwnBytesAndOnlyOnce)
+{
+    const std::vector<BYTE> abyOld = {1, 2, 3, 4}, abyChanged = {1, 2, 9, 4}, abyLonger = {1, 2, 3, 4, 5};
+    CQdLoadedStyles oLoaded;
+    const auto fnKeep = [&](std::size_t uStyle) {
+        oLoaded.Keep(uStyle, abyOld.data(), DWORD(abyOld.size()), std::make_unique<CNstEditIfc>(nullptr, 0));
+    };
+    struct CCase
+    {
+        const char* m_pszWhat;
+        const std::vector<BYTE>* m_pkabyNow;
+        std::size_t m_uAsked;
+        bool m_bHandedOut;
+    } const aoCases[] = {
+        {"same bytes", &abyOld, 3, true},
+        {"a byte changed", &abyChanged, 3, false},
+        {"bytes added", &abyLonger, 3, false},
+        {"another style", &abyOld, 2, false},
+        {"beyond every kept style", &abyOld, 9, false},
+    };
+    for (const CCase& rkoCase : aoCases)
+    {
+        oLoaded.Clear();
+        fnKeep(3);
+        const std::vector<BYTE>& rkabyNow = *rkoCase.m_pkabyNow;
+        EXPECT_EQ(oLoaded.Take(rkoCase.m_uAsked, rkabyNow.data(), DWORD(rkabyNow.size())) != nullptr,
+                  rkoCase.m_bHandedOut)
+            << rkoCase.m_pszWhat;
+        EXPECT_EQ(oLoaded.Take(3, abyOld.data(), DWORD(abyOld.size())) != nullptr, rkoCase.m_uAsked != 3)
+            << rkoCase.m_pszWhat << ": asked for the style, its load is gone";
+    }
 }
