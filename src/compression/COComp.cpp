@@ -1,6 +1,6 @@
 // COComp.cpp -- the LZ77 codec of compressed style slots: the stream
 // header, the decoder and the check byte. The encoder's parse is in
-// COCompEncoder.cpp, its match finder in COCompMatchFinder.cpp.
+// COCompEncoder.cpp, its match finder in COCompMatchFinder.h.
 //
 // The decoder trusts nothing in the stream: every length is checked against
 // the room left in the input and in the output, every match distance
