@@ -9,72 +9,28 @@
 // instrument filled would.
 #include "BenchBank.h"
 
+#include "BenchPattern.h"
 #include "BenchRng.h"
 #include "DemoBank.h"
 
-#include "Kernel/RTEvents/EvPool.h"
-#include "Kernel/RTEvents/LinkedEv.h"
-#include "MemCoder/MaEncoder.h"
 #include "NlzdStyle/NstEditIfc.h"
 #include "NlzdStyle/NstQdIfc.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
 
 constexpr int NR_SLOTS = 64;
 constexpr BYTE BANK_MEASURES = 4;
-constexpr TTICK BANK_MEASURE_TICKS = 1536;
 
 // Notes per measure and lowest key of each track: Drum, Percussion, Bass,
 // Acc. 1 to Acc. 5.
 const int s_aiNotesPerMeasure[NST_NR_TRK] = {16, 5, 4, 15, 4, 3, 2, 2};
 const BYTE s_abyLowKey[NST_NR_TRK] = {35, 50, 28, 48, 52, 55, 60, 64};
-
-struct CBankNote
-{
-    TTICK m_tTick;
-    BYTE m_byKey;
-    BYTE m_byVelocity;
-    DWORD m_dwDuration;
-};
-
-// MakeMeasure -- iNotes notes on a grid of iNotes steps, each ending inside
-// its step.
-std::vector<CBankNote> MakeMeasure(CBenchRng& roRng, int iNotes, BYTE byLowKey)
-{
-    std::vector<CBankNote> aoNotes;
-    const TTICK tStep = BANK_MEASURE_TICKS / TTICK(iNotes);
-    for (int i = 0; i < iNotes; ++i)
-        aoNotes.push_back({TTICK(i) * tStep + roRng.Next(4), BYTE(byLowKey + roRng.Next(24)),
-                           BYTE(40 + roRng.Next(80)), 1 + roRng.Next(tStep - 8)});
-    return aoNotes;
-}
-
-// EncodePattern -- the measures (each repeated or changed) as a compact stream.
-std::vector<BYTE> EncodePattern(CBenchRng& roRng, int iNotesPerMeasure, BYTE byLowKey, DWORD& rdwEvents)
-{
-    CMemEncoder oEncoder;
-    oEncoder.Open();
-    std::vector<CBankNote> aoMeasure = MakeMeasure(roRng, iNotesPerMeasure, byLowKey);
-    for (BYTE byMeasure = 0; byMeasure < BANK_MEASURES; ++byMeasure)
-    {
-        if (byMeasure > 0 && roRng.Next(3) == 0)
-            aoMeasure = MakeMeasure(roRng, iNotesPerMeasure, byLowKey);
-        for (const CBankNote& rkoNote : aoMeasure)
-        {
-            CLinkedEvent* poEvent = EventsPool().GetNewEvent();
-            poEvent->SetNoteEvent(0, rkoNote.m_byKey, rkoNote.m_byVelocity, 64, rkoNote.m_dwDuration);
-            oEncoder.EncodeEventsAt(byMeasure * BANK_MEASURE_TICKS + rkoNote.m_tTick, poEvent);
-            FreeEventsList(poEvent);
-            ++rdwEvents;
-        }
-    }
-    oEncoder.SetEnd(BANK_MEASURES * BANK_MEASURE_TICKS);
-    oEncoder.Close();
-    return std::vector<BYTE>(oEncoder.GetBufferStart(), oEncoder.GetBufferStart() + oEncoder.GetBytesWritten());
-}
 
 // BuildStyleChunk -- one style, its stored form; empty when it failed.
 std::vector<BYTE> BuildStyleChunk(int iSlot, const std::string& rkstrName, CBenchBankFacts& roFacts)
@@ -102,7 +58,8 @@ std::vector<BYTE> BuildStyleChunk(int iSlot, const std::string& rkstrName, CBenc
                     dwEvents = dwDrumEvents;
                 }
                 else
-                    abyData = EncodePattern(oRng, s_aiNotesPerMeasure[byTrack], s_abyLowKey[byTrack], dwEvents);
+                    abyData = BenchEncodePattern(oRng, s_aiNotesPerMeasure[byTrack], s_abyLowKey[byTrack],
+                                                 BANK_MEASURES, dwEvents);
                 if (byTrack == 0)
                 {
                     abyDrum = abyData;
@@ -144,4 +101,21 @@ bool BenchBuildFullBank(std::vector<BYTE>& rabyFile, CBenchBankFacts& roFacts,
         }
     }
     return DemoSaveBank(aoSlots, aoChunks, rabyFile, rastrProblems);
+}
+
+bool BenchBankArgs(int iArgc, char** ppszArgv, const char* pszProgram, int& riRuns, std::string& rstrBank)
+{
+    for (int i = 1; i < iArgc; ++i)
+    {
+        if (std::strcmp(ppszArgv[i], "--runs") == 0 && i + 1 < iArgc)
+            riRuns = std::max(1, std::atoi(ppszArgv[++i]));
+        else if (ppszArgv[i][0] != '-' && rstrBank.empty())
+            rstrBank = ppszArgv[i];
+        else
+        {
+            std::fprintf(stderr, "usage: %s [--runs N] [BANK.sty]\n", pszProgram);
+            return false;
+        }
+    }
+    return true;
 }

@@ -22,3 +22,8 @@ struct CBenchBankFacts
 // rastrProblems then says why.
 bool BenchBuildFullBank(std::vector<BYTE>& rabyFile, CBenchBankFacts& roFacts,
                         std::vector<std::string>& rastrProblems);
+
+// BenchBankArgs -- the arguments "[--runs N] [BANK.sty]" of a benchmark on
+// a bank: riRuns and rstrBank set as given (left as they are when absent);
+// false, with the usage told on stderr, for anything else.
+bool BenchBankArgs(int iArgc, char** ppszArgv, const char* pszProgram, int& riRuns, std::string& rstrBank);

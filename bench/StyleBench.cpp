@@ -10,11 +10,9 @@
 // splits, measures repeated with small changes, and the Drum pattern shared
 // by the chord variations of an element. A report during a run (the style
 // should load and save without any) stops the benchmark with an error.
+#include "BenchPattern.h"
 #include "BenchRng.h"
 #include "Base/Report.h"
-#include "Kernel/RTEvents/EvPool.h"
-#include "Kernel/RTEvents/LinkedEv.h"
-#include "MemCoder/MaEncoder.h"
 #include "NlzdStyle/NstEditIfc.h"
 #include "NlzdStyle/NstQdIfc.h"
 
@@ -27,53 +25,6 @@
 namespace {
 
 constexpr BYTE BENCH_MEASURES = 4;
-constexpr TTICK BENCH_MEASURE_TICKS = 1536;
-
-
-struct CBenchNote
-{
-    TTICK m_tTick;
-    BYTE m_byKey;
-    BYTE m_byVelocity;
-    DWORD m_dwDuration;
-};
-
-// MakeMeasure -- iNotes notes on a grid of iNotes steps, each ending
-// inside its step (so inside the measure).
-std::vector<CBenchNote> MakeMeasure(CBenchRng& roRng, int iNotes, BYTE byLowKey)
-{
-    std::vector<CBenchNote> aoNotes;
-    const TTICK tStep = BENCH_MEASURE_TICKS / TTICK(iNotes);
-    for (int i = 0; i < iNotes; ++i)
-        aoNotes.push_back({TTICK(i) * tStep + roRng.Next(4), BYTE(byLowKey + roRng.Next(24)),
-                           BYTE(40 + roRng.Next(80)), 1 + roRng.Next(tStep - 8)});
-    return aoNotes;
-}
-
-// EncodePattern -- the measures (each repeated or changed) as a compact
-// stream of BENCH_MEASURES measures.
-std::vector<BYTE> EncodePattern(CBenchRng& roRng, int iNotesPerMeasure, BYTE byLowKey, DWORD& rdwEvents)
-{
-    CMemEncoder oEncoder;
-    oEncoder.Open();
-    std::vector<CBenchNote> aoMeasure = MakeMeasure(roRng, iNotesPerMeasure, byLowKey);
-    for (BYTE byMeasure = 0; byMeasure < BENCH_MEASURES; ++byMeasure)
-    {
-        if (byMeasure > 0 && roRng.Next(3) == 0)
-            aoMeasure = MakeMeasure(roRng, iNotesPerMeasure, byLowKey);
-        for (const CBenchNote& rkoNote : aoMeasure)
-        {
-            CLinkedEvent* poEvent = EventsPool().GetNewEvent();
-            poEvent->SetNoteEvent(0, rkoNote.m_byKey, rkoNote.m_byVelocity, 64, rkoNote.m_dwDuration);
-            oEncoder.EncodeEventsAt(byMeasure * BENCH_MEASURE_TICKS + rkoNote.m_tTick, poEvent);
-            FreeEventsList(poEvent);
-            ++rdwEvents;
-        }
-    }
-    oEncoder.SetEnd(BENCH_MEASURES * BENCH_MEASURE_TICKS);
-    oEncoder.Close();
-    return std::vector<BYTE>(oEncoder.GetBufferStart(), oEncoder.GetBufferStart() + oEncoder.GetBytesWritten());
-}
 
 // CBenchStyle -- the large style, in flat and in stored bank form.
 struct CBenchStyle
@@ -113,7 +64,8 @@ const CBenchStyle& BenchStyle()
                         dwEvents = dwDrumEvents;
                     }
                     else
-                        abyData = EncodePattern(oRng, s_aiNotesPerMeasure[byTrack], s_abyLowKey[byTrack], dwEvents);
+                        abyData = BenchEncodePattern(oRng, s_aiNotesPerMeasure[byTrack], s_abyLowKey[byTrack],
+                                                     BENCH_MEASURES, dwEvents);
                     if (byTrack == 0)
                     {
                         abyDrum = abyData;

@@ -200,18 +200,8 @@ int main(int iArgc, char** ppszArgv)
 
     int iRuns = 9;
     std::string strBank;
-    for (int i = 1; i < iArgc; ++i)
-    {
-        if (std::strcmp(ppszArgv[i], "--runs") == 0 && i + 1 < iArgc)
-            iRuns = std::max(1, std::atoi(ppszArgv[++i]));
-        else if (ppszArgv[i][0] != '-' && strBank.empty())
-            strBank = ppszArgv[i];
-        else
-        {
-            std::fprintf(stderr, "usage: qdbench_window [--runs N] [BANK.sty]\n");
-            return 1;
-        }
-    }
+    if (!BenchBankArgs(iArgc, ppszArgv, "qdbench_window", iRuns, strBank))
+        return 1;
     char szDir[] = "/tmp/qdbench-window-XXXXXX";
     if (!::mkdtemp(szDir))
         return 1;
