@@ -235,7 +235,7 @@ bool QdRollFromSmf(const BYTE* pkbyFile, DWORD dwSize, const CNstTimeSig& rkoTim
                                     [&oPairing](WORD, const CSmfEvent& rkoEvent) { oPairing.Take(rkoEvent); });
     const TTICK tLength = ClampTick(oInfo.m_qwLastTick);
     oPairing.Finish(tLength);
-    const bool bTicks = oInfo.m_wDivision > 0 && (oInfo.m_wDivision & 0x8000) == 0;
+    const bool bTicks = SmfRead::IsTickDivision(oInfo.m_wDivision);
     roRoll.m_oGrid = MakeGrid(rkoTimeSig, bTicks ? oInfo.m_wDivision : NST_TICKS_PER_QUARTER, tLength);
     return bClean && bTicks;
 }

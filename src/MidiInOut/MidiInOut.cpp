@@ -34,6 +34,10 @@ bool CMidiIn::Open(const CSmfChannelMap* pkoMap)
     const WORD wFormat = QdReadBE16(abyHeader + 8);
     const WORD wTracks = QdReadBE16(abyHeader + 10);
     const WORD wDivision = QdReadBE16(abyHeader + 12);
+    // A time-code division would be taken as a resolution of tens of
+    // thousands of ticks a beat, which moves every event onto other ticks.
+    if (!SmfRead::IsTickDivision(wDivision))
+        return false;
 
     std::vector<CSmfChunk> aoTracks;
     if (wFormat == 0)

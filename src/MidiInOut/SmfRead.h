@@ -50,6 +50,14 @@ inline constexpr DWORD FILE_HEADER_SIZE = 14;
 inline constexpr DWORD FILE_HEADER_DATA = 6;
 inline constexpr int CHANNELS = 16;
 
+// IsTickDivision -- the header's division counts ticks per quarter note:
+// not 0, and bit 15 clear (set, it is a time code (SMPTE) division, which
+// the tool does not read: its ticks are no fraction of a beat).
+inline constexpr bool IsTickDivision(WORD wDivision)
+{
+    return wDivision != 0 && (wDivision & 0x8000) == 0;
+}
+
 } // namespace SmfRead
 
 // CSmfChunk -- one chunk header and the part of its data the block holds.

@@ -13,7 +13,6 @@ namespace {
 
 constexpr DWORD TEMPO_BYTES = 3;
 constexpr DWORD TIME_SIG_MIN_BYTES = 2;
-constexpr WORD DIVISION_TIME_CODE = 0x8000;
 // Offsets of the header fields.
 constexpr DWORD FORMAT_OFFSET = 8;
 constexpr DWORD TRACKS_OFFSET = 10;
@@ -62,7 +61,7 @@ DWORD ScanHeader(const BYTE* pkbyData, DWORD dwSize, CSmfFileInfo& roInfo)
         Problem(roInfo, SMFP_UNKNOWN_FORMAT, FORMAT_OFFSET);
     if (roInfo.m_wTracksDeclared == 0 || (roInfo.m_wFormat == 0 && roInfo.m_wTracksDeclared != 1))
         Problem(roInfo, SMFP_TRACK_COUNT, TRACKS_OFFSET);
-    if (roInfo.m_wDivision == 0 || (roInfo.m_wDivision & DIVISION_TIME_CODE))
+    if (!SmfRead::IsTickDivision(roInfo.m_wDivision))
         Problem(roInfo, SMFP_DIVISION, DIVISION_OFFSET);
 
     if (dwHeaderLength > dwSize - SmfRead::CHUNK_HEADER_SIZE)
