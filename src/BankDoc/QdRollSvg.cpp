@@ -102,7 +102,13 @@ void WriteBand(CQdXmlWriter& roXml, const CQdRollLayout& rkoLayout, const CQdRol
                    QdRollLaneName(rkoLane));
         std::string strPath;
         for (const CQdRollXY& rkoPoint : rkoLayout.LanePath(rkoBox))
-            strPath += (strPath.empty() ? "M" : "L") + QdXmlNumber(rkoPoint.m_dX) + " " + QdXmlNumber(rkoPoint.m_dY);
+        {
+            // Appended piece by piece: no temporary string per point.
+            strPath += strPath.empty() ? 'M' : 'L';
+            strPath += QdXmlNumber(rkoPoint.m_dX);
+            strPath += ' ';
+            strPath += QdXmlNumber(rkoPoint.m_dY);
+        }
         if (!strPath.empty())
             roXml.Empty("path", {{"class", "lane"}, {"fill", "none"}, {"stroke", strColour}, {"d", strPath}});
     }
