@@ -16,9 +16,14 @@
 // (unless it holds a note of 8192 ticks or more: the compact format keeps
 // such a duration to a multiple of 16 ticks, and where notes of one key
 // overlap, the import pairs a note-off with another note than the export
-// wrote it for, so the rounding falls elsewhere); and when the bank can hold
-// it (a Variation, or the first two chord variations of another element),
-// the style loaded from the bank data exports it as the same file too.
+// wrote it for, so the rounding falls elsewhere; or unless a pattern holds
+// a program change, bank select or expression at tick 0 -- an event a
+// file of a finer resolution had a tick or two later: the export writes it
+// among the track's setup at tick 0, where an import takes it as the
+// setup's value, so the same sound comes back with one event fewer); and
+// when the bank can hold it (a Variation, or the first two chord variations
+// of another element), the style loaded from the bank data exports it as
+// the same file too.
 #include "FuzzSupport.h"
 #include "SmfBytes.h"
 
@@ -67,6 +72,44 @@ bool HasLongNote(const CNstEditIfc& rkoEdit, BYTE bySe, BYTE byCv)
         }
     }
     return bLong;
+}
+
+// HasSetupEventAtTick0 -- a pattern of the chord variation holds, at tick
+// 0, an event of a kind an import reads as the track's setup there.
+bool HasSetupEventAtTick0(const CNstEditIfc& rkoEdit, BYTE bySe, BYTE byCv)
+{
+    constexpr BYTE CTRL_BANK_MSB = 0, CTRL_BANK_LSB = 32, CTRL_EXPRESSION = 11;
+    const CNstStyleElem* pkoElem = rkoEdit.GetStyle().FindStyleElem(bySe);
+    const CNstChordVar* pkoChordVar = pkoElem ? pkoElem->FindChordVar(byCv) : nullptr;
+    if (!pkoChordVar)
+        return false;
+    bool bFound = false;
+    for (BYTE byPNr = 0; byPNr < NST_NR_TRK; ++byPNr)
+    {
+        const CNstPattern* pkoPattern = pkoChordVar->FindPattern(byPNr);
+        if (!pkoPattern || !pkoChordVar->IsPatternInUse(byPNr))
+            continue;
+        CDecProp oDecoder(pkoPattern->GetData(), pkoPattern->GetDataLength());
+        TDELTA sdwDelta = oDecoder.Rewind();
+        for (DWORD dw = 0; dw <= pkoPattern->GetDataLength() && sdwDelta == 0 && !oDecoder.IsEndOfStream(); ++dw)
+        {
+            CLinkedEvent* poList = nullptr;
+            sdwDelta = oDecoder.ExtractEvents(poList);
+            for (const CLinkedEvent* poEvent = poList; poEvent; poEvent = poEvent->Next())
+            {
+                const BYTE byController = poEvent->GetData1();
+                const bool bSetupController = byController == CTRL_BANK_MSB || byController == CTRL_BANK_LSB ||
+                                              byController == CTRL_EXPRESSION;
+                if (poEvent->GetClass() == EC_CHMSG &&
+                    (poEvent->GetCode() == EVSC_PRG_CHANGE ||
+                     (poEvent->GetCode() == EVSC_CTRL_CHANGE && bSetupController)))
+                    bFound = true;
+            }
+            if (poList)
+                FreeEventsList(poList);
+        }
+    }
+    return bFound;
 }
 
 std::vector<BYTE> ExportFile(CNstEditIfc& roEdit, BYTE bySe, BYTE byCv, BYTE byPNr)
@@ -134,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pbyInput, std::size_t 
         abyExported = ExportChordVar(oEdit, bySe, byCv);
     const bool bCleanImport = QdFuzz::s_lReports == lReports && !abyExported.empty() &&
                               oEdit.GetChordVarState(bySe, byCv) == NST_STATE_EVENTS;
-    if (bCleanImport && !HasLongNote(oEdit, bySe, byCv))
+    if (bCleanImport && !HasLongNote(oEdit, bySe, byCv) && !HasSetupEventAtTick0(oEdit, bySe, byCv))
     {
         CNstEditIfc oAgain(nullptr, 0);
         // A tempo below the export's lowest is not written; it stays as it was.
