@@ -38,38 +38,8 @@ std::vector<BYTE> BuildStyleChunk(int iSlot, const std::string& rkstrName, CBenc
     CBenchRng oRng(0xB4A2C0u + std::uint64_t(iSlot) * 7919u);
     CNstEditIfc oEdit(nullptr, 0);
     oEdit.SetName(rkstrName.c_str());
-    for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
-    {
-        CNstStyleElem& roElem = *oEdit.GetStyle().GetStyleElem(bySe);
-        roElem.SetMeasures(BANK_MEASURES);
-        std::vector<BYTE> abyDrum;
-        DWORD dwDrumEvents = 0;
-        for (BYTE byCv = 0; byCv < (bySe < 4 ? NST_NR_CV : 2); ++byCv)
-        {
-            CNstChordVar& roCv = *roElem.GetChordVar(byCv);
-            ++roFacts.m_iChordVars;
-            for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-            {
-                DWORD dwEvents = 0;
-                std::vector<BYTE> abyData;
-                if (byTrack == 0 && !abyDrum.empty())
-                {
-                    abyData = abyDrum;
-                    dwEvents = dwDrumEvents;
-                }
-                else
-                    abyData = BenchEncodePattern(oRng, s_aiNotesPerMeasure[byTrack], s_abyLowKey[byTrack],
-                                                 BANK_MEASURES, dwEvents);
-                if (byTrack == 0)
-                {
-                    abyDrum = abyData;
-                    dwDrumEvents = dwEvents;
-                }
-                roFacts.m_dwEvents += dwEvents;
-                roCv.GetPattern(byTrack)->SetData(abyData.data(), DWORD(abyData.size()), roCv.GetLength());
-            }
-        }
-    }
+    roFacts.m_iChordVars +=
+        BenchFillStyle(oEdit, oRng, s_aiNotesPerMeasure, s_abyLowKey, BANK_MEASURES, roFacts.m_dwEvents);
     DWORD dwSize = 0;
     const std::unique_ptr<BYTE[]> pbyStored = oEdit.BuildBankData(true, dwSize);
     if (!pbyStored || dwSize == 0)

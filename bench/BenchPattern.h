@@ -1,5 +1,6 @@
-// BenchPattern.h -- the benchmarks' generated patterns: measures of random
-// notes on a grid, each measure repeated or changed, as a compact stream.
+// BenchPattern.h -- the benchmarks' generated styles: measures of random
+// notes on a grid, each measure repeated or changed, as compact streams in
+// every chord variation of a style.
 #pragma once
 
 #include "BenchRng.h"
@@ -7,6 +8,8 @@
 #include "Kernel/RTEvents/EvPool.h"
 #include "Kernel/RTEvents/LinkedEv.h"
 #include "MemCoder/MaEncoder.h"
+#include "NlzdStyle/NstEditIfc.h"
+#include "NlzdStyle/NstQdIfc.h"
 
 #include <vector>
 
@@ -57,4 +60,48 @@ inline std::vector<BYTE> BenchEncodePattern(CBenchRng& roRng, int iNotesPerMeasu
     oEncoder.SetEnd(byMeasures * BENCH_MEASURE_TICKS);
     oEncoder.Close();
     return std::vector<BYTE>(oEncoder.GetBufferStart(), oEncoder.GetBufferStart() + oEncoder.GetBytesWritten());
+}
+
+// BenchFillStyle -- every element of the style byMeasures long, with every
+// chord variation the bank keeps (six for the Variations, two for the
+// others) and all eight tracks generated; the Drum pattern is shared by the
+// chord variations of an element. Returns the chord variations made;
+// rdwEvents counts the notes.
+inline int BenchFillStyle(CNstEditIfc& roEdit, CBenchRng& roRng, const int (&rkaiNotesPerMeasure)[NST_NR_TRK],
+                          const BYTE (&rkabyLowKey)[NST_NR_TRK], BYTE byMeasures, DWORD& rdwEvents)
+{
+    int iChordVars = 0;
+    for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
+    {
+        CNstStyleElem& roElem = *roEdit.GetStyle().GetStyleElem(bySe);
+        roElem.SetMeasures(byMeasures);
+        std::vector<BYTE> abyDrum;
+        DWORD dwDrumEvents = 0;
+        for (BYTE byCv = 0; byCv < (bySe < 4 ? NST_NR_CV : 2); ++byCv)
+        {
+            CNstChordVar& roCv = *roElem.GetChordVar(byCv);
+            ++iChordVars;
+            for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            {
+                DWORD dwEvents = 0;
+                std::vector<BYTE> abyData;
+                if (byTrack == 0 && !abyDrum.empty())
+                {
+                    abyData = abyDrum;
+                    dwEvents = dwDrumEvents;
+                }
+                else
+                    abyData = BenchEncodePattern(roRng, rkaiNotesPerMeasure[byTrack], rkabyLowKey[byTrack], byMeasures,
+                                                 dwEvents);
+                if (byTrack == 0)
+                {
+                    abyDrum = abyData;
+                    dwDrumEvents = dwEvents;
+                }
+                rdwEvents += dwEvents;
+                roCv.GetPattern(byTrack)->SetData(abyData.data(), DWORD(abyData.size()), roCv.GetLength());
+            }
+        }
+    }
+    return iChordVars;
 }

@@ -44,38 +44,8 @@ const CBenchStyle& BenchStyle()
         CBenchRng oRng(0x51A7E5);
         CNstEditIfc oEdit(nullptr, 0);
         oEdit.SetName("Bench Style");
-        for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
-        {
-            CNstStyleElem& roElem = *oEdit.GetStyle().GetStyleElem(bySe);
-            roElem.SetMeasures(BENCH_MEASURES);
-            std::vector<BYTE> abyDrum;
-            DWORD dwDrumEvents = 0;
-            for (BYTE byCv = 0; byCv < (bySe < 4 ? NST_NR_CV : 2); ++byCv)
-            {
-                CNstChordVar& roCv = *roElem.GetChordVar(byCv);
-                ++oStyle.m_iChordVars;
-                for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-                {
-                    DWORD dwEvents = 0;
-                    std::vector<BYTE> abyData;
-                    if (byTrack == 0 && !abyDrum.empty())
-                    {
-                        abyData = abyDrum;
-                        dwEvents = dwDrumEvents;
-                    }
-                    else
-                        abyData = BenchEncodePattern(oRng, s_aiNotesPerMeasure[byTrack], s_abyLowKey[byTrack],
-                                                     BENCH_MEASURES, dwEvents);
-                    if (byTrack == 0)
-                    {
-                        abyDrum = abyData;
-                        dwDrumEvents = dwEvents;
-                    }
-                    oStyle.m_dwEvents += dwEvents;
-                    roCv.GetPattern(byTrack)->SetData(abyData.data(), DWORD(abyData.size()), roCv.GetLength());
-                }
-            }
-        }
+        oStyle.m_iChordVars =
+            BenchFillStyle(oEdit, oRng, s_aiNotesPerMeasure, s_abyLowKey, BENCH_MEASURES, oStyle.m_dwEvents);
         DWORD dwSize = 0;
         std::unique_ptr<BYTE[]> pbyFlat = oEdit.BuildBankData(false, dwSize);
         oStyle.m_abyFlat.assign(pbyFlat.get(), pbyFlat.get() + dwSize);
