@@ -20,6 +20,7 @@
 // The figures are the median over the runs (wall time); the peak memory is
 // the measuring process's maximum resident set size.
 #include "BenchBank.h"
+#include "BenchPrompt.h"
 #include "DemoBank.h"
 
 #include "BankDoc/QdBankDoc.h"
@@ -70,23 +71,6 @@ struct CRunTimes
     DWORD m_dwUsedSize = 0;
     std::string m_strLargest;
     DWORD m_dwLargest = 0;
-};
-
-// CBenchPrompt -- nothing is asked; any message is a failure of the run.
-class CBenchPrompt : public CQdDocPrompt
-{
-public:
-    int Ask(const CQdQuestion&) override { return QD_ANSWER_CANCEL; }
-    void Tell(const std::string& rkstrCaption, const std::string& rkstrText) override
-    {
-        std::fprintf(stderr, "qdbench_pipeline: %s: %s\n", rkstrCaption.c_str(), rkstrText.c_str());
-        ++m_iMessages;
-    }
-    bool ChooseOpenFile(const CQdFileRequest&, std::string&) override { return false; }
-    bool ChooseOpenFiles(const CQdFileRequest&, std::vector<std::string>&) override { return false; }
-    bool ChooseSaveFile(const CQdFileRequest&, std::string&) override { return false; }
-
-    int m_iMessages = 0;
 };
 
 double MsSince(CClock::time_point oStart)
@@ -158,7 +142,7 @@ int LargestStyle(CQdBankDoc& roDoc, DWORD& rdwSize)
 // RunPipeline -- one pass over the bank; false when any step failed.
 bool RunPipeline(const std::string& rkstrBank, const std::string& rkstrSaved, CRunTimes& roTimes)
 {
-    CBenchPrompt oPrompt;
+    CBenchPrompt oPrompt("qdbench_pipeline");
     CQdBankDoc oDoc(oPrompt);
 
     CClock::time_point oStart = CClock::now();

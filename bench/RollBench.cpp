@@ -12,6 +12,7 @@
 // The drawing itself (QPainter in the window) is not measured here: the
 // core stays without Qt. A report during a run stops the benchmark with an
 // error.
+#include "BenchPrompt.h"
 #include "BenchRng.h"
 #include "DemoBank.h"
 
@@ -36,27 +37,8 @@
 
 namespace {
 
-constexpr int DENSE_MEASURES = 16;
 constexpr DWORD QUARTER = NST_TICKS_PER_QUARTER;
 constexpr DWORD MEASURE = 4 * QUARTER;
-// Notes per measure of each track of the dense chord variation: 192 a
-// measure, 3072 in all.
-constexpr int DENSE_NOTES[NST_NR_TRK] = {48, 24, 16, 32, 24, 16, 16, 16};
-constexpr BYTE DENSE_LOW_KEY[NST_NR_TRK] = {35, 60, 28, 48, 52, 55, 60, 64};
-
-// CSilentPrompt -- asks nothing; a message fails the setup.
-class CSilentPrompt : public CQdDocPrompt
-{
-public:
-    int Ask(const CQdQuestion&) override { return QD_ANSWER_CANCEL; }
-    void Tell(const std::string& rkstrCaption, const std::string& rkstrText) override
-    {
-        std::fprintf(stderr, "qdbench_roll: %s: %s\n", rkstrCaption.c_str(), rkstrText.c_str());
-    }
-    bool ChooseOpenFile(const CQdFileRequest&, std::string&) override { return false; }
-    bool ChooseOpenFiles(const CQdFileRequest&, std::vector<std::string>&) override { return false; }
-    bool ChooseSaveFile(const CQdFileRequest&, std::string&) override { return false; }
-};
 
 // CMeasured -- a style holding the chord variation measured, and where it is.
 struct CMeasured
@@ -95,10 +77,10 @@ std::vector<BYTE> DenseSmf()
     for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
     {
         const BYTE byChannel = NST_TRACK_CHANNELS[byTrack];
-        const DWORD dwStep = MEASURE / DWORD(DENSE_NOTES[byTrack]);
-        for (DWORD dwTick = 0; dwTick < DENSE_MEASURES * MEASURE; dwTick += dwStep)
+        const DWORD dwStep = MEASURE / DWORD(BENCH_DENSE_NOTES[byTrack]);
+        for (DWORD dwTick = 0; dwTick < BENCH_DENSE_MEASURES * MEASURE; dwTick += dwStep)
         {
-            const BYTE byKey = BYTE(DENSE_LOW_KEY[byTrack] + oRng.Next(24));
+            const BYTE byKey = BYTE(BENCH_DENSE_LOW_KEY[byTrack] + oRng.Next(24));
             aoEvents.push_back({dwTick, {BYTE(0x90 | byChannel), byKey, BYTE(40 + oRng.Next(80))}});
             aoEvents.push_back({dwTick + 1 + oRng.Next(dwStep - 2), {BYTE(0x80 | byChannel), byKey, 64}});
             if (byTrack >= 3 && dwTick % QUARTER == 0)
@@ -118,7 +100,7 @@ std::vector<BYTE> DenseSmf()
         dwAt = rkoEvent.m_dwTick;
         abyTrack.insert(abyTrack.end(), rkoEvent.m_abyMessage, rkoEvent.m_abyMessage + 3);
     }
-    AppendVarLength(abyTrack, DENSE_MEASURES * MEASURE - dwAt);
+    AppendVarLength(abyTrack, BENCH_DENSE_MEASURES * MEASURE - dwAt);
     abyTrack.insert(abyTrack.end(), {0xFF, 0x2F, 0x00});
     std::vector<BYTE> abyFile = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, BYTE(QUARTER >> 8), BYTE(QUARTER),
                                  'M', 'T', 'r', 'k'};
@@ -154,7 +136,7 @@ CMeasured LargestOfFullBank()
     ::close(iFd);
     std::ofstream(szPath, std::ios::binary).write(reinterpret_cast<const char*>(abyBank.data()),
                                                   std::streamsize(abyBank.size()));
-    CSilentPrompt oPrompt;
+    CBenchPrompt oPrompt("qdbench_roll");
     CQdBankDoc oDoc(oPrompt);
     const bool bOpened = oDoc.OpenBankFile(szPath);
     std::remove(szPath);

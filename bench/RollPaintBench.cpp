@@ -19,6 +19,7 @@
 //   3  head   the view's picture drawn again with the playhead over it: what
 //             the pane does 25 times a second while a pattern plays.
 // The offscreen platform is set by the program itself.
+#include "BenchPrompt.h"
 #include "DemoBank.h"
 #include "QdRollPainter.h"
 
@@ -47,23 +48,6 @@ constexpr int VIEW_WIDTH = 1280;
 constexpr int VIEW_HEIGHT = 720;
 constexpr double ZOOM = 8.0;
 constexpr TTICK QUARTER = NST_TICKS_PER_QUARTER;
-constexpr int DENSE_MEASURES = 16;
-// Notes a measure per track of the dense roll: 192 a measure, 3072 in all.
-constexpr int DENSE_NOTES[NST_NR_TRK] = {48, 24, 16, 32, 24, 16, 16, 16};
-constexpr BYTE DENSE_LOW_KEY[NST_NR_TRK] = {35, 60, 28, 48, 52, 55, 60, 64};
-
-class CSilentPrompt : public CQdDocPrompt
-{
-public:
-    int Ask(const CQdQuestion&) override { return QD_ANSWER_CANCEL; }
-    void Tell(const std::string& rkstrCaption, const std::string& rkstrText) override
-    {
-        std::fprintf(stderr, "qdbench_roll_paint: %s: %s\n", rkstrCaption.c_str(), rkstrText.c_str());
-    }
-    bool ChooseOpenFile(const CQdFileRequest&, std::string&) override { return false; }
-    bool ChooseOpenFiles(const CQdFileRequest&, std::vector<std::string>&) override { return false; }
-    bool ChooseSaveFile(const CQdFileRequest&, std::string&) override { return false; }
-};
 
 // LargestOfFullBank -- every chord variation of the 64-style bank built as
 // the pane builds it; the one with the most notes.
@@ -79,7 +63,7 @@ CQdRoll LargestOfFullBank(std::string& rstrWhat)
     ::close(iFd);
     std::ofstream(szPath, std::ios::binary)
         .write(reinterpret_cast<const char*>(abyBank.data()), std::streamsize(abyBank.size()));
-    CSilentPrompt oPrompt;
+    CBenchPrompt oPrompt("qdbench_roll_paint");
     CQdBankDoc oDoc(oPrompt);
     const bool bOpened = oDoc.OpenBankFile(szPath);
     std::remove(szPath);
@@ -109,8 +93,8 @@ CQdRoll DenseRoll()
 {
     CQdRoll oRoll;
     const TTICK tMeasure = 4 * QUARTER;
-    oRoll.m_oGrid.m_tLength = DENSE_MEASURES * tMeasure;
-    oRoll.m_oGrid.m_dwMeasures = DENSE_MEASURES;
+    oRoll.m_oGrid.m_tLength = BENCH_DENSE_MEASURES * tMeasure;
+    oRoll.m_oGrid.m_dwMeasures = BENCH_DENSE_MEASURES;
     unsigned uSeed = 0x90115u;
     auto fnNext = [&uSeed](unsigned uBound) {
         uSeed = uSeed * 1103515245u + 12345u;
@@ -118,11 +102,12 @@ CQdRoll DenseRoll()
     };
     for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
     {
-        const TTICK tStep = tMeasure / TTICK(DENSE_NOTES[byTrack]);
+        const TTICK tStep = tMeasure / TTICK(BENCH_DENSE_NOTES[byTrack]);
         for (TTICK tTick = 0; tTick < oRoll.m_oGrid.m_tLength; tTick += tStep)
         {
-            oRoll.m_aoNotes.push_back({byTrack, NST_TRACK_CHANNELS[byTrack], BYTE(DENSE_LOW_KEY[byTrack] + fnNext(24)),
-                                       BYTE(40 + fnNext(80)), tTick, tTick + 1 + fnNext(tStep - 2)});
+            const BYTE byKey = BYTE(BENCH_DENSE_LOW_KEY[byTrack] + fnNext(24));
+            oRoll.m_aoNotes.push_back({byTrack, NST_TRACK_CHANNELS[byTrack], byKey, BYTE(40 + fnNext(80)), tTick,
+                                       tTick + 1 + fnNext(tStep - 2)});
             ++oRoll.m_adwNotes[byTrack];
         }
         if (byTrack < 3)
