@@ -19,7 +19,7 @@
 //   the track parameters; chord variations the source lacks are deleted. A
 //   chord variation takes all its tracks, its length and its markers; the
 //   element around it takes the source element's settings only when it
-//   held no events (CNstStyleElem::CopyFrom).
+//   held no events (CNstStyleElem::CopyTracksFrom).
 // - With a track choice only those tracks change: each chord variation of
 //   the source part gives them to the destination's of the same number
 //   (created when absent), and in a destination chord variation that the
@@ -39,9 +39,9 @@
 //   a source of another time signature is refused with a message before
 //   anything changes: a 3/4 part does not go into a 4/4 element silently.
 //
-// A chord variation copied into an element that holds fewer (a Variation
-// holds 6, the others 2) is copied, but the write-back leaves it out; the
-// report names it (CQdCopyReport::m_astrLeftOut).
+// A chord variation copied beyond what its element keeps in the bank (a
+// Variation 6, the others 2) is copied, but the write-back leaves it out;
+// the report names it (CQdCopyReport::m_astrLeftOut).
 //
 // New styles in empty slots are not made: what the bank holds in an empty
 // slot beyond what the tool reads is unknown, and a bank the instrument
