@@ -237,14 +237,22 @@ variation takes the other's tracks, length and markers, present in the
 destination element or not yet. Parts the source lacks go. --tracks copies
 only the tracks named and clears them where the source has no chord
 variation; nothing else changes (an element copy also takes those tracks'
-parameters). Refused, with nothing changed: a source of another time
-signature than a destination element that holds events (a 3/4 element does
-not go into a 4/4 one), and with --tracks a source chord variation whose
-length does not divide that of a destination one that holds events (the
-tracks would be cut; they repeat when it divides). Prints a line per chord
-variation of DST that changed: "<name><TAB>from '<style>' <name>",
-"deleted: ..." or "cleared: ...". The destination style is written back
-with markers, as every change is.
+parameters): a destination chord variation or element that holds events
+keeps its length, time signature, markers and settings, also when all its
+events lay in the tracks named. A style that holds no events takes the
+track modes of all eight tracks with any copy. Refused, with nothing
+changed: a source of another time signature than a destination element that
+holds events (a 3/4 element does not go into a 4/4 one), and with --tracks a
+source chord variation whose length does not divide that of a destination
+one that holds events (the tracks would be cut; they repeat when it
+divides). Prints a line per chord variation of DST that changed:
+"<name><TAB>from '<style>' <name>", "deleted: ..." or "cleared: ...". The
+destination style is written back with markers, as every change is. A
+Variation keeps 6 chord variations, the other elements 2: those copied
+beyond are left out of the written style, and a line per element says so,
+with exit status 3; an element left with none is written without chord
+variations:
+  left out: v1cv4, v1cv5 (Ending 1 holds 2)
 New styles in empty slots are not made: what an empty slot of a bank holds
 beyond what the tool reads is unknown, and a bank the instrument rejects is
 worse than none; copy over a style that is there.

@@ -65,7 +65,7 @@ bool SplitPart(const std::string& rkstrText, CQdCliPart& roPart, std::string& rs
 BYTE TrackMask(const std::vector<std::string>& rkastrTracks)
 {
     if (rkastrTracks.empty())
-        return QD_ALL_TRACKS_MASK;
+        return NST_ALL_TRACKS_MASK;
     BYTE byMask = 0;
     for (const std::string& rkstrTrack : rkastrTracks)
     {
@@ -90,7 +90,7 @@ std::string StepLine(const CQdCopyStep& rkoStep, const CQdCopyReport& rkoReport,
 {
     const std::string strFrom = QdChordVarName(rkoStep.m_bySeFrom, rkoStep.m_byCvFrom);
     std::string strLine = QdChordVarName(rkoStep.m_bySeTo, rkoStep.m_byCvTo) + "\t";
-    const bool bAll = rkoReport.m_byTracks == QD_ALL_TRACKS_MASK;
+    const bool bAll = rkoReport.m_byTracks == NST_ALL_TRACKS_MASK;
     switch (rkoStep.m_eStep)
     {
     case QD_COPY_COPIED:
@@ -179,6 +179,9 @@ int QdCmdCopy(CQdCliConsole& roConsole, const CQdCopyArgs& rkoArgs)
         return QD_EXIT_REFUSED;
     for (const CQdCopyStep& rkoStep : oReport.m_aoSteps)
         roConsole.Output(StepLine(rkoStep, oReport, strSourceName), false);
+    // What the bank cannot keep is written without it: a warning, exit status 3.
+    for (const std::string& rkstrLine : oReport.m_astrLeftOut)
+        roConsole.Output(rkstrLine, true);
     if (rkoArgs.m_bDryRun)
         return QD_EXIT_OK;
     return oSession.SaveTo(rkoArgs.m_strOut) ? QD_EXIT_OK : QD_EXIT_REFUSED;

@@ -308,7 +308,8 @@ public:
     // nothing changed: parts of different kinds, an absent source part,
     // differing time signatures, chosen tracks that a destination chord
     // variation's length would cut. roReport says what each destination
-    // chord variation became.
+    // chord variation became, and which of them the write-back leaves out
+    // (beyond what their element holds: CQdCopyReport::m_astrLeftOut).
     bool CopyPart(const CNstEditIfc& rkoSource, const CQdCopyRequest& rkoRequest, CQdCopyReport& roReport);
 
     // --- The desktop's clipboard (QdClipPart.h, QdDesktopCommands.cpp) -----
@@ -322,7 +323,8 @@ public:
     // style, after the question (the node holds data). Refused with a
     // message, nothing changed: no payload, a part of another kind, source
     // data that load damaged, and whatever CopyPart refuses (another time
-    // signature). The style is modified; UndoStyle takes it back.
+    // signature). The style is modified; UndoStyle takes it back. Chord
+    // variations the write-back will leave out are told after the paste.
     bool PasteFromClip(const CQdTreeNode& rkoNode, const BYTE* pkbyPayload, std::size_t uLength);
     // CanPasteOn -- the payload's part is of the node's kind.
     static bool CanPasteOn(const CQdTreeNode& rkoNode, const CQdClipPart& rkoPart);

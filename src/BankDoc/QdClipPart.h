@@ -35,7 +35,7 @@ inline constexpr const char* QD_CLIP_MIME_TYPE = "application/x-qdstyletool-part
 struct CQdClipPart
 {
     CQdPart m_oPart;
-    BYTE m_byTracks = QD_ALL_TRACKS_MASK;
+    BYTE m_byTracks = NST_ALL_TRACKS_MASK;
     std::string m_strStyleName;
     std::vector<BYTE> m_abyStyle;
 };

@@ -14,14 +14,11 @@
 #include "NlzdStyle/NstEditIfc.h"
 #include "NlzdStyle/NstQdIfc.h"
 
+#include <utility>
+
 namespace {
 
 const char* const COPY_PART = "Copy";
-
-bool HasTrack(BYTE byTracks, BYTE byTrack)
-{
-    return (byTracks >> byTrack) & 1u;
-}
 
 std::string TimeSigText(const CNstTimeSig& rkoTimeSig)
 {
@@ -34,7 +31,7 @@ class CCopyPlan
 {
 public:
     CCopyPlan(const CNstStyle& rkoSource, const CNstStyle& rkoTarget, BYTE byTracks)
-        : m_rkoSource(rkoSource), m_rkoTarget(rkoTarget), m_bAllTracks(byTracks == QD_ALL_TRACKS_MASK)
+        : m_rkoSource(rkoSource), m_rkoTarget(rkoTarget), m_bAllTracks(byTracks == NST_ALL_TRACKS_MASK)
     {
     }
 
@@ -67,29 +64,12 @@ private:
     std::vector<CQdCopyStep> m_aoSteps;
 };
 
-// CopyElementTracks -- the chosen tracks of every chord variation of the
-// source element into the target's of the same number; the target's
-// chord variations the source lacks lose those tracks. With bParams the
-// tracks' parameters go along.
-void CopyElementTracks(CNstStyleElem& roTarget, const CNstStyleElem& rkoSource, BYTE byTracks, bool bParams)
+// CopyTrackParams -- the chosen tracks' parameters of the source element:
+// the voice belongs to the track's patterns of the whole element.
+void CopyTrackParams(CNstStyleElem& roTarget, const CNstStyleElem& rkoSource, BYTE byTracks)
 {
-    for (BYTE byCv = 0; byCv < NST_NR_CV; ++byCv)
-    {
-        const bool bFrom = rkoSource.HasChordVar(byCv);
-        if (!bFrom && !roTarget.HasChordVar(byCv))
-            continue;
-        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-        {
-            if (!HasTrack(byTracks, byTrack))
-                continue;
-            if (bFrom)
-                roTarget.CopyFrom(rkoSource, byCv, byTrack, byCv, byTrack);
-            else
-                roTarget.GetChordVar(byCv)->ClearPattern(byTrack);
-        }
-    }
-    for (BYTE byTrack = 0; bParams && byTrack < NST_NR_TRK; ++byTrack)
-        if (HasTrack(byTracks, byTrack))
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        if (NstHasTrack(byTracks, byTrack))
             *roTarget.GetTrackParam(byTrack) = *rkoSource.GetTrackParam(byTrack);
 }
 
@@ -99,58 +79,88 @@ void ClearElementTracks(CNstStyleElem& roTarget, BYTE byTracks)
 {
     for (BYTE byCv = 0; byCv < NST_NR_CV; ++byCv)
         for (BYTE byTrack = 0; roTarget.HasChordVar(byCv) && byTrack < NST_NR_TRK; ++byTrack)
-            if (HasTrack(byTracks, byTrack))
+            if (NstHasTrack(byTracks, byTrack))
                 roTarget.GetChordVar(byCv)->ClearPattern(byTrack);
 }
 
+// CopyTrackStyles -- the track modes and flags of the tracks of the set.
+void CopyTrackStyles(CNstStyle& roTarget, const CNstStyle& rkoSource, BYTE byTracks)
+{
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        if (NstHasTrack(byTracks, byTrack))
+            *roTarget.GetTrackStyle(byTrack) = *rkoSource.GetTrackStyle(byTrack);
+}
+
 // DoCopy -- the copy of the request's parts from rkoSource into roTarget,
-// whose name stays its own.
+// whose name stays its own. Each element and chord variation is copied
+// with one call of the model, which judges whether it is empty before any
+// of its tracks changes. A target that held no events takes every track's
+// mode and flag, as the model's copy of a style into an empty one does.
 void DoCopy(CNstStyle& roTarget, const CNstStyle& rkoSource, const CQdCopyRequest& rkoRequest)
 {
     const CQdPart& rkoFrom = rkoRequest.m_oFrom;
     const CQdPart& rkoTo = rkoRequest.m_oTo;
     const BYTE byTracks = rkoRequest.m_byTracks;
-    const bool bAllTracks = byTracks == QD_ALL_TRACKS_MASK;
-    if (rkoFrom.IsStyle())
+    const bool bAllTracks = byTracks == NST_ALL_TRACKS_MASK;
+    const bool bTargetEmpty = roTarget.IsEmpty();
+    if (rkoFrom.IsStyle() && bAllTracks)
     {
-        if (bAllTracks)
-        {
-            char szName[NST_NAME_SIZE] = {};
-            roTarget.GetName(szName, NST_NAME_SIZE - 1);
-            roTarget.CopyFrom(rkoSource, NST_NR_STE, NST_NR_CV, NST_NR_TRK, 0, 0, 0);
-            roTarget.SetName(szName);
-            return;
-        }
+        char szName[NST_NAME_SIZE] = {};
+        roTarget.GetName(szName, NST_NAME_SIZE - 1);
+        roTarget.CopyFrom(rkoSource, NST_NR_STE, NST_NR_CV, NST_NR_TRK, 0, 0, 0);
+        roTarget.SetName(szName);
+    }
+    else if (rkoFrom.IsStyle())
+    {
         for (BYTE bySe = 0; bySe < NST_NR_STE; ++bySe)
         {
             if (const CNstStyleElem* pkoElement = rkoSource.FindStyleElem(bySe))
-                CopyElementTracks(*roTarget.GetStyleElem(bySe), *pkoElement, byTracks, true);
+            {
+                CNstStyleElem& roElement = *roTarget.GetStyleElem(bySe);
+                roElement.CopyTracksFrom(*pkoElement, NST_NR_CV, 0, byTracks);
+                CopyTrackParams(roElement, *pkoElement, byTracks);
+            }
             else if (roTarget.HasStyleElem(bySe))
                 ClearElementTracks(*roTarget.GetStyleElem(bySe), byTracks);
         }
-        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-            if (HasTrack(byTracks, byTrack))
-                *roTarget.GetTrackStyle(byTrack) = *rkoSource.GetTrackStyle(byTrack);
-        return;
+        CopyTrackStyles(roTarget, rkoSource, byTracks);
     }
-    const CNstStyleElem& rkoElement = *rkoSource.FindStyleElem(rkoFrom.m_bySe);
-    CNstStyleElem& roElement = *roTarget.GetStyleElem(rkoTo.m_bySe);
-    if (rkoFrom.IsElement())
+    else
     {
-        if (bAllTracks)
-            roElement.CopyFrom(rkoElement, NST_NR_CV, NST_NR_TRK, 0, 0);
+        const CNstStyleElem& rkoElement = *rkoSource.FindStyleElem(rkoFrom.m_bySe);
+        CNstStyleElem& roElement = *roTarget.GetStyleElem(rkoTo.m_bySe);
+        roElement.CopyTracksFrom(rkoElement, rkoFrom.m_byCv, rkoTo.m_byCv, byTracks);
+        if (rkoFrom.IsElement())
+            CopyTrackParams(roElement, rkoElement, byTracks);
+    }
+    if (bTargetEmpty)
+        CopyTrackStyles(roTarget, rkoSource, NST_ALL_TRACKS_MASK);
+}
+
+// LeftOutLines -- the copied chord variations that hold events beyond
+// what their element keeps in the bank, one line per element (the steps of
+// an element are neighbours).
+std::vector<std::string> LeftOutLines(const std::vector<CQdCopyStep>& rkaoSteps, const CNstStyle& rkoTarget)
+{
+    std::vector<std::pair<BYTE, std::string>> aoNamesByElement;
+    for (const CQdCopyStep& rkoStep : rkaoSteps)
+    {
+        const CNstStyleElem* pkoElement = rkoTarget.FindStyleElem(rkoStep.m_bySeTo);
+        const CNstChordVar* pkoChordVar = pkoElement ? pkoElement->FindChordVar(rkoStep.m_byCvTo) : nullptr;
+        if (rkoStep.m_eStep != QD_COPY_COPIED || rkoStep.m_byCvTo < CNstQdIfc::ChordVarLimit(rkoStep.m_bySeTo) ||
+            !pkoChordVar || pkoChordVar->IsEmpty())
+            continue;
+        const std::string strName = QdChordVarName(rkoStep.m_bySeFrom, rkoStep.m_byCvFrom);
+        if (aoNamesByElement.empty() || aoNamesByElement.back().first != rkoStep.m_bySeTo)
+            aoNamesByElement.emplace_back(rkoStep.m_bySeTo, strName);
         else
-            CopyElementTracks(roElement, rkoElement, byTracks, true);
-        return;
+            aoNamesByElement.back().second += ", " + strName;
     }
-    if (bAllTracks)
-    {
-        roElement.CopyFrom(rkoElement, rkoFrom.m_byCv, NST_NR_TRK, rkoTo.m_byCv, 0);
-        return;
-    }
-    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-        if (HasTrack(byTracks, byTrack))
-            roElement.CopyFrom(rkoElement, rkoFrom.m_byCv, byTrack, rkoTo.m_byCv, byTrack);
+    std::vector<std::string> astrLines;
+    for (const auto& [bySe, rkstrNames] : aoNamesByElement)
+        astrLines.push_back("left out: " + rkstrNames + " (" + CQdBankDoc::ElementName(bySe) + " holds " +
+                            std::to_string(CNstQdIfc::ChordVarLimit(bySe)) + ")");
+    return astrLines;
 }
 
 // FindChordVar -- the chord variation, null when it or its element is absent.
@@ -188,7 +198,7 @@ std::string TimeSigConflict(const CNstStyle& rkoFrom, const CNstStyle& rkoTo, co
 std::string LengthConflict(const CNstStyle& rkoFrom, const CNstStyle& rkoTo, const CQdCopyRequest& rkoRequest,
                            const std::string& rkstrTargetName)
 {
-    if (rkoRequest.m_byTracks == QD_ALL_TRACKS_MASK)
+    if (rkoRequest.m_byTracks == NST_ALL_TRACKS_MASK)
         return std::string();
     const CQdPart& rkoFromPart = rkoRequest.m_oFrom;
     const CQdPart& rkoToPart = rkoRequest.m_oTo;
@@ -310,9 +320,11 @@ bool CQdBankDoc::CopyPart(const CNstEditIfc& rkoSource, const CQdCopyRequest& rk
         CStyleBackup oBackup(*this);
         DoCopy(roToStyle, rkoFromStyle, rkoRequest);
         EnsureFirstElement(*m_poEditIfc, COPY_PART);
+        std::vector<std::string> astrLeftOut = LeftOutLines(oPlan.Steps(), roToStyle);
         oBackup.Keep();
         // From here on nothing can fail.
         roReport.m_aoSteps.swap(oPlan.Steps());
+        roReport.m_astrLeftOut.swap(astrLeftOut);
         roReport.m_byTracks = rkoRequest.m_byTracks;
         m_bStyleModified = true;
         return true;

@@ -2,8 +2,10 @@
 // over another, a style element over an element, or a chord variation over
 // a chord variation, all tracks or some, within a bank or between two.
 //
-// The copy works on the normalized style with its own CopyFrom at each
-// level (NlzdStyle.h, CNstCopyRange), which also repairs the chord tables;
+// The copy works on the normalized style with its own CopyFrom and
+// CopyTracksFrom (NlzdStyle.h), which judge whether a destination element
+// or chord variation is empty once, before anything of it changes, and
+// repair an element's chord table once, after all its chord variations;
 // CQdBankDoc::CopyPart puts it into the open style of the document, from
 // any other edit interface: the open style of a second document (another
 // bank, opened only to be read), or a copy of a style of this one
@@ -17,7 +19,7 @@
 //   the track parameters; chord variations the source lacks are deleted. A
 //   chord variation takes all its tracks, its length and its markers; the
 //   element around it takes the source element's settings only when it
-//   held no events (CNstStyleElem::CopyFrom).
+//   held no events (CNstStyleElem::CopyTracksFrom).
 // - With a track choice only those tracks change: each chord variation of
 //   the source part gives them to the destination's of the same number
 //   (created when absent), and in a destination chord variation that the
@@ -28,10 +30,18 @@
 //   parameters only into an element that held no events. A destination
 //   chord variation that holds events keeps its length, so the source
 //   chord variation's length must divide it (the tracks repeat in it);
-//   otherwise the copy is refused rather than cut the tracks.
+//   otherwise the copy is refused rather than cut the tracks. It keeps its
+//   length, time signature and markers also when all its events lay in
+//   the chosen tracks, and so does an element its settings.
+// - A destination style that held no events takes the source's track
+//   modes and flags of all eight tracks, whatever part is copied.
 // - A destination element that holds events keeps its time signature, so
 //   a source of another time signature is refused with a message before
 //   anything changes: a 3/4 part does not go into a 4/4 element silently.
+//
+// A chord variation copied beyond what its element keeps in the bank (a
+// Variation 6, the others 2) is copied, but the write-back leaves it out;
+// the report names it (CQdCopyReport::m_astrLeftOut).
 //
 // New styles in empty slots are not made: what the bank holds in an empty
 // slot beyond what the tool reads is unknown, and a bank the instrument
@@ -57,16 +67,13 @@ struct CQdPart
     bool IsChordVar() const { return !IsStyle() && m_byCv < NST_NR_CV; }
 };
 
-// Every track, as a track choice.
-inline constexpr BYTE QD_ALL_TRACKS_MASK = 0xFF;
-
 // CQdCopyRequest -- source part, destination part (of the same kind), the
 // tracks (bit n: track n) and the source style's name for the messages.
 struct CQdCopyRequest
 {
     CQdPart m_oFrom;
     CQdPart m_oTo;
-    BYTE m_byTracks = QD_ALL_TRACKS_MASK;
+    BYTE m_byTracks = NST_ALL_TRACKS_MASK;
     std::string m_strSourceName;
 };
 
@@ -87,11 +94,16 @@ struct CQdCopyStep
     BYTE m_byCvTo = 0;
 };
 
-// CQdCopyReport -- the steps in destination order, and the tracks copied.
+// CQdCopyReport -- the steps in destination order, the tracks copied, and
+// what the write-back will leave out: copied chord variations that hold
+// events beyond what their element keeps (CNstQdIfc::ChordVarLimit), one
+// line per element, "left out: v1cv4, v1cv5 (Ending 1 holds 2)", the
+// source chord variations by name.
 struct CQdCopyReport
 {
     std::vector<CQdCopyStep> m_aoSteps;
-    BYTE m_byTracks = QD_ALL_TRACKS_MASK;
+    BYTE m_byTracks = NST_ALL_TRACKS_MASK;
+    std::vector<std::string> m_astrLeftOut;
 };
 
 // QdChordVarName -- a chord variation's standard name ("v2cv3"), or, for

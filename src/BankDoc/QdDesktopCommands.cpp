@@ -136,7 +136,13 @@ bool CQdBankDoc::PasteFromClip(const CQdTreeNode& rkoNode, const BYTE* pkbyPaylo
         oRequest.m_byTracks = oClip.m_byTracks;
         oRequest.m_strSourceName = oClip.m_strStyleName;
         CQdCopyReport oReport;
-        return CopyPart(*poSource, oRequest, oReport);
+        if (!CopyPart(*poSource, oRequest, oReport))
+            return false;
+        // Pasted; what the write-back will leave out is told (one element
+        // at most: a paste is an element or a chord variation).
+        for (const std::string& rkstrLine : oReport.m_astrLeftOut)
+            m_roPrompt.Tell(PASTE_PART, rkstrLine);
+        return true;
     });
 }
 

@@ -85,6 +85,12 @@ struct CNstTrackStyle
     bool operator==(const CNstTrackStyle& rkoOther) const = default;
 };
 
+// A set of tracks for CopyTracksFrom: bit n stands for track n; this one
+// holds every track.
+inline constexpr BYTE NST_ALL_TRACKS_MASK = 0xFF;
+// NstHasTrack -- the set holds the track.
+inline bool NstHasTrack(BYTE byTracks, BYTE byPNr) { return (byTracks >> byPNr) & 1u; }
+
 // CNstCopyRange -- which items a CopyFrom covers at one level. A source index
 // at or beyond the limit stands for all items, paired in order from 0 (the
 // destination index is then ignored); a single source item goes to the
@@ -229,6 +235,13 @@ public:
     // in use is copied whole into the destination pattern (put in use); an
     // unused one clears the destination pattern.
     void CopyFrom(const CNstChordVar& rkoSource, BYTE byPNrSrc, BYTE byPNrDst);
+    // CNstChordVar::CopyTracksFrom -- copies a set of tracks (bit n: track
+    // n), each into the same track, as CopyFrom copies one. Whether this
+    // chord variation is empty is judged once, before any track changes:
+    // when it is, or the set holds every track, its length, time signature,
+    // measures and meta pattern are taken first; otherwise they stay, even
+    // when every event it held lay in the tracks of the set.
+    void CopyTracksFrom(const CNstChordVar& rkoSource, BYTE byTracks);
 
     // CNstChordVar::SizeEstimate -- NST_SIZE_CV + meta pattern length + the
     // data length of each pattern, with bExpand once more for each doubling
@@ -246,6 +259,12 @@ public:
 
 private:
     friend class CNstStyleElem;
+
+    // Length, time signature, measures and meta pattern of the source.
+    void TakeFieldsFrom(const CNstChordVar& rkoSource);
+    // One track: a source pattern in use is copied whole, an unused one
+    // clears the destination pattern.
+    void CopyPatternFrom(const CNstChordVar& rkoSource, BYTE byPNrSrc, BYTE byPNrDst);
 
     CNstTimeSig m_oTimeSig;
     BYTE m_byMeasures;
@@ -327,11 +346,26 @@ public:
     // (created when absent); an absent one deletes the destination. The
     // chord table is repaired at the end.
     void CopyFrom(const CNstStyleElem& rkoSource, BYTE byCvSrc, BYTE byPNrSrc, BYTE byCvDst, BYTE byPNrDst);
+    // CNstStyleElem::CopyTracksFrom -- copies a set of tracks (bit n: track
+    // n) of chord variations (byCvSrc, byCvDst as in CopyFrom), each track
+    // into the same track. Whether this element is empty is judged once,
+    // before anything changes: when it is, or all chord variations and every
+    // track are copied, its own fields and the parameter records of the
+    // set's tracks are taken first, as CopyFrom takes them. A present source
+    // chord variation goes into the destination one (created when absent)
+    // with CNstChordVar::CopyTracksFrom; an absent one deletes the
+    // destination when the set holds every track, and otherwise clears the
+    // set's tracks there (its other tracks are not the copy's). The chord
+    // table is repaired once, after every chord variation in range is there.
+    void CopyTracksFrom(const CNstStyleElem& rkoSource, BYTE byCvSrc, BYTE byCvDst, BYTE byTracks);
 
     // CNstStyleElem::SizeEstimate -- NST_SIZE_STE + the present chord variations'.
     DWORD SizeEstimate(bool bExpand) const;
 
 private:
+    // Time signature, measures, mode byte and chord table of the source.
+    void TakeFieldsFrom(const CNstStyleElem& rkoSource);
+
     CNstTrackParam m_aoTrackParams[NST_NR_TRK];
     CNstTimeSig m_oTimeSig;
     BYTE m_byMode;

@@ -69,28 +69,42 @@ bool CNstChordVar::IsEmpty() const
                        [](const CNstPattern& rkoPattern) { return rkoPattern.m_bEmpty; });
 }
 
-// CNstChordVar::CopyFrom -- the meta pattern goes with its data: a source
-// without one leaves the destination without one.
+// CNstChordVar::TakeFieldsFrom -- the meta pattern goes with its data: a
+// source without one leaves the destination without one.
+void CNstChordVar::TakeFieldsFrom(const CNstChordVar& rkoSource)
+{
+    m_tLength = rkoSource.m_tLength;
+    m_oTimeSig = rkoSource.m_oTimeSig;
+    m_byMeasures = rkoSource.m_byMeasures;
+    if (this != &rkoSource)
+        m_abyMetaPattern = rkoSource.m_abyMetaPattern;
+}
+
+void CNstChordVar::CopyPatternFrom(const CNstChordVar& rkoSource, BYTE byPNrSrc, BYTE byPNrDst)
+{
+    const CNstPattern& rkoPattern = rkoSource.m_aoPatterns[byPNrSrc];
+    if (rkoPattern.m_bUntouched)
+        ClearPattern(byPNrDst);
+    else
+        GetPattern(byPNrDst)->CopyFrom(rkoPattern);
+}
+
 void CNstChordVar::CopyFrom(const CNstChordVar& rkoSource, BYTE byPNrSrc, BYTE byPNrDst)
 {
     const CNstCopyRange oTracks(byPNrSrc, byPNrDst, NST_NR_TRK);
     if (IsEmpty() || oTracks.m_bAll)
-    {
-        m_tLength = rkoSource.m_tLength;
-        m_oTimeSig = rkoSource.m_oTimeSig;
-        m_byMeasures = rkoSource.m_byMeasures;
-        if (this != &rkoSource)
-            m_abyMetaPattern = rkoSource.m_abyMetaPattern;
-    }
+        TakeFieldsFrom(rkoSource);
     for (BYTE by = 0; by < oTracks.m_byCount; ++by)
-    {
-        const CNstPattern& rkoPattern = rkoSource.m_aoPatterns[oTracks.m_bySrc + by];
-        const BYTE byDst = BYTE(oTracks.m_byDst + by);
-        if (rkoPattern.m_bUntouched)
-            ClearPattern(byDst);
-        else
-            GetPattern(byDst)->CopyFrom(rkoPattern);
-    }
+        CopyPatternFrom(rkoSource, BYTE(oTracks.m_bySrc + by), BYTE(oTracks.m_byDst + by));
+}
+
+void CNstChordVar::CopyTracksFrom(const CNstChordVar& rkoSource, BYTE byTracks)
+{
+    if (IsEmpty() || byTracks == NST_ALL_TRACKS_MASK)
+        TakeFieldsFrom(rkoSource);
+    for (BYTE byPNr = 0; byPNr < NST_NR_TRK; ++byPNr)
+        if (NstHasTrack(byTracks, byPNr))
+            CopyPatternFrom(rkoSource, byPNr, byPNr);
 }
 
 // CNstChordVar::SizeEstimate -- a pattern that the bank writer lengthens to

@@ -349,12 +349,24 @@ enum EQdWriteResult
     qdWriteFailed  // the style cannot be written (reported)
 };
 
-// TidyStyle -- removes what the bank is not to receive: empty elements,
-// empty chord variations and those beyond the second of an element other
-// than a Variation, and leaves no empty pattern in use; repairs the chord
-// tables. An element that has no chord variation left is empty and goes as
-// well. Every pattern in use gets a type the bank has a chunk for. Variation
-// 1 always has chord variation 0 with a Drum pattern.
+// HasAnyChordVar -- the element is there and holds a chord variation.
+bool HasAnyChordVar(const CNstStyle& rkoStyle, BYTE bySeNr)
+{
+    for (BYTE byCvNr = 0; byCvNr < NST_NR_CV; ++byCvNr)
+        if (rkoStyle.HasChordVar(bySeNr, byCvNr))
+            return true;
+    return false;
+}
+
+// TidyStyle -- removes what the bank is not to receive, in three steps per
+// element: an empty element goes; then its empty chord variations and
+// those beyond what the element holds (CNstQdIfc::ChordVarLimit), and no
+// empty pattern stays in use; then the chord table is repaired. An element
+// that held events only in chord variations beyond its limit thus stays and
+// is written without chord variations (its table all 0): only an element
+// without events goes as a whole. Every pattern in use gets a type the bank
+// has a chunk for. Variation 1 always has a chord variation (chord
+// variation 0 with a Drum pattern when it has none).
 void TidyStyle(CNstStyle& roStyle)
 {
     for (BYTE bySeNr = 0; bySeNr < NST_NR_STE; ++bySeNr)
@@ -367,8 +379,7 @@ void TidyStyle(CNstStyle& roStyle)
             roStyle.DeleteStyleElem(bySeNr);
             continue;
         }
-        const BYTE byNrCv = bySeNr < QDI_NR_VARIATIONS ? NST_NR_CV : QDI_NR_CV_OTHER;
-        bool bAnyCv = false;
+        const BYTE byNrCv = CNstQdIfc::ChordVarLimit(bySeNr);
         for (BYTE byCvNr = 0; byCvNr < NST_NR_CV; ++byCvNr)
         {
             if (!poStyleElem->HasChordVar(byCvNr))
@@ -379,7 +390,6 @@ void TidyStyle(CNstStyle& roStyle)
                 poStyleElem->DeleteChordVar(byCvNr);
                 continue;
             }
-            bAnyCv = true;
             for (BYTE byPNr = 0; byPNr < NST_NR_TRK; ++byPNr)
             {
                 if (!poChordVar->IsPatternInUse(byPNr))
@@ -393,16 +403,10 @@ void TidyStyle(CNstStyle& roStyle)
                     poPattern->SetType(QDI_DEFAULT_PATTERN_TYPE[byPNr]);
             }
         }
-        if (!bAnyCv)
-        {
-            roStyle.DeleteStyleElem(bySeNr);
-            continue;
-        }
         poStyleElem->RepairChordTable();
     }
 
-    // An element without chord variations has been deleted above.
-    if (!roStyle.HasStyleElem(0))
+    if (!HasAnyChordVar(roStyle, 0))
         roStyle.GetStyleElem(0)->GetChordVar(0)->GetPattern(0);
 }
 
@@ -783,6 +787,11 @@ bool CNstQdIfc::EncodeChordVarEvents(CMemEncoder& roEncoder, const CNstChordVar&
         roEncoder.Reset();
     roEncoder.Close();
     return bEncoded;
+}
+
+BYTE CNstQdIfc::ChordVarLimit(BYTE bySeNr)
+{
+    return bySeNr < QDI_NR_VARIATIONS ? NST_NR_CV : QDI_NR_CV_OTHER;
 }
 
 // CNstQdIfc::WriteStyle -- tidies, sizes the buffer from the style's size

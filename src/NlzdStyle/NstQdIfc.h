@@ -97,6 +97,10 @@ public:
     // a new buffer. No result (null) when the buffer would exceed 2 GB or the
     // style cannot be encoded (reported); roStyle is tidied in either case.
     static std::unique_ptr<CNstBankData> WriteStyle(CNstStyle& roStyle);
+    // CNstQdIfc::ChordVarLimit -- how many chord variations of the element
+    // the bank keeps: NST_NR_CV in a Variation (elements 0-3), 2 in the
+    // others; WriteStyle leaves out those numbered from it on.
+    static BYTE ChordVarLimit(BYTE bySeNr);
 
     // CNstQdIfc::EncodeChordVarEvents -- a chord variation's own event data
     // into an open encoder: one start marker (3, position, 0, 0) at tick 0

@@ -107,6 +107,15 @@ bool CNstStyleElem::IsEmpty() const
                        { return !rkpoChordVar || rkpoChordVar->IsEmpty(); });
 }
 
+void CNstStyleElem::TakeFieldsFrom(const CNstStyleElem& rkoSource)
+{
+    m_oTimeSig = rkoSource.m_oTimeSig;
+    m_byMeasures = rkoSource.m_byMeasures;
+    m_byMode = rkoSource.m_byMode;
+    std::copy(std::begin(rkoSource.m_abyChordTable), std::end(rkoSource.m_abyChordTable),
+              std::begin(m_abyChordTable));
+}
+
 // CNstStyleElem::CopyFrom -- the element's own fields go first, while the
 // destination's emptiness is still that of before the copy.
 void CNstStyleElem::CopyFrom(const CNstStyleElem& rkoSource, BYTE byCvSrc, BYTE byPNrSrc, BYTE byCvDst, BYTE byPNrDst)
@@ -115,11 +124,7 @@ void CNstStyleElem::CopyFrom(const CNstStyleElem& rkoSource, BYTE byCvSrc, BYTE 
     const CNstCopyRange oTracks(byPNrSrc, byPNrDst, NST_NR_TRK);
     if (IsEmpty() || (oChordVars.m_bAll && oTracks.m_bAll))
     {
-        m_oTimeSig = rkoSource.m_oTimeSig;
-        m_byMeasures = rkoSource.m_byMeasures;
-        m_byMode = rkoSource.m_byMode;
-        for (BYTE by = 0; by < QDI_MAX_CHORD; ++by)
-            m_abyChordTable[by] = rkoSource.m_abyChordTable[by];
+        TakeFieldsFrom(rkoSource);
         for (BYTE by = 0; by < oTracks.m_byCount; ++by)
             m_aoTrackParams[oTracks.m_byDst + by] = rkoSource.m_aoTrackParams[oTracks.m_bySrc + by];
     }
@@ -131,6 +136,36 @@ void CNstStyleElem::CopyFrom(const CNstStyleElem& rkoSource, BYTE byCvSrc, BYTE 
             GetChordVar(byDst)->CopyFrom(*pkoSource, byPNrSrc, byPNrDst);
         else
             DeleteChordVar(byDst);
+    }
+    RepairChordTable();
+}
+
+// CNstStyleElem::CopyTracksFrom -- as CopyFrom, with the emptiness of the
+// element and of each chord variation judged before the first track of the
+// set changes, and the table repaired after the last.
+void CNstStyleElem::CopyTracksFrom(const CNstStyleElem& rkoSource, BYTE byCvSrc, BYTE byCvDst, BYTE byTracks)
+{
+    const CNstCopyRange oChordVars(byCvSrc, byCvDst, NST_NR_CV);
+    const bool bAllTracks = byTracks == NST_ALL_TRACKS_MASK;
+    if (IsEmpty() || (oChordVars.m_bAll && bAllTracks))
+    {
+        TakeFieldsFrom(rkoSource);
+        for (BYTE byPNr = 0; byPNr < NST_NR_TRK; ++byPNr)
+            if (NstHasTrack(byTracks, byPNr))
+                m_aoTrackParams[byPNr] = rkoSource.m_aoTrackParams[byPNr];
+    }
+    for (BYTE by = 0; by < oChordVars.m_byCount; ++by)
+    {
+        const CNstChordVar* pkoSource = rkoSource.m_apoChordVars[oChordVars.m_bySrc + by].get();
+        const BYTE byDst = BYTE(oChordVars.m_byDst + by);
+        if (pkoSource)
+            GetChordVar(byDst)->CopyTracksFrom(*pkoSource, byTracks);
+        else if (bAllTracks)
+            DeleteChordVar(byDst);
+        else if (CNstChordVar* poChordVar = m_apoChordVars[byDst].get())
+            for (BYTE byPNr = 0; byPNr < NST_NR_TRK; ++byPNr)
+                if (NstHasTrack(byTracks, byPNr))
+                    poChordVar->ClearPattern(byPNr);
     }
     RepairChordTable();
 }

@@ -120,6 +120,7 @@ private slots:
     void DraggedNodeBecomesAFileRemovedWithTheWindow();
     void TrackParametersAreEditedAndUndone();
     void CopyAndPasteBetweenTwoWindows();
+    void PasteTellsWhatAnElementCannotKeep();
 };
 
 void DesktopWindowTest::LargerWindowGrowsListAndTree()
@@ -431,6 +432,19 @@ void DesktopWindowTest::CopyAndPasteBetweenTwoWindows()
     QCOMPARE(oTo.m_oScript.Told().size(), 1);
     QVERIFY2(oTo.m_oScript.Told()[0].startsWith("Copy | Time signatures differ"), qPrintable(oTo.m_oScript.Told()[0]));
     QVERIFY(!oTo.m_oForm.Doc().IsStyleModified());
+}
+
+// Variation 1's three chord variations over Ending 1, which keeps two: the
+// third is named after the paste.
+void DesktopWindowTest::PasteTellsWhatAnElementCannotKeep()
+{
+    CDemoWindow oWin({"Pop 8Beat", "Variation 1"});
+    oWin.m_oForm.Action("ActionCopy")->trigger();
+    QVERIFY(Select(oWin.m_oForm.StyleTree(), {"Pop 8Beat", "Ending 1"}));
+    oWin.m_oScript.m_aiAnswers = {QD_ANSWER_YES};
+    oWin.m_oForm.Action("ActionPaste")->trigger();
+    QCOMPARE(oWin.m_oScript.Told(), QStringList({"Paste | left out: v1cv3 (Ending 1 holds 2)"}));
+    QVERIFY(oWin.m_oForm.Doc().IsStyleModified());
 }
 
 QD_APP_TEST(DesktopWindowTest);

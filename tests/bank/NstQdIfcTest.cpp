@@ -344,13 +344,14 @@ TEST(NstQdIfcWriter, TidyingLengtheningCleaningAndMarkers)
     EXPECT_TRUE(oReports.Empty()) << "read back with a report: " << oReports.Texts().front();
 
     // The model is tidied and reads back as tidied; Variation 1 gets chord
-    // variation 1 with an empty Drum pattern of type 0.
+    // variation 1 with an empty Drum pattern of type 0. Ending 1 held events
+    // only beyond its two chord variations: it stays, without any.
     const CNstStyle* const kapkoStyles[] = {&oStyle, poRead.get()};
     for (const CNstStyle* pkoStyle : kapkoStyles)
     {
         for (BYTE bySe = 0; bySe < 10; ++bySe)
         {
-            EXPECT_EQ(pkoStyle->HasStyleElem(bySe), bySe == 0 || bySe == 1 || bySe == 4);
+            EXPECT_EQ(pkoStyle->HasStyleElem(bySe), bySe == 0 || bySe == 1 || bySe == 4 || bySe == 8);
             for (BYTE byCv = 0; byCv < 6; ++byCv)
                 EXPECT_EQ(pkoStyle->HasChordVar(bySe, byCv), (bySe == 0 && !byCv) || (bySe == 1 && byCv == 1) ||
                                                                  (bySe == 4 && byCv < 2));
