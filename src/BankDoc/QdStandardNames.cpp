@@ -42,6 +42,18 @@ const char* const s_apszTrackShortNames[NST_NR_TRK] = {
     "drum", "perc", "bass", "acc1", "acc2", "acc3", "acc4", "acc5",
 };
 
+// FindLowerCase -- the index of the whole text, lower-cased, in a table of
+// lower-case names; -1 when it is none of them.
+template <std::size_t N>
+int FindLowerCase(const std::string& rkstrName, const char* const (&rkapszTable)[N])
+{
+    const std::string strLower = QdDocText::LowerCase(rkstrName);
+    for (std::size_t u = 0; u < N; ++u)
+        if (strLower == rkapszTable[u])
+            return int(u);
+    return -1;
+}
+
 } // namespace
 
 // CQdBankDoc::StandardName -- the standard name at an index.
@@ -105,11 +117,7 @@ const char* CQdBankDoc::ElementShortName(BYTE bySe)
 // the table.
 int CQdBankDoc::FindElementShortName(const std::string& rkstrName)
 {
-    const std::string strLower = QdDocText::LowerCase(rkstrName);
-    for (int i = 0; i < NST_NR_STE; ++i)
-        if (strLower == s_apszElementShortNames[i])
-            return i;
-    return -1;
+    return FindLowerCase(rkstrName, s_apszElementShortNames);
 }
 
 // CQdBankDoc::TrackName -- "Drum" ... "Acc. 5".
@@ -134,11 +142,7 @@ const char* CQdBankDoc::TrackShortName(BYTE byTrack)
 
 int CQdBankDoc::FindTrackShortName(const std::string& rkstrName)
 {
-    const std::string strLower = QdDocText::LowerCase(rkstrName);
-    for (int i = 0; i < NST_NR_TRK; ++i)
-        if (strLower == s_apszTrackShortNames[i])
-            return i;
-    return -1;
+    return FindLowerCase(rkstrName, s_apszTrackShortNames);
 }
 
 std::string CQdBankDoc::StandardFileStem(BYTE bySe, BYTE byCv, BYTE byTrack)
