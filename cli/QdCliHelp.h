@@ -127,11 +127,11 @@ they make a new style, "New Style" (or --name NAME, as 'rename' takes it),
 that takes the old one's place once a file has been imported. A chord
 variation that already holds data keeps the element's track parameters
 unless --initialize is given. A file of some tracks (below) is asked about
-only where those tracks hold data, so the track files of one chord
-variation all go in. Files without a
-standard name and refused MIDI files are told and change nothing; the
-others go in. OUT is written when at least one file went in (the exit
-status is 3 when others were refused), and not at all when none did (2).
+only where those tracks hold data, so the track files of one chord variation
+all go in. Files without a standard name and refused MIDI files are told and
+change nothing; the others go in. OUT is written when at least one file went
+in (the exit status is 3 when others were refused), and not at all when none
+did (2).
 )";
 
 inline constexpr const char* IMPORT_CV = R"(
@@ -159,6 +159,7 @@ events on channels without a track, events past the 16-measure cut, notes
 beyond the 64 held at once, tick-0 parameters the element keeps, a time
 signature other than the element's (which stays); anything left out makes
 the exit status 3. A bank holds no tempo: export takes --tempo.
+
 One track, or some: a file named as 'export --track' names it
 (v1cv1-bass.mid: the standard name, '-' and drum, perc, bass, acc1 ...
 acc5) replaces that track only, and --tracks T,... of import and import-cv

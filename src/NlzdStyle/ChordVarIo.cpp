@@ -719,12 +719,15 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr
     }
     if (poStats)
     {
+        // What the chord variation holds now; stored from the stream: the
+        // chosen tracks that were not kept.
+        const BYTE byStored = BYTE(byChosen & ~poStats->m_byTracksKept);
         DWORD dwStored = 0;
         for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
             if (const CNstPattern* pkoPattern = poChordVar->FindPattern(byTrack))
             {
                 poStats->m_adwNotes[byTrack] = NstCountPattern(*pkoPattern).m_dwNotes;
-                if (byChosen >> byTrack & 1u)
+                if (byStored >> byTrack & 1u)
                     dwStored += poStats->m_adwNotes[byTrack];
             }
         // A refused note-on ends the encoding of the rest of its list, whose
