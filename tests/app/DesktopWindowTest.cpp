@@ -338,14 +338,7 @@ void DesktopWindowTest::DroppedFileOnATrackReplacesThatTrack()
     const QString strBass = oDir.filePath("bass line.mid");
     QVERIFY(WriteAll(strBass, NotesSmf(8, 35, 2)));
 
-    // A bass line on the Drum node holds nothing for it: refused, nothing changed.
-    roScript.m_aiAnswers = {QD_ANSWER_NO};
-    QVERIFY(DropOn(roForm, {strBass}, roForm.StyleTree(), Node(roForm.StyleTree(), POP_CHORD_VAR + QStringList{"Drum"})));
-    QVERIFY(roScript.Told().join("\n").contains("SMF holds no notes for the tracks to import!"));
-    QVERIFY(!roForm.Doc().IsStyleModified());
-
     // On the Bass node: Initialize/Keep, then the bass alone; the other tracks stay.
-    roScript.Clear();
     roScript.m_aiAnswers = {QD_ANSWER_NO};
     QVERIFY(DropOn(roForm, {strBass}, roForm.StyleTree(), Node(roForm.StyleTree(), POP_CHORD_VAR + QStringList{"Bass"})));
     QCOMPARE(roScript.Asked(), QStringList({"Import Chord Variation from SMF | Initialize/Keep Track Parameters?"}));
