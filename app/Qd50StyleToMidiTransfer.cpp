@@ -10,6 +10,7 @@
 
 #include "BankDoc/QdClipPart.h"
 #include "BankDoc/QdTrackParams.h"
+#include "NlzdStyle/NstEditIfc.h"
 #include "QdTrackParamsDlg.h"
 
 #include <QApplication>
@@ -60,6 +61,7 @@ enum EDrop
     DROP_NONE,
     DROP_OPEN_BANK,
     DROP_IMPORT_CHORD_VAR,
+    DROP_IMPORT_TRACK,      // one file on a track node: that track only
     DROP_IMPORT_STYLE_TREE, // on the element tree's style node
     DROP_IMPORT_STYLE_LIST, // on a style of the list
 };
@@ -109,6 +111,8 @@ EDrop DropOf(const QStringList& rkastrPaths, const QTreeWidget* pkTree, const QT
         return pkItem->parent() ? DROP_IMPORT_STYLE_LIST : DROP_NONE;
     if (pkoNode && pkoNode->m_byKind == CQdTreeNode::KIND_CHORD_VAR && iMidis == 1)
         return DROP_IMPORT_CHORD_VAR;
+    if (pkoNode && pkoNode->m_byKind == CQdTreeNode::KIND_TRACK && iMidis == 1)
+        return DROP_IMPORT_TRACK;
     if (pkoNode && pkoNode->m_byKind == CQdTreeNode::KIND_STYLE)
         return DROP_IMPORT_STYLE_TREE;
     return DROP_NONE;
@@ -153,12 +157,14 @@ bool TForm2::DropFiles(const QStringList& rkastrPaths, const QPoint& rkoPos)
         m_pStyleTree->setFocus();
         return true;
     case DROP_IMPORT_CHORD_VAR:
+    case DROP_IMPORT_TRACK:
     {
         const CQdTreeNode oNode = *pkoNode;
         const int iRow = pItem->data(0, ROLE_NODE).toInt();
         m_pStyleTree->setCurrentItem(pItem);
         BeginCommand();
-        m_poDoc->ImportSingleSmfFile(oNode.m_bySe, oNode.m_byCv, astrPaths.front());
+        m_poDoc->ImportSingleSmfFile(oNode.m_bySe, oNode.m_byCv, astrPaths.front(),
+                                     eDrop == DROP_IMPORT_TRACK ? oNode.m_byTrack : NST_ALL_TRACKS);
         ShowDocument(false);
         SelectTreeRow(iRow);
         m_pStyleTree->setFocus();

@@ -40,12 +40,14 @@ struct CQdExportArgs
 };
 
 // What the imports share: --partial and --map (CQdImportOptions, parsed
-// from the --map values when the command line is read).
+// from the --map values when the command line is read), and --tracks of
+// import and import-cv (empty: as each file's name says).
 struct CQdImportFileArgs
 {
     bool m_bPartial = false;
     std::vector<std::string> m_astrMap;
     CQdTrackMap m_oMap;
+    std::vector<std::string> m_astrTracks;
 };
 
 struct CQdImportArgs
@@ -58,6 +60,7 @@ struct CQdImportArgs
     bool m_bInitialize = false;
     bool m_bForce = false;
     bool m_bDryRun = false;
+    std::string m_strName; // --name: the replaced style's name
     CQdImportFileArgs m_oFiles;
 };
 
@@ -188,6 +191,9 @@ const std::vector<std::string>& QdCliTrackNames();
 // QdCliTrackNumber -- the track of a --track value, 255 (all) for an empty
 // one; -1 for a value that names no track.
 int QdCliTrackNumber(const std::string& rkstrTrack);
+// QdCliTrackMask -- the tracks of a --tracks list as bits (bit n for track
+// n); 0 for none.
+BYTE QdCliTrackMask(const std::vector<std::string>& rkastrTracks);
 // QdCliParseMap -- the values of --map ("SRC=TRACK", SRC a MIDI channel
 // 1-16, TRACK drum, perc, bass, acc1-acc5 or a track's channel 9-16, any
 // letter case) into roMap; false with the reason in rstrError for a value
@@ -195,6 +201,10 @@ int QdCliTrackNumber(const std::string& rkstrTrack);
 bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& roMap, std::string& rstrError);
 // QdCliImportOptions -- the flags of an import as the document takes them.
 CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs);
+// QdCliBankText -- a name given on the command line in the bank's 8-bit
+// character set (ISO-8859-1, QdCharset.h): converted from UTF-8 when it is
+// UTF-8 of that range, else its bytes as they are (as a style is looked up).
+std::string QdCliBankText(const std::string& rkstrArgument);
 // The largest value of a track parameter (set-track).
 inline constexpr int QD_CLI_MAX_PARAM = 127;
 // The export's tempo range in beats per minute.

@@ -98,9 +98,12 @@ those named with --cv, and prints the path of each file written. DIR is
 created when missing; a file already there is replaced. Each file holds the
 element's time signature, the tempo and every track's parameters (program,
 bank select, expression) at tick 0, then the chord variation's tracks on
-their channels. The bank is not changed. With -o - the one chord variation
-named with --cv goes to stdout instead (not to a terminal), and no path is
-printed.
+their channels. With --track the file holds that one track, with its own
+measures, and is named DIR/<standard name>-<track>.mid (v1cv1-bass.mid,
+the track as --track names it), so that exports of several tracks share a
+folder and the imports put each back into its track alone. The bank is not
+changed. With -o - the one chord variation named with --cv goes to stdout
+instead (not to a terminal), and no path is printed.
 )";
 
 inline constexpr const char* EXPORT_BANK = R"(
@@ -120,20 +123,24 @@ The whole-style import: each FILE goes to the chord variation whose standard
 name occurs anywhere in its file name (letter case does not matter; the
 first name in table order counts: 'ABCi1cv2.mid' and 'I1CV2de.mid' both go
 to i1cv2). Without --replace the files are merged into the style; with it
-they make a new style, "New Style", that takes the old one's place once a
-file has been imported. A chord variation that already holds data keeps the
-element's track parameters unless --initialize is given. Files without a
-standard name and refused MIDI files are told and change nothing; the
-others go in. OUT is written when at least one file went in (the exit
-status is 3 when others were refused), and not at all when none did (2).
+they make a new style, "New Style" (or --name NAME, as 'rename' takes it),
+that takes the old one's place once a file has been imported. A chord
+variation that already holds data keeps the element's track parameters
+unless --initialize is given. A file of some tracks (below) is asked about
+only where those tracks hold data, so the track files of one chord variation
+all go in. Files without a standard name and refused MIDI files are told and
+change nothing; the others go in. OUT is written when at least one file went
+in (the exit status is 3 when others were refused), and not at all when none
+did (2).
 )";
 
 inline constexpr const char* IMPORT_CV = R"(
 Replaces the chord variation NAME, which the style must have, by the MIDI
 file FILE, whatever its file name (- reads it from stdin). The element's
 track parameters are taken from the file unless --keep is given (an element
-whose other chord variations hold data keeps them anyway). A refused file
-changes nothing.
+whose other chord variations hold data keeps them anyway; a file of some
+tracks, below, gives them to its tracks and deletes nothing). A refused
+file changes nothing.
 )";
 
 inline constexpr const char* MIDI_FILES = R"(
@@ -152,6 +159,19 @@ events on channels without a track, events past the 16-measure cut, notes
 beyond the 64 held at once, tick-0 parameters the element keeps, a time
 signature other than the element's (which stays); anything left out makes
 the exit status 3. A bank holds no tempo: export takes --tempo.
+
+One track, or some: a file named as 'export --track' names it
+(v1cv1-bass.mid: the standard name, '-' and drum, perc, bass, acc1 ...
+acc5) replaces that track only, and --tracks T,... of import and import-cv
+names the tracks every file replaces. The chord variation's other tracks,
+its markers and its length stay; a longer file lengthens it, over which
+the shorter tracks repeat, and a shorter track repeats over it, its
+measures rounded up with silence to a divisor of the chord variation's.
+The file's events of other tracks are left out, a named track the file
+holds nothing for stays as it is (both reported, exit status 3), and a file
+without a note for any of the tracks is refused. The tracks take the
+file's track parameters where the element plays them nowhere yet, or with
+--initialize (import) and without --keep (import-cv).
 )";
 
 inline constexpr const char* DELETE_CV = R"(
@@ -199,8 +219,10 @@ named NN-<style name> with NN the style's position as 'list' numbers it
 (the rest of the name is not compared). The MIDI files (*.mid) of each such
 folder are imported into the style at its position as 'import' imports a
 style's files: by their standard names, merged into the style, or replacing
-it with --replace (the style is then named "New Style"). Other files and
-folders in DIR, such as bank.json, are ignored; styles without a folder stay
+it with --replace. A replaced style keeps its name: the one DIR/bank.json
+gives for its folder, else the folder's name after NN- (as 'rename' takes
+it: at most 11 characters); a bank.json that cannot be read is warned about.
+Other files and folders in DIR are ignored; styles without a folder stay
 as they are. Prints a line per style folder, "<n><TAB><name><TAB>9 files
 imported from DIR/01-Pop 8Beat" or "... not imported: <why>", a line per
 imported file that left something out, and the count of styles imported. A

@@ -61,30 +61,6 @@ bool SplitPart(const std::string& rkstrText, CQdCliPart& roPart, std::string& rs
     return true;
 }
 
-// TrackMask -- the tracks --tracks names (every track when none).
-BYTE TrackMask(const std::vector<std::string>& rkastrTracks)
-{
-    if (rkastrTracks.empty())
-        return NST_ALL_TRACKS_MASK;
-    BYTE byMask = 0;
-    for (const std::string& rkstrTrack : rkastrTracks)
-    {
-        const int iTrack = QdCliTrackNumber(rkstrTrack);
-        if (iTrack >= 0 && iTrack < NST_NR_TRK)
-            byMask = BYTE(byMask | 1u << iTrack);
-    }
-    return byMask;
-}
-
-std::string TrackList(BYTE byTracks)
-{
-    std::string strList;
-    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-        if ((byTracks >> byTrack) & 1u)
-            strList += (strList.empty() ? "" : ", ") + std::string(CQdBankDoc::TrackName(byTrack));
-    return strList;
-}
-
 // StepLine -- "<destination chord variation><TAB>what it became".
 std::string StepLine(const CQdCopyStep& rkoStep, const CQdCopyReport& rkoReport, const std::string& rkstrSource)
 {
@@ -95,11 +71,11 @@ std::string StepLine(const CQdCopyStep& rkoStep, const CQdCopyReport& rkoReport,
     {
     case QD_COPY_COPIED:
         strLine += "from '" + rkstrSource + "' " + strFrom;
-        return bAll ? strLine : strLine + ": " + TrackList(rkoReport.m_byTracks);
+        return bAll ? strLine : strLine + ": " + CQdBankDoc::TrackNameList(rkoReport.m_byTracks);
     case QD_COPY_DELETED:
         return strLine + "deleted: no " + strFrom + " in '" + rkstrSource + "'";
     case QD_COPY_CLEARED:
-        return strLine + TrackList(rkoReport.m_byTracks) + " cleared: no " + strFrom + " in '" + rkstrSource + "'";
+        return strLine + CQdBankDoc::TrackNameList(rkoReport.m_byTracks) + " cleared: no " + strFrom + " in '" + rkstrSource + "'";
     }
     return strLine;
 }
@@ -172,7 +148,8 @@ int QdCmdCopy(CQdCliConsole& roConsole, const CQdCopyArgs& rkoArgs)
     CQdCopyRequest oRequest;
     oRequest.m_oFrom = oSource.m_oPart;
     oRequest.m_oTo = oTarget.m_oPart;
-    oRequest.m_byTracks = TrackMask(rkoArgs.m_astrTracks);
+    const BYTE byTracks = QdCliTrackMask(rkoArgs.m_astrTracks);
+    oRequest.m_byTracks = byTracks != 0 ? byTracks : NST_ALL_TRACKS_MASK;
     oRequest.m_strSourceName = strSourceName;
     CQdCopyReport oReport;
     if (!oSession.Doc().CopyPart(*pkoSource, oRequest, oReport))

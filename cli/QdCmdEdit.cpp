@@ -5,6 +5,7 @@
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
+#include "BankDoc/QdCharset.h"
 #include "BankDoc/QdDocText.h"
 #include "NlzdStyle/NstEditIfc.h"
 
@@ -36,10 +37,9 @@ int ChannelNumber(const std::string& rkstr)
 // the 1-based channel that carries it; -1 for anything else.
 int TrackOfMapValue(const std::string& rkstrTrack)
 {
-    const std::vector<std::string>& rkastrNames = QdCliTrackNames();
-    const auto it = std::find(rkastrNames.begin(), rkastrNames.end(), QdDocText::LowerCase(rkstrTrack));
-    if (it != rkastrNames.end())
-        return int(it - rkastrNames.begin());
+    const int iNamed = CQdBankDoc::FindTrackShortName(rkstrTrack);
+    if (iNamed >= 0)
+        return iNamed;
     const int iChannel = ChannelNumber(rkstrTrack);
     for (BYTE byTrack = 0; iChannel > 0 && byTrack < NST_NR_TRK; ++byTrack)
         if (NST_TRACK_CHANNELS[byTrack] == iChannel - 1)
@@ -55,7 +55,14 @@ CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs)
     CQdImportOptions oOptions;
     oOptions.m_eDamaged = rkoArgs.m_bPartial ? QD_DAMAGED_IMPORT : QD_DAMAGED_REFUSE;
     oOptions.m_oMap = rkoArgs.m_oMap;
+    oOptions.m_byTracks = QdCliTrackMask(rkoArgs.m_astrTracks);
     return oOptions;
+}
+
+std::string QdCliBankText(const std::string& rkstrArgument)
+{
+    std::string strLatin1;
+    return QdUtf8ToLatin1(rkstrArgument, strLatin1) ? strLatin1 : rkstrArgument;
 }
 
 bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& roMap, std::string& rstrError)
@@ -95,8 +102,9 @@ int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs)
     CQdCliSession oSession(roConsole, oAnswers);
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
-    const int iImported =
-        oSession.Doc().ImportStyleFiles(rkoArgs.m_astrFiles, rkoArgs.m_bReplace, QdCliImportOptions(rkoArgs.m_oFiles));
+    const int iImported = oSession.Doc().ImportStyleFiles(rkoArgs.m_astrFiles, rkoArgs.m_bReplace,
+                                                          QdCliImportOptions(rkoArgs.m_oFiles),
+                                                          QdCliBankText(rkoArgs.m_strName));
     if (iImported == 0)
     {
         roConsole.Message(QdDocText::IMPORT_STYLE,

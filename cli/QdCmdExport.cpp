@@ -59,8 +59,12 @@ bool ChosenChordVars(CQdCliSession& roSession, const std::vector<std::string>& r
 
 const std::vector<std::string>& QdCliTrackNames()
 {
-    static const std::vector<std::string> s_astrNames = {"drum", "perc", "bass", "acc1",
-                                                         "acc2", "acc3", "acc4", "acc5"};
+    static const std::vector<std::string> s_astrNames = [] {
+        std::vector<std::string> astrNames;
+        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            astrNames.emplace_back(CQdBankDoc::TrackShortName(byTrack));
+        return astrNames;
+    }();
     return s_astrNames;
 }
 
@@ -70,14 +74,26 @@ int QdCliTrackNumber(const std::string& rkstrTrack)
         return NST_ALL_TRACKS;
     if (rkstrTrack.size() == 1 && rkstrTrack[0] >= '0' && rkstrTrack[0] < char('0' + NST_NR_TRK))
         return rkstrTrack[0] - '0';
-    const std::vector<std::string>& rkastrNames = QdCliTrackNames();
-    const auto it = std::find(rkastrNames.begin(), rkastrNames.end(), QdDocText::LowerCase(rkstrTrack));
-    return it == rkastrNames.end() ? -1 : int(it - rkastrNames.begin());
+    return CQdBankDoc::FindTrackShortName(rkstrTrack);
 }
 
-// QdCmdExport -- DIR/<standard name>.mid per chord variation, written
-// atomically; DIR is created when missing. DIR "-" is stdout, for the one
-// chord variation the parser let through. The style is not changed.
+BYTE QdCliTrackMask(const std::vector<std::string>& rkastrTracks)
+{
+    BYTE byMask = 0;
+    for (const std::string& rkstrTrack : rkastrTracks)
+    {
+        const int iTrack = QdCliTrackNumber(rkstrTrack);
+        if (iTrack >= 0 && iTrack < NST_NR_TRK)
+            byMask = BYTE(byMask | 1u << iTrack);
+    }
+    return byMask;
+}
+
+// QdCmdExport -- DIR/<standard name>.mid per chord variation, with --track
+// DIR/<standard name>-<track>.mid (CQdBankDoc::StandardFileStem, the names
+// the imports read back), written atomically; DIR is created when missing.
+// DIR "-" is stdout, for the one chord variation the parser let through.
+// The style is not changed.
 int QdCmdExport(CQdCliConsole& roConsole, const CQdExportArgs& rkoArgs)
 {
     const int iTrack = QdCliTrackNumber(rkoArgs.m_strTrack);
@@ -103,11 +119,11 @@ int QdCmdExport(CQdCliConsole& roConsole, const CQdExportArgs& rkoArgs)
     for (int i = 0; i < iTotal; ++i)
     {
         const CQdExportItem& rkoItem = aoItems[std::size_t(i)];
+        const std::string strFile = CQdBankDoc::StandardFileStem(rkoItem.m_bySe, rkoItem.m_byCv, BYTE(iTrack)) + ".mid";
         const std::string strPath =
-            bStdout ? rkoArgs.m_strDir
-                    : (std::filesystem::path(rkoArgs.m_strDir) / (rkoItem.m_strName + ".mid")).string();
+            bStdout ? rkoArgs.m_strDir : (std::filesystem::path(rkoArgs.m_strDir) / strFile).string();
         if (!bStdout)
-            roConsole.Progress(i, iTotal, rkoItem.m_strName + ".mid");
+            roConsole.Progress(i, iTotal, strFile);
         if (!roDoc.ExportChordVarFile(rkoItem.m_bySe, rkoItem.m_byCv, BYTE(iTrack), strPath))
         {
             // The session's document writes through the default file access,

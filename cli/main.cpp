@@ -192,6 +192,20 @@ std::vector<std::string> TrackValues()
     return astrTracks;
 }
 
+// AddImportTracks -- --tracks of import and import-cv: the tracks each file
+// replaces (default: as its name says, else all).
+void AddImportTracks(CLI::App& roCommand, CQdImportFileArgs& roArgs)
+{
+    roCommand
+        .add_option("--tracks", roArgs.m_astrTracks,
+                    "replace these tracks only: 0-7 or drum, perc, bass, acc1-acc5 (default: a file named "
+                    "v1cv1-bass.mid its track, any other file all)")
+        ->type_name("T")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->check(CLI::IsMember(TrackValues(), CLI::ignore_case).description(""));
+}
+
 void DefineBrowsing(CLI::App& roApp, CQdCommandLine& roLine)
 {
     CQdBankArgs& roBankArgs = roLine.m_oBankArgs;
@@ -257,11 +271,16 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
         ->required()
         ->type_name("");
     AddOutOrDryRun(*poImport, roImport.m_strOut, roImport.m_bDryRun);
-    poImport->add_flag("--replace", roImport.m_bReplace, "replace the style (default: merge the files into it)");
+    CLI::Option* poReplace =
+        poImport->add_flag("--replace", roImport.m_bReplace, "replace the style (default: merge the files into it)");
+    poImport->add_option("--name", roImport.m_strName, "with --replace: the new style's name (default: New Style)")
+        ->type_name("NAME")
+        ->needs(poReplace);
     poImport->add_flag("--initialize", roImport.m_bInitialize,
                        "chord variations that hold data take the files' track parameters (default: keep)");
     AddForce(*poImport, roImport.m_bForce);
     AddImportFileOptions(*poImport, roImport.m_oFiles);
+    AddImportTracks(*poImport, roImport.m_oFiles);
     OnParsed(
         *poImport, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdImport(roConsole, roLine.m_oImport); },
         [&roImport] {
@@ -280,6 +299,7 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
     poImportCv->add_flag("--keep", roImportCv.m_bKeep, "keep the element's track parameters (default: initialize)");
     AddForce(*poImportCv, roImportCv.m_bForce);
     AddImportFileOptions(*poImportCv, roImportCv.m_oFiles);
+    AddImportTracks(*poImportCv, roImportCv.m_oFiles);
     OnParsed(
         *poImportCv, roLine,
         [&roLine](CQdCliConsole& roConsole) { return QdCmdImportCv(roConsole, roLine.m_oImportCv); },

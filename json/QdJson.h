@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,15 @@ QdJson QdJsonCheck(const CQdCheckFacts& rkoCheck);
 // QdJsonBankExport -- bank.json of an export's folder: the bank's facts and
 // each style's tree with its folder and files.
 QdJson QdJsonBankExport(const CQdBankFacts& rkoBank, const std::vector<CQdExportedStyle>& rkaoStyles);
+// QdJsonStyleFolderNames -- the reverse of bank.json's style list: each
+// style's name by its folder's name, both in the bank's 8-bit character set
+// (ISO-8859-1) as the bank and the file system hold them. Styles without a
+// folder (null) are passed over; a style whose folder or name is no text of
+// that character set is passed over and named in rastrPassedOver. False,
+// with the reason in rstrError, for a text that is no JSON document or has
+// no "styles" list.
+bool QdJsonStyleFolderNames(const std::string& rkstrText, std::map<std::string, std::string>& raoNames,
+                            std::vector<std::string>& rastrPassedOver, std::string& rstrError);
 // QdJsonSmfListing -- a MIDI file's events, track by track; with bBars each
 // event also gets its bar, beat and tick in the beat.
 QdJson QdJsonSmfListing(const std::string& rkstrFile, const CSmfListing& rkoListing, bool bBars);

@@ -199,6 +199,44 @@ QdJson QdJsonBankExport(const CQdBankFacts& rkoBank, const std::vector<CQdExport
     return oDocument;
 }
 
+// QdJsonStyleFolderNames -- parsed without exceptions: a document that is
+// not JSON comes back discarded. Every value is checked for its type before
+// it is read; bank.json may have been edited by hand.
+bool QdJsonStyleFolderNames(const std::string& rkstrText, std::map<std::string, std::string>& raoNames,
+                            std::vector<std::string>& rastrPassedOver, std::string& rstrError)
+{
+    const QdJson oDocument = QdJson::parse(rkstrText, nullptr, false);
+    if (oDocument.is_discarded())
+    {
+        rstrError = "not a JSON document";
+        return false;
+    }
+    const auto itStyles = oDocument.is_object() ? oDocument.find("styles") : oDocument.end();
+    if (itStyles == oDocument.end() || !itStyles->is_array())
+    {
+        rstrError = "no \"styles\" list in it";
+        return false;
+    }
+    for (const QdJson& rkoStyle : *itStyles)
+    {
+        if (!rkoStyle.is_object() || !rkoStyle.contains("folder") || rkoStyle["folder"].is_null())
+            continue;
+        const QdJson& rkoFolder = rkoStyle["folder"];
+        const auto itName = rkoStyle.find("name");
+        std::string strFolder;
+        std::string strName;
+        if (!rkoFolder.is_string() || itName == rkoStyle.end() || !itName->is_string() ||
+            !QdUtf8ToLatin1(rkoFolder.get<std::string>(), strFolder) ||
+            !QdUtf8ToLatin1(itName->get<std::string>(), strName))
+        {
+            rastrPassedOver.push_back(rkoFolder.is_string() ? rkoFolder.get<std::string>() : rkoFolder.dump());
+            continue;
+        }
+        raoNames[strFolder] = strName;
+    }
+    return true;
+}
+
 std::string QdJsonSerialize(const QdJson& rkoDocument)
 {
     return rkoDocument.dump(2, ' ', false, QdJson::error_handler_t::replace) + "\n";

@@ -66,6 +66,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -242,9 +243,11 @@ public:
     // ImportStyleFiles -- the import of the chosen files (Replace or Merge)
     // as rkoOptions say. Refused files change nothing, the others go in.
     // Returns the number of files imported; with none the style stays as it
-    // was, unmodified.
+    // was, unmodified. A replaced style is named rkstrNewName as a rename
+    // names it, "New Style" when it is empty.
     int ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bool bReplace,
-                         const CQdImportOptions& rkoOptions = CQdImportOptions());
+                         const CQdImportOptions& rkoOptions = CQdImportOptions(),
+                         const std::string& rkstrNewName = std::string());
     // ImportSingleSmf -- Import Chord Variation from SMF into a present chord
     // variation, asking as ImportAllSmf does.
     bool ImportSingleSmf(BYTE bySe, BYTE byCv);
@@ -254,11 +257,12 @@ public:
     bool ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath,
                             const CQdImportOptions& rkoOptions = CQdImportOptions());
     // ImportAllSmfFiles, ImportSingleSmfFile -- the two commands with the
-    // files given (dropped on a style or on a chord variation): the same
-    // question, no file dialog; no files or an empty path: the dialog
-    // chooses, as in ImportAllSmf and ImportSingleSmf.
+    // files given (dropped on a style, on a chord variation or on one of its
+    // tracks, byTrack 0-7: that track only): the same question, no file
+    // dialog; no files or an empty path: the dialog chooses, as in
+    // ImportAllSmf and ImportSingleSmf.
     bool ImportAllSmfFiles(const std::vector<std::string>& rkastrPaths);
-    bool ImportSingleSmfFile(BYTE bySe, BYTE byCv, const std::string& rkstrPath);
+    bool ImportSingleSmfFile(BYTE bySe, BYTE byCv, const std::string& rkstrPath, BYTE byTrack = 0xFF);
     // ExportSingleSmf -- Export Chord Variation to SMF.
     bool ExportSingleSmf(BYTE bySe, BYTE byCv);
     // ExportChordVarFile -- writes the chord variation (byTrack 255) or one
@@ -348,8 +352,11 @@ public:
     // position order. Returns the number of styles changed; 0 also when the
     // folder cannot be read, holds no style folder or two for one style
     // (told; nothing changed).
+    // With bReplace a style takes the name rkoNames gives for its folder,
+    // else the one the folder's name holds (QdStyleFolderStyleName).
     int ImportBankFolder(const std::string& rkstrDir, bool bReplace, const CQdImportOptions& rkoOptions,
-                         std::vector<CQdBankImportStyle>& raoStyles);
+                         std::vector<CQdBankImportStyle>& raoStyles,
+                         const std::map<std::string, std::string>& rkoNames = {});
 
     // --- Saving ------------------------------------------------------------
     // WriteBackStyle -- replaces the selected style's container in the bank
@@ -409,6 +416,24 @@ public:
     // Names shown to the user; "" for a number outside the table.
     static const char* ElementName(BYTE bySe);
     static const char* TrackName(BYTE byTrack);
+    // TrackNameList -- the names of the tracks (bit n for track n), "Drum, Bass".
+    static std::string TrackNameList(BYTE byTracks);
+    // TrackShortName -- "drum", "perc", "bass", "acc1" ... "acc5": what the
+    // command line's track options take, and the suffix of a track's file
+    // name; "" outside the table.
+    static const char* TrackShortName(BYTE byTrack);
+    // FindTrackShortName -- the track of a short name, any letter case; -1
+    // when it is none.
+    static int FindTrackShortName(const std::string& rkstrName);
+    // StandardFileStem -- the file name (without ".mid") of a chord
+    // variation, its standard name, or of one of its tracks (byTrack 0-7):
+    // the standard name, "-" and the track's short name ("v1cv2-bass").
+    // "" when the chord variation has no standard name.
+    static std::string StandardFileStem(BYTE bySe, BYTE byCv, BYTE byTrack);
+    // FindTrackSuffix -- the reverse for the track: the track whose short
+    // name follows the file name's standard name (FindStandardName's) after
+    // a "-", ending there (a letter or digit may not follow); -1 when none.
+    static int FindTrackSuffix(const std::string& rkstrFileName);
     // ElementShortName -- "v1" ... "v4", "i1", "i2", "f1", "f2", "e1", "e2":
     // the element part of the standard names; "" outside the table.
     static const char* ElementShortName(BYTE bySe);
@@ -515,13 +540,18 @@ private:
     // The imports (QdImportCommands.cpp).
     // bOwnCommand: the import is the command (its progress and the files'
     // reports are shown), not a part of a bank import.
+    // rkstrNewName: the replaced style's name (ListNameOf, "New Style").
     int ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace,
                              const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports,
-                             bool bOwnCommand = true);
+                             bool bOwnCommand = true, const std::string& rkstrNewName = std::string());
+    // ListNameOf -- a name as the style list takes it (a rename): empty
+    // gives rkstrEmpty, a longer one is cut to MAX_LIST_NAME characters.
+    static std::string ListNameOf(const std::string& rkstrName, const std::string& rkstrEmpty);
     // The bank import (QdBankImport.cpp): the style folders of a folder, and
     // one style folder's import and write-back.
     bool ListStyleFolders(const std::string& rkstrDir, std::vector<CQdBankImportStyle>& raoStyles);
-    bool ImportStyleFolder(CQdBankImportStyle& roStyle, bool bReplace, const CQdImportOptions& rkoOptions);
+    bool ImportStyleFolder(CQdBankImportStyle& roStyle, bool bReplace, const CQdImportOptions& rkoOptions,
+                           const std::map<std::string, std::string>& rkoNames);
     void EnsureFirstElement(CNstEditIfc& roEditIfc, const std::string& rkstrCaption);
 
     // What the file held as it was opened or last saved: the slots' stored

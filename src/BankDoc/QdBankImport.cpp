@@ -63,13 +63,20 @@ int QdStyleFolderPosition(const std::string& rkstrFolderName)
     return std::stoi(rkstrFolderName.substr(0, uDigits));
 }
 
+std::string QdStyleFolderStyleName(const std::string& rkstrFolderName)
+{
+    if (QdStyleFolderPosition(rkstrFolderName) == 0)
+        return std::string();
+    return rkstrFolderName.substr(rkstrFolderName.find('-') + 1);
+}
+
 // CQdBankDoc::ImportBankFolder -- the open style is left first as a save
 // leaves it (its changes written back); the styles are then taken one by
 // one, and the selection of before comes back at the end, loaded afresh.
 // A folder whose style does not change is told and skipped; the others go
 // in.
 int CQdBankDoc::ImportBankFolder(const std::string& rkstrDir, bool bReplace, const CQdImportOptions& rkoOptions,
-                                 std::vector<CQdBankImportStyle>& raoStyles)
+                                 std::vector<CQdBankImportStyle>& raoStyles, const CQdStyleFolderNames& rkoNames)
 {
     return QdGuardCommand(m_roPrompt, IMPORT_BANK, 0, [&] {
         raoStyles.clear();
@@ -99,7 +106,7 @@ int CQdBankDoc::ImportBankFolder(const std::string& rkstrDir, bool bReplace, con
         {
             CQdBankImportStyle& roStyle = aoStyles[std::size_t(i)];
             m_roPrompt.Progress(i, iTotal, QdDocText::FileNameOf(roStyle.m_strFolder));
-            if (ImportStyleFolder(roStyle, bReplace, rkoOptions))
+            if (ImportStyleFolder(roStyle, bReplace, rkoOptions, rkoNames))
                 ++iChanged;
         }
         m_roPrompt.Progress(iTotal, iTotal, std::string());
@@ -163,7 +170,8 @@ bool CQdBankDoc::ListStyleFolders(const std::string& rkstrDir, std::vector<CQdBa
 // select it (its earlier changes are written back already), the folder's
 // files go in, and the style is written back. A style that does not change
 // is told, once, and left as it was.
-bool CQdBankDoc::ImportStyleFolder(CQdBankImportStyle& roStyle, bool bReplace, const CQdImportOptions& rkoOptions)
+bool CQdBankDoc::ImportStyleFolder(CQdBankImportStyle& roStyle, bool bReplace, const CQdImportOptions& rkoOptions,
+                                   const CQdStyleFolderNames& rkoNames)
 {
     const auto fnRefuse = [&](EQdBankImportOutcome eOutcome, const std::string& rkstrCause) {
         roStyle.m_eOutcome = eOutcome;
@@ -198,7 +206,11 @@ bool CQdBankDoc::ImportStyleFolder(CQdBankImportStyle& roStyle, bool bReplace, c
         return fnRefuse(QD_BANK_IMPORT_NO_FILE, "no MIDI file (*.mid) in it");
     roStyle.m_aoFiles.resize(astrFiles.size());
     std::string strName = roStyle.m_strName;
-    if (ImportStyleFilesInto(astrFiles, bReplace, rkoOptions, roStyle.m_aoFiles, false) == 0)
+    const std::string strFolderName = QdDocText::FileNameOf(roStyle.m_strFolder);
+    const auto itName = rkoNames.find(strFolderName);
+    const std::string strNewName =
+        itName != rkoNames.end() ? itName->second : QdStyleFolderStyleName(strFolderName);
+    if (ImportStyleFilesInto(astrFiles, bReplace, rkoOptions, roStyle.m_aoFiles, false, strNewName) == 0)
         return fnRefuse(QD_BANK_IMPORT_NO_FILE, "no file imported");
     const EQdWriteBack eResult = WriteBack(true);
     // Out of memory is not one style's fate but the command's: it fails as

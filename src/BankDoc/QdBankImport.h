@@ -9,7 +9,10 @@
 // renamed style still finds its folder) and imports the folder's MIDI files
 // (*.mid, any letter case) into the style at that position, as the
 // whole-style import does (ImportStyleFiles: by standard names, merged or
-// replacing the style, the same questions). Other files and folders of DIR
+// replacing the style, the same questions). A replaced style keeps the name
+// the folder stands for: the one the caller read for it (bank.json, which
+// names each style's folder), else the folder's name after "NN-", as a
+// rename takes it (at most 11 characters). Other files and folders of DIR
 // (bank.json, notes) are left alone; styles without a folder stay as they
 // are. Each style's changes are written back into the bank block before the
 // next is loaded, so a bank of any size needs room for one open style only.
@@ -27,6 +30,7 @@
 
 #include "BankDoc/QdImportReport.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,3 +62,12 @@ struct CQdBankImportStyle
 // gives 1); 0 for a name that is no style folder's (no digits, no dash
 // after them, more than three digits).
 int QdStyleFolderPosition(const std::string& rkstrFolderName);
+// QdStyleFolderStyleName -- the style name a style folder's name holds,
+// after its position and dash ("01-Pop 8Beat" gives "Pop 8Beat"), its bytes
+// as they are (the export writes the bank's 8-bit name as it is); "" for a
+// name that is no style folder's.
+std::string QdStyleFolderStyleName(const std::string& rkstrFolderName);
+
+// CQdStyleFolderNames -- the style names by style folder name (the folder's
+// own name, not its path), in the bank's 8-bit character set.
+using CQdStyleFolderNames = std::map<std::string, std::string>;

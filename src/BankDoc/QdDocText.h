@@ -44,6 +44,9 @@ inline constexpr const char* SMF_WRITE_ERROR = "SMF write error!";
 // tracks; the second line (CQdDocPrompt::TellFile) says what they hold.
 inline constexpr const char* SMF_NO_NOTES = "SMF holds no notes!";
 inline constexpr const char* SMF_NO_TRACK_NOTES = "SMF holds no notes on the track channels 9-16!";
+// The refusal of a file that is to replace some tracks only and holds no
+// notes for any of them.
+inline constexpr const char* SMF_NO_TRACK_NOTES_FOR = "SMF holds no notes for the tracks to import!";
 // The question about a damaged file (after the message's lines).
 inline constexpr const char* IMPORT_WHAT_COULD_BE_READ = "Import what could be read?";
 // The whole-style import's refusal of a file without a standard name.

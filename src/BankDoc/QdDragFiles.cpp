@@ -16,24 +16,15 @@ CQdDragFiles::CQdDragFiles(CQdBankDoc& roDoc, std::string strTempDir)
 
 CQdDragFiles::~CQdDragFiles() { RemoveAll(); }
 
-const char* CQdDragFiles::TrackShortName(unsigned uTrack)
-{
-    static const char* const s_apszNames[NST_NR_TRK] = {"drum", "perc", "bass", "acc1",
-                                                        "acc2", "acc3", "acc4", "acc5"};
-    return uTrack < NST_NR_TRK ? s_apszNames[uTrack] : "";
-}
-
+// CQdDragFiles::BaseNameOf -- the names the exports write
+// (CQdBankDoc::StandardFileStem), which the imports read back.
 std::string CQdDragFiles::BaseNameOf(const CQdTreeNode& rkoNode)
 {
-    if (rkoNode.m_byKind != CQdTreeNode::KIND_CHORD_VAR && rkoNode.m_byKind != CQdTreeNode::KIND_TRACK)
-        return std::string();
-    const char* pszName = CQdBankDoc::StandardName(CQdBankDoc::StandardNameIndex(rkoNode.m_bySe, rkoNode.m_byCv));
-    if (!pszName)
-        return std::string();
-    std::string strName = pszName;
-    if (rkoNode.m_byKind == CQdTreeNode::KIND_TRACK)
-        strName += std::string("-") + TrackShortName(rkoNode.m_byTrack);
-    return strName;
+    if (rkoNode.m_byKind == CQdTreeNode::KIND_CHORD_VAR)
+        return CQdBankDoc::StandardFileStem(rkoNode.m_bySe, rkoNode.m_byCv, NST_ALL_TRACKS);
+    if (rkoNode.m_byKind == CQdTreeNode::KIND_TRACK && rkoNode.m_byTrack < NST_NR_TRK)
+        return CQdBankDoc::StandardFileStem(rkoNode.m_bySe, rkoNode.m_byCv, rkoNode.m_byTrack);
+    return std::string();
 }
 
 // CQdDragFiles::WriteNode -- the folder's name comes from mkdtemp: two
@@ -41,7 +32,7 @@ std::string CQdDragFiles::BaseNameOf(const CQdTreeNode& rkoNode)
 bool CQdDragFiles::WriteNode(const CQdTreeNode& rkoNode, std::string& rstrPath)
 {
     const std::string strBase = BaseNameOf(rkoNode);
-    if (strBase.empty() || (rkoNode.m_byKind == CQdTreeNode::KIND_TRACK && rkoNode.m_byTrack >= NST_NR_TRK))
+    if (strBase.empty())
         return false;
     if (m_strFolder.empty())
     {

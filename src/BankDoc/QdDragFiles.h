@@ -28,11 +28,9 @@ public:
 
     // BaseNameOf -- the node's file name without extension: the standard
     // name of its chord variation, for a track with "-" and the track's
-    // short name; "" for other nodes and chord variations without a
-    // standard name.
+    // short name; "" for other nodes, tracks beyond the eight and chord
+    // variations without a standard name.
     static std::string BaseNameOf(const CQdTreeNode& rkoNode);
-    // TrackShortName -- "drum", "perc", "bass", "acc1" ... "acc5"; "" beyond.
-    static const char* TrackShortName(unsigned uTrack);
 
     // WriteNode -- the node's MIDI file (a chord variation: all its tracks;
     // a track: that one) written into the folder; its path in rstrPath.

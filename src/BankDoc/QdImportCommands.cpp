@@ -25,6 +25,18 @@
 
 namespace {
 
+// HoldsEvents -- the chord variation holds events on one of the tracks
+// (bits); on any track for all eight.
+bool HoldsEvents(const CNstEditIfc& rkoStyle, BYTE bySe, BYTE byCv, BYTE byTracks)
+{
+    if (byTracks == NST_ALL_TRACKS_MASK)
+        return rkoStyle.GetChordVarState(bySe, byCv) == NST_STATE_EVENTS;
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        if ((byTracks >> byTrack & 1u) && rkoStyle.GetPatternState(bySe, byCv, byTrack) == NST_STATE_EVENTS)
+            return true;
+    return false;
+}
+
 // AskingOptions -- what the desktop's commands import with: a damaged file
 // and a file with notes outside the tracks' channels are asked about.
 CQdImportOptions AskingOptions()
@@ -61,12 +73,14 @@ bool CQdBankDoc::ImportAllSmfFiles(const std::vector<std::string>& rkastrPaths)
 }
 
 // CQdBankDoc::ImportStyleFiles -- each file goes to the chord variation its
-// standard name gives; a chord variation that already holds data is asked
-// about (Initialize, Keep or Skip CV). With bReplace the files go into a new
-// empty style named "New Style", which takes the open style's place once a
-// file has been imported; when none was, the open style stays as it was.
+// standard name gives (to the track its name gives after it, QdTracksOfFile);
+// a chord variation that already holds data there is asked about
+// (Initialize, Keep or Skip CV). With bReplace the files go into a new empty
+// style named "New Style" (or rkstrNewName), which takes the open style's
+// place once a file has been imported; when none was, the open style stays
+// as it was.
 int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bool bReplace,
-                                 const CQdImportOptions& rkoOptions)
+                                 const CQdImportOptions& rkoOptions, const std::string& rkstrNewName)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_STYLE, 0, [&] {
         if (!IsBankOpen() || !m_poEditIfc || m_iSelectedStyle < 0)
@@ -76,7 +90,7 @@ int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bo
             m_strSmfDir = QdDocText::DirectoryOf(rkastrPaths.front());
         std::vector<CQdImportReport> aoReports(rkastrPaths.size());
         CStyleBackup oBackup(*this);
-        const int iImported = ImportStyleFilesInto(rkastrPaths, bReplace, rkoOptions, aoReports);
+        const int iImported = ImportStyleFilesInto(rkastrPaths, bReplace, rkoOptions, aoReports, true, rkstrNewName);
         oBackup.Keep();
         return iImported;
     });
@@ -85,16 +99,19 @@ int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bo
 // CQdBankDoc::ImportStyleFilesInto -- the work of ImportStyleFiles; the
 // open style is edited in place when merging. A file is checked before the
 // question about its chord variation, so that nobody is asked about a file
-// that is refused.
+// that is refused. A file of some tracks is a duplicate only where those
+// tracks hold data: the files of the tracks of one chord variation (as
+// exported one by one) all go in without a question.
 int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace,
                                      const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports,
-                                     bool bOwnCommand)
+                                     bool bOwnCommand, const std::string& rkstrNewName)
 {
     std::unique_ptr<CNstEditIfc> poNewStyle;
+    const std::string strNewName = ListNameOf(rkstrNewName, QdDocText::NEW_STYLE);
     if (bReplace)
     {
         poNewStyle = std::make_unique<CNstEditIfc>(nullptr, 0);
-        poNewStyle->SetName(QdDocText::NEW_STYLE);
+        poNewStyle->SetName(strNewName.c_str());
     }
     CNstEditIfc& roTarget = bReplace ? *poNewStyle : *m_poEditIfc;
 
@@ -118,11 +135,12 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
                                 rkstrPath, roReport.m_strCause);
             continue;
         }
+        const BYTE byTracks = QdTracksOfFile(rkoOptions, rkstrPath);
         CQdSmfImport oImport(m_roPrompt, m_roFileIo, rkoOptions, QdDocText::IMPORT_STYLE);
-        if (!oImport.Check(rkstrPath, roReport))
+        if (!oImport.Check(rkstrPath, roReport) || !oImport.CheckTracks(byTracks, roReport))
             continue;
         bool bInitialize = false;
-        if (roTarget.GetChordVarState(bySe, byCv) == NST_STATE_EVENTS)
+        if (HoldsEvents(roTarget, bySe, byCv, byTracks))
         {
             const int iAnswer = m_roPrompt.Ask(
                 {QdDocText::IMPORT_STYLE,
@@ -135,7 +153,7 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
             }
             bInitialize = iAnswer == QD_ANSWER_YES;
         }
-        oImport.Import(roTarget, bySe, byCv, bInitialize, roReport);
+        oImport.Import(roTarget, bySe, byCv, bInitialize, byTracks, roReport);
         ++iImported;
     }
     if (bOwnCommand)
@@ -148,7 +166,7 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
     if (iImported == 0)
         return 0;
     EnsureFirstElement(bReplace ? *poNewStyle : *m_poEditIfc, QdDocText::IMPORT_STYLE);
-    std::string strListName = bReplace ? QdDocText::NEW_STYLE : "";
+    std::string strListName = bReplace ? strNewName : "";
     // From here on nothing can fail.
     if (bReplace)
     {
@@ -166,7 +184,10 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
 // or Keep, then the file (any name).
 bool CQdBankDoc::ImportSingleSmf(BYTE bySe, BYTE byCv) { return ImportSingleSmfFile(bySe, byCv, std::string()); }
 
-bool CQdBankDoc::ImportSingleSmfFile(BYTE bySe, BYTE byCv, const std::string& rkstrPath)
+// CQdBankDoc::ImportSingleSmfFile -- byTrack 0-7 (a file dropped on a track
+// node): that track only, whatever the file's name; Initialize then gives
+// the track the file's tick-0 parameters, Keep leaves the element's.
+bool CQdBankDoc::ImportSingleSmfFile(BYTE bySe, BYTE byCv, const std::string& rkstrPath, BYTE byTrack)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::IMPORT_CV, false, [&] {
         m_roPrompt.StopPlayback();
@@ -181,12 +202,16 @@ bool CQdBankDoc::ImportSingleSmfFile(BYTE bySe, BYTE byCv, const std::string& rk
                                                                   StandardName(StandardNameIndex(bySe, byCv))),
                                        strPath))
             return false;
-        return ImportChordVarFile(bySe, byCv, iAnswer != QD_ANSWER_NO, strPath, AskingOptions());
+        CQdImportOptions oOptions = AskingOptions();
+        if (byTrack < NST_NR_TRK)
+            oOptions.m_byTracks = BYTE(1u << byTrack);
+        return ImportChordVarFile(bySe, byCv, iAnswer != QD_ANSWER_NO, strPath, oOptions);
     });
 }
 
 // CQdBankDoc::ImportChordVarFile -- imports the file into the chord
-// variation; a refused file leaves the style as it was, unmodified.
+// variation, or into the tracks QdTracksOfFile gives; a refused file leaves
+// the style as it was, unmodified.
 bool CQdBankDoc::ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, const std::string& rkstrPath,
                                     const CQdImportOptions& rkoOptions)
 {
@@ -198,14 +223,15 @@ bool CQdBankDoc::ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, cons
         std::vector<CQdImportReport> aoReports(1);
         CQdImportReport& roReport = aoReports.front();
         roReport.m_iChordVar = StandardNameIndex(bySe, byCv);
+        const BYTE byTracks = QdTracksOfFile(rkoOptions, rkstrPath);
         CQdSmfImport oImport(m_roPrompt, m_roFileIo, rkoOptions, QdDocText::IMPORT_CV);
-        if (!oImport.Check(rkstrPath, roReport))
+        if (!oImport.Check(rkstrPath, roReport) || !oImport.CheckTracks(byTracks, roReport))
         {
             m_roPrompt.ShowImportReports(aoReports);
             return false;
         }
         CStyleBackup oBackup(*this);
-        oImport.Import(*m_poEditIfc, bySe, byCv, bInitialize, roReport);
+        oImport.Import(*m_poEditIfc, bySe, byCv, bInitialize, byTracks, roReport);
         m_roPrompt.ShowImportReports(aoReports);
         oBackup.Keep();
         m_bStyleModified = true;

@@ -4,7 +4,7 @@
 #include "BankDoc/QdBankDoc.h"
 #include "BankDoc/QdDocText.h"
 
-#include "NlzdStyle/NlzdStyle.h"
+#include "NlzdStyle/NstEditIfc.h"
 
 #include <algorithm>
 
@@ -39,4 +39,12 @@ std::string QdChannelList(WORD wChannels)
         strList += std::to_string(iChannel + 1);
     }
     return strList;
+}
+
+BYTE QdTracksOfFile(const CQdImportOptions& rkoOptions, const std::string& rkstrPath)
+{
+    if (rkoOptions.m_byTracks != 0)
+        return rkoOptions.m_byTracks;
+    const int iTrack = CQdBankDoc::FindTrackSuffix(QdDocText::FileNameOf(rkstrPath));
+    return iTrack >= 0 ? BYTE(1u << iTrack) : NST_ALL_TRACKS_MASK;
 }

@@ -54,7 +54,19 @@ struct CQdImportOptions
     // A file with notes outside channels 9-16 while m_oMap is empty: the
     // prompt is offered the choice of a map (CQdDocPrompt::ChooseChannelMap).
     bool m_bAskMap = false;
+    // The tracks of the chord variation a file replaces, bit n for track n
+    // (all eight: the whole chord variation); 0: as the file's name says
+    // (QdTracksOfFile).
+    BYTE m_byTracks = 0;
 };
+
+// QdTracksOfFile -- the tracks an import of the file replaces: those of
+// rkoOptions when it names any; else the one track whose short name
+// follows the standard name in the file's name, as the exports name a
+// single track ("v1cv2-bass.mid", CQdBankDoc::FindTrackSuffix); else the
+// whole chord variation (0xFF). A file holding one track thus never
+// deletes the others.
+BYTE QdTracksOfFile(const CQdImportOptions& rkoOptions, const std::string& rkstrPath);
 
 // CQdChannelQuestion -- what CQdDocPrompt::ChooseChannelMap is asked about:
 // a file whose notes lie (partly) outside the tracks' channels, after its

@@ -6,7 +6,8 @@
 
 #include "NlzdStyle/NstEditIfc.h"
 
-#include <numeric>
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -33,34 +34,55 @@ std::string Joined(const std::vector<std::string>& rkastrParts, const char* pszS
     return strText;
 }
 
+// TrackOfChannel -- the track whose channel it is (0-based); NST_NR_TRK for none.
+BYTE TrackOfChannel(std::size_t uChannel)
+{
+    const auto* pkbyAt = std::find(std::begin(NST_TRACK_CHANNELS), std::end(NST_TRACK_CHANNELS), uChannel);
+    return BYTE(pkbyAt - std::begin(NST_TRACK_CHANNELS));
+}
+
 // LeftOut -- the parts of the "left out" list, in the order of the report.
+// Events on a track's channel were left out because the import replaced
+// other tracks only; those on the other channels because no track takes
+// them.
 std::vector<std::string> LeftOut(const CQdImportReport& rkoReport)
 {
     std::vector<std::string> astrParts;
-    const DWORD dwNoTrack = std::accumulate(rkoReport.m_adwNoTrack.begin(), rkoReport.m_adwNoTrack.end(), DWORD(0));
+    DWORD dwNoTrack = 0;
+    DWORD dwNotChosen = 0;
+    WORD wChannels = 0;
+    BYTE byNotChosen = 0;
+    for (std::size_t u = 0; u < rkoReport.m_adwNoTrack.size(); ++u)
+    {
+        if (rkoReport.m_adwNoTrack[u] == 0)
+            continue;
+        const BYTE byTrack = TrackOfChannel(u);
+        if (byTrack < NST_NR_TRK)
+        {
+            dwNotChosen += rkoReport.m_adwNoTrack[u];
+            byNotChosen = BYTE(byNotChosen | 1u << byTrack);
+            continue;
+        }
+        dwNoTrack += rkoReport.m_adwNoTrack[u];
+        wChannels = WORD(wChannels | 1u << u);
+    }
     if (dwNoTrack > 0)
     {
-        WORD wChannels = 0;
-        for (std::size_t u = 0; u < rkoReport.m_adwNoTrack.size(); ++u)
-            if (rkoReport.m_adwNoTrack[u] > 0)
-                wChannels = WORD(wChannels | 1u << u);
         const bool bOne = (wChannels & (wChannels - 1)) == 0;
         astrParts.push_back(Counted(dwNoTrack, "event", "events") + (bOne ? " on channel " : " on channels ") +
                             QdChannelList(wChannels) + " (no track)");
     }
+    if (dwNotChosen > 0)
+        astrParts.push_back(Counted(dwNotChosen, "event", "events") + " of " + CQdBankDoc::TrackNameList(byNotChosen) +
+                            " (not among the tracks imported)");
     if (rkoReport.m_dwPastCut > 0)
         astrParts.push_back(Counted(rkoReport.m_dwPastCut, "event", "events") + " past the " +
                             std::to_string(NST_IMPORT_MAX_MEASURES) + "-measure cut");
     if (rkoReport.m_dwNotesNotHeld > 0)
         astrParts.push_back(Counted(rkoReport.m_dwNotesNotHeld, "note", "notes") + " beyond the 64 held at once");
     if (rkoReport.m_byParamsKept != 0)
-    {
-        std::vector<std::string> astrTracks;
-        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-            if (rkoReport.m_byParamsKept & (1u << byTrack))
-                astrTracks.push_back(CQdBankDoc::TrackName(byTrack));
-        astrParts.push_back("the tick-0 parameters of " + Joined(astrTracks, ", ") + " (the element keeps its own)");
-    }
+        astrParts.push_back("the tick-0 parameters of " + CQdBankDoc::TrackNameList(rkoReport.m_byParamsKept) +
+                            " (the element keeps its own)");
     if (rkoReport.TimeSigDiffers())
         astrParts.push_back("the time signature " +
                             TimeSigText(rkoReport.m_byFileNumerator, rkoReport.m_byFileDenomExp) +
@@ -80,14 +102,16 @@ bool CQdImportReport::TimeSigDiffers() const
 
 bool CQdImportReport::HasLosses() const
 {
-    return IsImported() && !LeftOut(*this).empty();
+    return IsImported() && (m_byTracksKept != 0 || !LeftOut(*this).empty());
 }
 
 std::string QdImportReportLine(const CQdImportReport& rkoReport)
 {
     const char* pszName = CQdBankDoc::StandardName(rkoReport.m_iChordVar);
-    std::string strLine = std::string(pszName ? pszName : "?") + ", " +
-                          Counted(DWORD(rkoReport.m_iMeasures), "measure", "measures") + ", notes: ";
+    std::string strLine = pszName ? pszName : "?";
+    if (rkoReport.m_byTracks != NST_ALL_TRACKS_MASK)
+        strLine += " (" + CQdBankDoc::TrackNameList(rkoReport.m_byTracks) + ")";
+    strLine += ", " + Counted(DWORD(rkoReport.m_iMeasures), "measure", "measures") + ", notes: ";
     std::vector<std::string> astrNotes;
     for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
         if (rkoReport.m_adwNotes[byTrack] > 0)
@@ -97,6 +121,12 @@ std::string QdImportReportLine(const CQdImportReport& rkoReport)
     const std::vector<std::string> astrLeftOut = LeftOut(rkoReport);
     if (!astrLeftOut.empty())
         strLine += "; left out: " + Joined(astrLeftOut, ", ");
+    if (rkoReport.m_byTracksKept != 0)
+    {
+        const BYTE byKept = rkoReport.m_byTracksKept;
+        strLine += "; kept: " + CQdBankDoc::TrackNameList(byKept) + ((byKept & (byKept - 1)) == 0 ? " (nothing for it" : " (nothing for them") +
+                   " in the file)";
+    }
     return strLine;
 }
 

@@ -31,8 +31,11 @@ struct CQdImportReport
     EQdImportOutcome m_eOutcome = QD_IMPORT_REFUSED;
     std::string m_strCause;
 
-    // Where it went: the standard name's index (-1 while none is known).
+    // Where it went: the standard name's index (-1 while none is known),
+    // and the tracks it replaced there (bits; all eight: the whole chord
+    // variation).
     int m_iChordVar = -1;
+    BYTE m_byTracks = 0xFF;
 
     // What the chord variation holds now.
     int m_iMeasures = 0;
@@ -45,6 +48,9 @@ struct CQdImportReport
     DWORD m_dwPastCut = 0;
     DWORD m_dwNotesNotHeld = 0;
     BYTE m_byParamsKept = 0;
+    // The tracks of m_byTracks the file gave nothing for: they stayed as
+    // they were.
+    BYTE m_byTracksKept = 0;
 
     // The file's time signature at tick 0, when it has one, and the
     // element's, which the chord variation follows.
@@ -63,14 +69,17 @@ struct CQdImportReport
     bool IsImported() const { return m_eOutcome == QD_IMPORT_DONE || m_eOutcome == QD_IMPORT_PARTIAL; }
     // CQdImportReport::TimeSigDiffers -- the file's time signature is not the element's.
     bool TimeSigDiffers() const;
-    // CQdImportReport::HasLosses -- something of an imported file was left out.
+    // CQdImportReport::HasLosses -- something of an imported file was left
+    // out, or a track it was to replace stayed.
     bool HasLosses() const;
 };
 
 // QdImportReportLine -- an imported file's report as one line: "v1cv1, 4
 // measures, notes: Drum 32, Bass 8; left out: 3 events on channel 1 (no
-// track), ...". Without the path and the tempo, which each front end words
-// for itself (QdImportTempoText).
+// track), ...", for a file that replaced some tracks "v1cv1 (Bass), ..."
+// with the tracks it did not hold ("; kept: Drum (nothing for it in the
+// file)"). Without the path and the tempo, which each front end words for
+// itself (QdImportTempoText).
 std::string QdImportReportLine(const CQdImportReport& rkoReport);
 
 // QdImportTempoText -- the desktop's words for the tempo: which tempo the

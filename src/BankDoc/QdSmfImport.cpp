@@ -177,15 +177,37 @@ WORD CQdSmfImport::NoteChannels() const
     return wChannels;
 }
 
+// CQdSmfImport::CheckTracks -- the notes as the map moved them: a file
+// that holds none for the tracks it is to replace would change nothing but
+// could look imported, so it is refused as a file without notes is.
+bool CQdSmfImport::CheckTracks(BYTE byTracks, CQdImportReport& roReport)
+{
+    if (byTracks == NST_ALL_TRACKS_MASK)
+        return true;
+    const WORD wNotes = NoteChannels();
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        if ((byTracks >> byTrack & 1u) && (wNotes >> NST_TRACK_CHANNELS[byTrack] & 1u))
+            return true;
+    const bool bOne = (wNotes & (wNotes - 1)) == 0;
+    const std::string strWhere =
+        wNotes == 0 ? "" : std::string(bOne ? " (its notes are on channel " : " (its notes are on channels ") +
+                               QdChannelList(wNotes) + ")";
+    return Refuse(QdDocText::SMF_NO_TRACK_NOTES_FOR, "the file holds no notes for " + CQdBankDoc::TrackNameList(byTracks) + strWhere, roReport);
+}
+
 // CQdSmfImport::Import -- what the edit interface's ImportFromSmf does, on
 // the reader opened with the map, and counted.
-void CQdSmfImport::Import(CNstEditIfc& roTarget, BYTE bySe, BYTE byCv, bool bInitialize, CQdImportReport& roReport)
+void CQdSmfImport::Import(CNstEditIfc& roTarget, BYTE bySe, BYTE byCv, bool bInitialize, BYTE byTracks,
+                          CQdImportReport& roReport)
 {
-    if (bInitialize)
+    const bool bWhole = byTracks == NST_ALL_TRACKS_MASK;
+    if (bInitialize && bWhole)
         roTarget.DeleteChordVar(bySe, byCv);
     CNstImportStats oStats;
     CNstImportOptions oOptions;
-    oOptions.m_bWithMeta = true;
+    oOptions.m_bWithMeta = bWhole;
+    oOptions.m_byTracks = byTracks;
+    oOptions.m_bTakeParams = bInitialize && !bWhole;
     oOptions.m_poStats = &oStats;
     const SDWORD sdwTempo = roTarget.ImportChordVar(*m_poMidiIn->GetDecoder(), bySe, byCv, oOptions);
     if (sdwTempo > 0)
@@ -194,6 +216,8 @@ void CQdSmfImport::Import(CNstEditIfc& roTarget, BYTE bySe, BYTE byCv, bool bIni
     roReport.m_eOutcome = m_bPartial ? QD_IMPORT_PARTIAL : QD_IMPORT_DONE;
     roReport.m_strCause = m_bPartial ? SmfProblemText(m_oInfo) : std::string();
     roReport.m_iChordVar = CQdBankDoc::StandardNameIndex(bySe, byCv);
+    roReport.m_byTracks = byTracks;
+    roReport.m_byTracksKept = oStats.m_byTracksKept;
     roReport.m_iMeasures = oStats.m_byMeasures;
     std::copy(std::begin(oStats.m_adwNotes), std::end(oStats.m_adwNotes), roReport.m_adwNotes.begin());
     std::copy(std::begin(oStats.m_adwNoTrack), std::end(oStats.m_adwNoTrack), roReport.m_adwNoTrack.begin());

@@ -11,9 +11,11 @@
 //           or the prompt's choice, moves the other channels; a file left
 //           without a note on channels 9-16 is refused
 //   open    the reader over the file with that map (CMidiIn)
+//   tracks  a file that replaces some tracks only (QdTracksOfFile) must
+//           hold notes for one of them (CheckTracks)
 //   import  only now is the style touched: the chord variation is deleted
-//           first when it is initialized, then imported, counted
-//           (CNstImportStats)
+//           first when it is initialized (a track-limited import deletes
+//           nothing), then imported, counted (CNstImportStats)
 //   report  what went in and what was left out (CQdImportReport)
 //
 // Check runs the steps up to open, Import the rest. A refusal is told under
@@ -49,11 +51,20 @@ public:
     // be imported. False after the refusal was told (roReport holds the
     // cause), or when the user declined a damaged file (not told again).
     bool Check(const std::string& rkstrPath, CQdImportReport& roReport);
-    // CQdSmfImport::Import -- the checked file into the chord variation of
-    // roTarget, after deleting it when bInitialize is set; a tempo at tick
-    // 0 becomes the style's tempo (as CNstEditIfc::ImportFromSmf). Fills
-    // the rest of roReport.
-    void Import(CNstEditIfc& roTarget, BYTE bySe, BYTE byCv, bool bInitialize, CQdImportReport& roReport);
+    // CQdSmfImport::CheckTracks -- after Check, for an import that replaces
+    // the tracks byTracks (bits) only: true when the file holds notes for
+    // one of them; false after the refusal was told. Always true for all
+    // eight.
+    bool CheckTracks(BYTE byTracks, CQdImportReport& roReport);
+    // CQdSmfImport::Import -- the checked file into the tracks byTracks
+    // (bits; all eight: the whole chord variation) of the chord variation of
+    // roTarget; a tempo at tick 0 becomes the style's tempo (as
+    // CNstEditIfc::ImportFromSmf). bInitialize: the whole chord variation is
+    // deleted first; some tracks take the file's tick-0 parameters instead
+    // (CNstImportOptions::m_bTakeParams), and nothing is deleted. Fills the
+    // rest of roReport.
+    void Import(CNstEditIfc& roTarget, BYTE bySe, BYTE byCv, bool bInitialize, BYTE byTracks,
+                CQdImportReport& roReport);
 
 private:
     // Refuse -- tells the refusal and keeps its cause; false.

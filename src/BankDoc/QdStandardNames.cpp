@@ -5,6 +5,9 @@
 
 #include "NlzdStyle/NlzdStyle.h"
 
+#include <cctype>
+#include <cstring>
+
 namespace {
 
 // Index -> element and chord variation: 0..23 the variations (six chord
@@ -33,6 +36,23 @@ const char* const s_apszElementShortNames[NST_NR_STE] = {
 const char* const s_apszTrackNames[NST_NR_TRK] = {
     "Drum", "Percussion", "Bass", "Acc. 1", "Acc. 2", "Acc. 3", "Acc. 4", "Acc. 5",
 };
+
+// The tracks' short names: the command line's and the file names'.
+const char* const s_apszTrackShortNames[NST_NR_TRK] = {
+    "drum", "perc", "bass", "acc1", "acc2", "acc3", "acc4", "acc5",
+};
+
+// FindLowerCase -- the index of the whole text, lower-cased, in a table of
+// lower-case names; -1 when it is none of them.
+template <std::size_t N>
+int FindLowerCase(const std::string& rkstrName, const char* const (&rkapszTable)[N])
+{
+    const std::string strLower = QdDocText::LowerCase(rkstrName);
+    for (std::size_t u = 0; u < N; ++u)
+        if (strLower == rkapszTable[u])
+            return int(u);
+    return -1;
+}
 
 } // namespace
 
@@ -97,15 +117,69 @@ const char* CQdBankDoc::ElementShortName(BYTE bySe)
 // the table.
 int CQdBankDoc::FindElementShortName(const std::string& rkstrName)
 {
-    const std::string strLower = QdDocText::LowerCase(rkstrName);
-    for (int i = 0; i < NST_NR_STE; ++i)
-        if (strLower == s_apszElementShortNames[i])
-            return i;
-    return -1;
+    return FindLowerCase(rkstrName, s_apszElementShortNames);
 }
 
 // CQdBankDoc::TrackName -- "Drum" ... "Acc. 5".
 const char* CQdBankDoc::TrackName(BYTE byTrack)
 {
     return byTrack < NST_NR_TRK ? s_apszTrackNames[byTrack] : "";
+}
+
+std::string CQdBankDoc::TrackNameList(BYTE byTracks)
+{
+    std::string strList;
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        if (byTracks >> byTrack & 1u)
+            strList += (strList.empty() ? "" : ", ") + std::string(s_apszTrackNames[byTrack]);
+    return strList;
+}
+
+const char* CQdBankDoc::TrackShortName(BYTE byTrack)
+{
+    return byTrack < NST_NR_TRK ? s_apszTrackShortNames[byTrack] : "";
+}
+
+int CQdBankDoc::FindTrackShortName(const std::string& rkstrName)
+{
+    return FindLowerCase(rkstrName, s_apszTrackShortNames);
+}
+
+std::string CQdBankDoc::StandardFileStem(BYTE bySe, BYTE byCv, BYTE byTrack)
+{
+    const char* pszName = StandardName(StandardNameIndex(bySe, byCv));
+    if (!pszName)
+        return std::string();
+    std::string strStem = pszName;
+    if (byTrack < NST_NR_TRK)
+        strStem += std::string("-") + s_apszTrackShortNames[byTrack];
+    return strStem;
+}
+
+// CQdBankDoc::FindTrackSuffix -- every place of the standard name in the
+// file name is looked at, so that "v1cv1 v1cv1-bass.mid" is the bass too.
+// The short name must end where it ends ("v1cv1-bassline.mid" names no
+// track): a copy's decoration after it ("v1cv1-bass (2).mid") is allowed.
+int CQdBankDoc::FindTrackSuffix(const std::string& rkstrFileName)
+{
+    const char* pszStandard = StandardName(FindStandardName(rkstrFileName));
+    if (!pszStandard)
+        return -1;
+    const std::string strLower = QdDocText::LowerCase(rkstrFileName);
+    const std::size_t uStandard = std::strlen(pszStandard);
+    for (std::size_t uAt = strLower.find(pszStandard); uAt != std::string::npos;
+         uAt = strLower.find(pszStandard, uAt + 1))
+    {
+        const std::size_t uDash = uAt + uStandard;
+        if (uDash >= strLower.size() || strLower[uDash] != '-')
+            continue;
+        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        {
+            const std::size_t uEnd = uDash + 1 + std::strlen(s_apszTrackShortNames[byTrack]);
+            if (strLower.compare(uDash + 1, uEnd - uDash - 1, s_apszTrackShortNames[byTrack]) == 0 &&
+                (uEnd == strLower.size() || !std::isalnum(static_cast<unsigned char>(strLower[uEnd]))))
+                return byTrack;
+        }
+    }
+    return -1;
 }

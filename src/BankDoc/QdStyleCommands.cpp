@@ -134,6 +134,11 @@ void CQdBankDoc::TakeSelection(CQdSelection& roSelection) noexcept
     }
 }
 
+std::string CQdBankDoc::ListNameOf(const std::string& rkstrName, const std::string& rkstrEmpty)
+{
+    return rkstrName.empty() ? rkstrEmpty : rkstrName.substr(0, MAX_LIST_NAME);
+}
+
 // CQdBankDoc::RenameStyle -- the name edited in the list goes to the open
 // style; it reaches the bank when the style is written back.
 std::string CQdBankDoc::RenameStyle(const std::string& rkstrNewName)
@@ -142,7 +147,7 @@ std::string CQdBankDoc::RenameStyle(const std::string& rkstrNewName)
         if (!m_poEditIfc || m_iSelectedStyle < 0)
             return std::string();
         std::string& rstrListName = m_astrStyleNames[std::size_t(m_iSelectedStyle)];
-        std::string strName = rkstrNewName.empty() ? rstrListName : rkstrNewName.substr(0, MAX_LIST_NAME);
+        std::string strName = ListNameOf(rkstrNewName, rstrListName);
         std::string strListName = strName;
         // From here on nothing can fail.
         rstrListName.swap(strListName);

@@ -259,9 +259,10 @@ struct CImportTick0
 };
 
 // MakeChannelMap -- the track each MIDI channel goes to (NST_NR_TRK: none):
-// the track whose channel the table names (the lowest such track), or with
-// m_bFromAnyTrack the one chosen track for every channel.
-void MakeChannelMap(const CNstImportOptions& rkoOptions, BYTE (&rabyChannelMap)[PM_NR_CHANNELS])
+// the track whose channel the table names (the lowest such track) among
+// byTracks (bit per track), or with m_bFromAnyTrack the one chosen track for
+// every channel.
+void MakeChannelMap(const CNstImportOptions& rkoOptions, BYTE byTracks, BYTE (&rabyChannelMap)[PM_NR_CHANNELS])
 {
     for (BYTE byChannel = 0; byChannel < PM_NR_CHANNELS; ++byChannel)
     {
@@ -270,7 +271,7 @@ void MakeChannelMap(const CNstImportOptions& rkoOptions, BYTE (&rabyChannelMap)[
             rabyChannelMap[byChannel] = rkoOptions.m_byPNr;
         else
             for (BYTE byTrack = NST_NR_TRK; byTrack-- > 0;)
-                if (rkoOptions.m_abyChannels[byTrack] == byChannel)
+                if (rkoOptions.m_abyChannels[byTrack] == byChannel && (byTracks >> byTrack & 1u))
                     rabyChannelMap[byChannel] = byTrack;
     }
 }
@@ -348,6 +349,31 @@ CImportTick0 ReadTick0(CDecBase& roDecoder, CNstStyleElem& roStyleElem, bool bFr
     if (bFresh)
         ReadTick0Lists(roDecoder, rkabyChannelMap, oTick0);
     return oTick0;
+}
+
+// PlayedTracks -- the tracks (bits) that hold events in some chord
+// variation of the element.
+BYTE PlayedTracks(const CNstStyleElem& rkoStyleElem)
+{
+    BYTE byPlayed = 0;
+    for (BYTE byCv = 0; byCv < NST_NR_CV; ++byCv)
+        if (const CNstChordVar* pkoChordVar = rkoStyleElem.FindChordVar(byCv))
+            for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+                if (!pkoChordVar->FindPattern(byTrack)->IsEmpty())
+                    byPlayed = BYTE(byPlayed | 1u << byTrack);
+    return byPlayed;
+}
+
+// TakeStreamParams -- the stream's tick-0 parameters of the tracks byTracks
+// (bits) into roTick0, over the element's own.
+void TakeStreamParams(CDecBase& roDecoder, CNstStyleElem& roStyleElem, BYTE byTracks,
+                      const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS], CImportTick0& roTick0)
+{
+    CImportTick0 oStream = ElementTick0(roStyleElem);
+    ReadTick0Lists(roDecoder, rkabyChannelMap, oStream);
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        if (byTracks >> byTrack & 1u)
+            roTick0.m_aoParams[byTrack] = oStream.m_aoParams[byTrack];
 }
 
 // ParamsKept -- the tracks whose tick-0 parameters in the stream differ from
@@ -438,15 +464,18 @@ struct CImportOutputs
     std::unique_ptr<CMemEncoder> m_poMeta;
 };
 
-// SetUpOutputs -- one open encoder per imported track on its channel (every
-// channel with m_bFromAnyTrack), and with m_bWithMeta one for the meta
-// pattern. A table that gives two tracks one channel, or a channel beyond
-// 15, is refused by the un-merge (reported); that track takes nothing.
-void SetUpOutputs(CPropPattUnmerge& roUnmerge, const CNstImportOptions& rkoOptions, BYTE byFirstTrack,
-                  BYTE byEndTrack, CImportOutputs& roOutputs)
+// SetUpOutputs -- one open encoder per imported track (byTracks, bit per
+// track) on its channel (every channel with m_bFromAnyTrack), and with
+// bWithMeta one for the meta pattern. A table that gives two tracks one
+// channel, or a channel beyond 15, is refused by the un-merge (reported);
+// that track takes nothing.
+void SetUpOutputs(CPropPattUnmerge& roUnmerge, const CNstImportOptions& rkoOptions, BYTE byTracks, bool bWithMeta,
+                  CImportOutputs& roOutputs)
 {
-    for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
     {
+        if (!(byTracks >> byTrack & 1u))
+            continue;
         auto poEncoder = std::make_unique<CMemEncoder>();
         poEncoder->SetShutNotesReport(false);
         poEncoder->Open();
@@ -454,7 +483,7 @@ void SetUpOutputs(CPropPattUnmerge& roUnmerge, const CNstImportOptions& rkoOptio
         if (roUnmerge.AddOutput(*poEncoder, byChannel))
             roOutputs.m_apoTracks[byTrack] = std::move(poEncoder);
     }
-    if (rkoOptions.m_bWithMeta)
+    if (bWithMeta)
     {
         roOutputs.m_poMeta = std::make_unique<CMemEncoder>();
         roOutputs.m_poMeta->Open();
@@ -464,11 +493,12 @@ void SetUpOutputs(CPropPattUnmerge& roUnmerge, const CNstImportOptions& rkoOptio
 }
 
 // StoreTrack -- what the track's encoder received, cleaned, becomes the
-// track's pattern; a track left without events is taken out of use. In a
-// fresh element the pattern follows the element's new time signature and
-// the file's tick-0 parameters become the track's. With bFitLength a shorter
-// pattern is padded with silence to the chord variation's length.
-void StoreTrack(CMemEncoder& roEncoder, BYTE byTrack, bool bFresh, bool bFitLength,
+// track's pattern; a track left without events is taken out of use (false).
+// In a fresh element the pattern follows the element's new time signature;
+// with bTakeParams the file's tick-0 parameters become the track's. With
+// bFitLength a shorter pattern is padded with silence to the chord
+// variation's length.
+bool StoreTrack(CMemEncoder& roEncoder, BYTE byTrack, bool bFresh, bool bTakeParams, bool bFitLength,
                 const CImportTick0& rkoTick0, CNstStyleElem& roStyleElem, CNstChordVar& roChordVar)
 {
     CNstPattern* poPattern = roChordVar.GetPattern(byTrack);
@@ -488,15 +518,15 @@ void StoreTrack(CMemEncoder& roEncoder, BYTE byTrack, bool bFresh, bool bFitLeng
     if (CleanPattern(oChannelState, oSource, oDest, abyCleaned.data(), dwBufferSize, true) == MA_CLEAN_FAILED)
     {
         roChordVar.ClearPattern(byTrack);
-        return;
+        return false;
     }
     poPattern->SetData(oDest.m_pbyEvents, oDest.m_dwTotalEventsDim, oDest.m_dwTotalTicks);
     if (poPattern->IsEmpty())
     {
         roChordVar.ClearPattern(byTrack);
-        return;
+        return false;
     }
-    if (bFresh)
+    if (bTakeParams)
         *roStyleElem.GetTrackParam(byTrack) = rkoTick0.m_aoParams[byTrack];
     if (bFitLength && poPattern->GetNrTicks() < roChordVar.GetLength())
         poPattern->SetLength(roChordVar.GetLength(), true);
@@ -506,6 +536,39 @@ void StoreTrack(CMemEncoder& roEncoder, BYTE byTrack, bool bFresh, bool bFitLeng
         const std::uint64_t qwMeasures = CeilDiv(poPattern->GetNrTicks(), tPatternTicksPerMeasure);
         poPattern->SetMeasures(BYTE(std::min<std::uint64_t>(qwMeasures, 0xFF)));
     }
+    return true;
+}
+
+// CTrackLimit -- what a track-limited import (CNstImportOptions) keeps of a
+// chosen track: its pattern as it was, put back when the stream gave
+// nothing to store.
+class CTrackLimit
+{
+public:
+    CTrackLimit(CNstChordVar& roChordVar, BYTE byTrack)
+        : m_roChordVar(roChordVar), m_byTrack(byTrack), m_oBefore(*roChordVar.FindPattern(byTrack))
+    {
+    }
+
+    // CTrackLimit::PutBack -- the pattern as it was (still untouched when it was).
+    void PutBack()
+    {
+        if (m_oBefore.IsUntouched())
+            m_roChordVar.ClearPattern(m_byTrack);
+        else
+            m_roChordVar.GetPattern(m_byTrack)->CopyFrom(m_oBefore);
+    }
+
+private:
+    CNstChordVar& m_roChordVar;
+    BYTE m_byTrack;
+    CNstPattern m_oBefore;
+};
+
+// StreamMeasures -- the measures of tLength ticks, rounded up, 1 to 255.
+BYTE StreamMeasures(TTICK tLength, TTICK tTicksPerMeasure)
+{
+    return BYTE(std::clamp<std::uint64_t>(CeilDiv(tLength, tTicksPerMeasure), 1, 0xFF));
 }
 
 } // namespace
@@ -537,7 +600,9 @@ CNstPatternCounts NstCountPattern(const CNstPattern& rkoPattern)
 
 // CNstEditIfc::ImportChordVar -- the element counts as fresh when none of
 // its chord variations holds events; only then does the file's tick 0 set its
-// time signature and track parameters (the tempo is read with them).
+// time signature and track parameters (the tempo is read with them). A
+// track-limited import (CNstImportOptions) also gives the stream's
+// parameters to the chosen tracks the element does not play yet.
 //
 // The un-merge stops at the file's end of track, at 16 measures, or where
 // the decoder fails on damaged data; the imported length L is the tick it
@@ -559,24 +624,33 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr
         return -1;
     const bool bFresh = poStyleElem->IsEmpty();
 
+    const bool bAllTracks = byPNr >= NST_NR_TRK;
+    const bool bLimited = bAllTracks && rkoOptions.m_byTracks != NST_ALL_TRACKS_MASK;
+    const BYTE byChosen = bAllTracks ? rkoOptions.m_byTracks : BYTE(1u << byPNr);
     BYTE abyChannelMap[PM_NR_CHANNELS];
-    MakeChannelMap(rkoOptions, abyChannelMap);
-    const CImportTick0 oTick0 = ReadTick0(roDecoder, *poStyleElem, bFresh, abyChannelMap);
+    // One track's import maps every track's channel, as it always did; it
+    // reads one channel only anyway.
+    MakeChannelMap(rkoOptions, bLimited ? byChosen : NST_ALL_TRACKS_MASK, abyChannelMap);
+    CImportTick0 oTick0 = ReadTick0(roDecoder, *poStyleElem, bFresh, abyChannelMap);
     const TTICK tTicksPerMeasure = oTick0.m_oTimeSig.GetTicksPerMeasure();
     if (!QD_ASSERT(tTicksPerMeasure > 0))
         return -1;
+    BYTE byTakeParams = bFresh ? NST_ALL_TRACKS_MASK : 0;
+    if (bLimited && !bFresh)
+    {
+        byTakeParams = BYTE(byChosen & (rkoOptions.m_bTakeParams ? NST_ALL_TRACKS_MASK : ~PlayedTracks(*poStyleElem)));
+        if (byTakeParams != 0)
+            TakeStreamParams(roDecoder, *poStyleElem, byTakeParams, abyChannelMap, oTick0);
+    }
 
-    const bool bAllTracks = byPNr >= NST_NR_TRK;
-    const BYTE byFirstTrack = bAllTracks ? 0 : byPNr;
-    const BYTE byEndTrack = bAllTracks ? NST_NR_TRK : BYTE(byPNr + 1);
-    // The counting is for all tracks: one track's import leaves the others'
-    // channels out by design.
+    // The counting is for all tracks, or the chosen ones: one track's import
+    // leaves the others' channels out by design.
     CNstImportStats* poStats = bAllTracks ? rkoOptions.m_poStats : nullptr;
     if (poStats)
     {
         *poStats = CNstImportStats();
         if (!bFresh)
-            poStats->m_byParamsKept = ParamsKept(roDecoder, *poStyleElem, abyChannelMap);
+            poStats->m_byParamsKept = BYTE(ParamsKept(roDecoder, *poStyleElem, abyChannelMap) & ~byTakeParams);
     }
 
     CImportOutputs oOutputs;
@@ -586,7 +660,7 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr
     if (poStats)
         poCounter = std::make_unique<CImportCounter>(oFilter, tMaxTick, abyChannelMap, *poStats);
     CPropPattUnmerge oUnmerge(roDecoder, poCounter ? static_cast<CFilterOut*>(poCounter.get()) : &oFilter);
-    SetUpOutputs(oUnmerge, rkoOptions, byFirstTrack, byEndTrack, oOutputs);
+    SetUpOutputs(oUnmerge, rkoOptions, byChosen, rkoOptions.m_bWithMeta && !bLimited, oOutputs);
     const DWORD dwRefusedBefore = NoteInfoPool().GetRefusedCount();
     const TTICK tLength = oUnmerge.Unmerge(0, tMaxTick);
     const DWORD dwRefused = NoteInfoPool().GetRefusedCount() - dwRefusedBefore;
@@ -603,22 +677,59 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr
     if (oOutputs.m_poMeta)
         poChordVar->SetMetaPattern(oOutputs.m_poMeta->GetBufferStart(), oOutputs.m_poMeta->GetBytesWritten());
     const TTICK tCvTicksPerMeasure = poChordVar->GetTicksPerMeasure();
-    if ((poChordVar->IsEmpty() || rkoOptions.m_bFitLength) && tCvTicksPerMeasure > 0)
+    if (tCvTicksPerMeasure > 0)
     {
-        const BYTE byMeasures = BYTE(std::clamp<std::uint64_t>(CeilDiv(tLength, tCvTicksPerMeasure), 1, 0xFF));
-        poChordVar->SetMeasures(byMeasures);
-        poChordVar->SetLength(tCvTicksPerMeasure * byMeasures);
+        const BYTE byMeasures = StreamMeasures(tLength, tCvTicksPerMeasure);
+        const bool bFollow = bLimited ? byMeasures > poChordVar->GetMeasures() : rkoOptions.m_bFitLength;
+        if (poChordVar->IsEmpty() || bFollow)
+        {
+            poChordVar->SetMeasures(byMeasures);
+            poChordVar->SetLength(tCvTicksPerMeasure * byMeasures);
+        }
     }
 
-    for (BYTE byTrack = byFirstTrack; byTrack < byEndTrack; ++byTrack)
-        if (CMemEncoder* poEncoder = oOutputs.m_apoTracks[byTrack].get())
-            StoreTrack(*poEncoder, byTrack, bFresh, rkoOptions.m_bFitLength, oTick0, *poStyleElem, *poChordVar);
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+    {
+        CMemEncoder* poEncoder = oOutputs.m_apoTracks[byTrack].get();
+        if (!poEncoder)
+            continue;
+        const bool bTakeParams = (byTakeParams >> byTrack & 1u) != 0;
+        if (!bLimited)
+        {
+            StoreTrack(*poEncoder, byTrack, bFresh, bTakeParams, rkoOptions.m_bFitLength, oTick0, *poStyleElem,
+                       *poChordVar);
+            continue;
+        }
+        CTrackLimit oLimit(*poChordVar, byTrack);
+        if (!StoreTrack(*poEncoder, byTrack, bFresh, bTakeParams, false, oTick0, *poStyleElem, *poChordVar))
+        {
+            oLimit.PutBack();
+            if (poStats)
+                poStats->m_byTracksKept = BYTE(poStats->m_byTracksKept | 1u << byTrack);
+            continue;
+        }
+        // The stream's measures, rounded up to a divisor of the chord
+        // variation's, the rest silence.
+        CNstPattern* poPattern = poChordVar->GetPattern(byTrack);
+        const BYTE byMeasures =
+            poPattern->GetMeasures() > 0 ? FitPatternMeasures(bySeNr, byCvNr, byTrack, poPattern->GetMeasures()) : 0;
+        const TTICK tTicks = poPattern->GetTicksPerMeasure() * byMeasures;
+        if (poPattern->GetNrTicks() < tTicks)
+            poPattern->SetLength(tTicks, true);
+    }
     if (poStats)
     {
+        // What the chord variation holds now; stored from the stream: the
+        // chosen tracks that were not kept.
+        const BYTE byStored = BYTE(byChosen & ~poStats->m_byTracksKept);
         DWORD dwStored = 0;
         for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
             if (const CNstPattern* pkoPattern = poChordVar->FindPattern(byTrack))
-                dwStored += poStats->m_adwNotes[byTrack] = NstCountPattern(*pkoPattern).m_dwNotes;
+            {
+                poStats->m_adwNotes[byTrack] = NstCountPattern(*pkoPattern).m_dwNotes;
+                if (byStored >> byTrack & 1u)
+                    dwStored += poStats->m_adwNotes[byTrack];
+            }
         // A refused note-on ends the encoding of the rest of its list, whose
         // notes never reach the tracer: what the tracks lack counts then.
         const DWORD dwRouted = poCounter->GetNotesRouted();

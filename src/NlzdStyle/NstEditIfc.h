@@ -90,6 +90,9 @@ struct CNstImportStats
     // Bit per track: the stream's tick-0 parameters of the track differ from
     // the element's, which the element kept because it held events.
     BYTE m_byParamsKept = 0;
+    // Bit per chosen track of a track-limited import that the stream gave
+    // nothing to store: its pattern stayed as it was.
+    BYTE m_byTracksKept = 0;
     // The chord variation's measures after the import.
     BYTE m_byMeasures = 0;
 };
@@ -110,12 +113,41 @@ CNstPatternCounts NstCountPattern(const CNstPattern& rkoPattern);
 
 // CNstImportOptions -- what ImportChordVar takes from a stream and where it
 // puts it.
+//
+// A track-limited import (m_byPNr NST_ALL_TRACKS, m_byTracks not all eight)
+// replaces the chosen tracks of a chord variation and nothing else, so that
+// a track exported alone comes back in its place and the tracks of several
+// files can go into one chord variation:
+//   - only the chosen tracks' channels are read; the events of the others
+//     are left out (counted as events without a track);
+//   - a chosen track the stream gives nothing to store keeps its pattern
+//     (CNstImportStats::m_byTracksKept): a track is never deleted by a
+//     file that does not hold it;
+//   - the chord variation's other tracks, its meta pattern (markers) and
+//     its length stay; only a longer stream lengthens it to the stream's
+//     measures, over which the shorter patterns repeat as they do in an
+//     export (m_bFitLength and m_bWithMeta do not apply);
+//   - a stored track keeps the stream's own measures, rounded up to a
+//     divisor of the chord variation's with silence (as FitPatternMeasures
+//     rounds), so a track exported alone (its own measures) comes back as
+//     it was, and a shorter one repeats over the chord variation;
+//   - the tick-0 parameters of a chosen track come from the stream when no
+//     chord variation of the element holds events on that track yet, or
+//     with m_bTakeParams; the element's time signature only changes when
+//     the element holds no events at all, as for a whole chord variation.
 struct CNstImportOptions
 {
     CNstImportOptions() { std::copy(std::begin(NST_TRACK_CHANNELS), std::end(NST_TRACK_CHANNELS), m_abyChannels); }
 
     // The track to import, or NST_ALL_TRACKS (any number from NST_NR_TRK on).
     BYTE m_byPNr = NST_ALL_TRACKS;
+    // With NST_ALL_TRACKS: the tracks to import, bit n for track n; fewer
+    // than all make a track-limited import (above). None imports nothing.
+    BYTE m_byTracks = NST_ALL_TRACKS_MASK;
+    // A track-limited import: every stored track takes the stream's tick-0
+    // parameters, also where the element holds events on it (the answer
+    // "Initialize", which for a whole chord variation deletes it first).
+    bool m_bTakeParams = false;
     // Track-to-channel table: channel c goes to the track whose entry is c.
     // (NST_TRACK_CHANNELS unless the caller says otherwise).
     BYTE m_abyChannels[NST_NR_TRK];
@@ -127,8 +159,9 @@ struct CNstImportOptions
     // The chord variation's length follows the file, and shorter tracks are
     // padded with silence.
     bool m_bFitLength = true;
-    // When given (all tracks only), the import counts into it what it
-    // stored and left out; what it stores is the same either way.
+    // When given (all tracks or some, not one by m_byPNr), the import
+    // counts into it what it stored and left out; what it stores is the
+    // same either way.
     CNstImportStats* m_poStats = nullptr;
 };
 

@@ -117,6 +117,7 @@ private slots:
     void ShortcutsReachTheCommands();
     void RecentFilesAndSettingsAreKept();
     void DroppedBankAndMidiFilesOpenAndImport();
+    void DroppedFileOnATrackReplacesThatTrack();
     void DraggedNodeBecomesAFileRemovedWithTheWindow();
     void TrackParametersAreEditedAndUndone();
     void CopyAndPasteBetweenTwoWindows();
@@ -326,6 +327,26 @@ void DesktopWindowTest::DroppedBankAndMidiFilesOpenAndImport()
     QVERIFY(DropOn(roForm, {strBank}, nullptr, nullptr));
     QCOMPARE(roForm.StyleList()->topLevelItem(0)->text(0), QString("dropped.sty"));
     QCOMPARE(QString::fromStdString(roForm.RecentFiles().Files().front()), strBank);
+}
+
+void DesktopWindowTest::DroppedFileOnATrackReplacesThatTrack()
+{
+    QTemporaryDir oDir;
+    CDemoWindow oWin;
+    TForm2& roForm = oWin.m_oForm;
+    CScript& roScript = oWin.m_oScript;
+    roForm.show();
+    const QString strBass = oDir.filePath("bass line.mid");
+    QVERIFY(WriteAll(strBass, NotesSmf(8, 35, 2)));
+
+    // On the Bass node: Initialize/Keep, then the bass alone; the other tracks stay.
+    roScript.m_aiAnswers = {QD_ANSWER_NO};
+    QVERIFY(DropOn(roForm, {strBass}, roForm.StyleTree(), Node(roForm.StyleTree(), POP_CHORD_VAR + QStringList{"Bass"})));
+    QCOMPARE(roScript.Asked(), QStringList({"Import Chord Variation from SMF | Initialize/Keep Track Parameters?"}));
+    QVERIFY(roForm.Doc().IsStyleModified());
+    QCOMPARE(roForm.StyleTree()->currentItem()->text(0), QString("Bass"));
+    for (const char* pszTrack : {"Drum", "Acc. 1"})
+        QVERIFY(Node(roForm.StyleTree(), POP_CHORD_VAR + QStringList{pszTrack}));
 }
 
 void DesktopWindowTest::DraggedNodeBecomesAFileRemovedWithTheWindow()

@@ -10,10 +10,12 @@
 #include "BankDoc/QdRecentFiles.h"
 #include "BankDoc/QdTrackParams.h"
 #include "NlzdStyle/NstEditIfc.h"
+#include "NlzdStyle/NstQdIfc.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 #include <set>
 
 using namespace DocFixtures;
@@ -435,4 +437,78 @@ TEST_F(CDesktopTest, GivenFilesSkipTheDialogsButNotTheQuestions)
     EXPECT_EQ(m_oPrompt.AskedTexts(), std::vector<std::string>({"Replace current style or merge with SMF files?"}));
     EXPECT_TRUE(m_oPrompt.m_aoRequests.empty());
     EXPECT_EQ(CvState(1, 0), NST_STATE_EVENTS);
+}
+
+// --- A MIDI file dropped on a track ----------------------------------------------
+
+// The window maps a file dropped on a track node to ImportSingleSmfFile with
+// the track; a file named like a track's export ("v1cv1-bass.mid") dropped on
+// its chord variation replaces that track alone too. The other tracks stay,
+// the file's other tracks are left out and reported, and a file without notes
+// for the track is refused with the style unchanged.
+TEST_F(CDesktopTest, AFileDroppedOnATrackReplacesThatTrackOnly)
+{
+    // Drum (channel 10) and Bass (channel 9) notes at tick 0, one measure.
+    const Bytes abyTrack = {0x00, 0x99, 45, 100, 0x00, 0x98, 40, 100, 0x60, 0x89, 45, 64,
+                            0x00, 0x88, 40, 64,  0x8B, 0x20, 0xFF, 0x2F, 0x00};
+    Bytes abyDrumAndBass = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0x80, 'M', 'T', 'r', 'k', 0, 0, 0,
+                            BYTE(abyTrack.size())};
+    abyDrumAndBass.insert(abyDrumAndBass.end(), abyTrack.begin(), abyTrack.end());
+    const struct
+    {
+        const char* m_pszFile;
+        Bytes m_abyFile;
+        BYTE m_byTrack; // the node dropped on: a track, or 0xFF for the chord variation
+        bool m_bImported;
+        BYTE m_byReplaced;
+        DWORD m_dwLeftOut; // events of the other tracks
+    } akoCases[] = {
+        {"drop.mid", abyDrumAndBass, 0, true, 0, 1},
+        {"v1cv1-bass.mid", abyDrumAndBass, 0xFF, true, 2, 1},
+        {"bass only.mid", SmfNotes(8, 4, 40), 0, false, 0, 0},
+    };
+    for (const auto& rkoCase : akoCases)
+    {
+        SCOPED_TRACE(rkoCase.m_pszFile);
+        const auto fnPatterns = [this] {
+            std::vector<CNstPattern> aoPatterns;
+            for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+                aoPatterns.push_back(*m_oDoc.GetEditIfc()->GetStyle().FindStyleElem(0)->FindChordVar(0)->FindPattern(byTrack));
+            return aoPatterns;
+        };
+        const std::vector<CNstPattern> aoBefore = fnPatterns();
+        m_oPrompt.ClearRecords();
+        m_oPrompt.m_aaoReports.clear();
+        m_oPrompt.m_aiAnswers = {QD_ANSWER_NO};
+        const std::string strPath = WriteSmf(rkoCase.m_pszFile, rkoCase.m_abyFile);
+        EXPECT_EQ(m_oDoc.ImportSingleSmfFile(0, 0, strPath, rkoCase.m_byTrack), rkoCase.m_bImported);
+        EXPECT_EQ(m_oPrompt.AskedTexts(), std::vector<std::string>({"Initialize/Keep Track Parameters?"}));
+        EXPECT_EQ(m_oDoc.IsStyleModified(), rkoCase.m_bImported);
+        ASSERT_EQ(m_oPrompt.m_aaoReports.size(), 1u);
+        const CQdImportReport& rkoReport = m_oPrompt.m_aaoReports.front().front();
+        if (!rkoCase.m_bImported)
+        {
+            EXPECT_EQ(m_oPrompt.ToldTexts(), std::vector<std::string>({FileMessage(
+                                                 "SMF holds no notes for the tracks to import!", strPath,
+                                                 "the file holds no notes for Drum (its notes are on channel 9)")}));
+            EXPECT_EQ(m_oDoc.GetEditIfc()->GetPatternState(0, 0, 2), NST_STATE_ABSENT);
+            continue;
+        }
+        EXPECT_EQ(rkoReport.m_byTracks, 1u << rkoCase.m_byReplaced);
+        EXPECT_EQ(std::accumulate(rkoReport.m_adwNoTrack.begin(), rkoReport.m_adwNoTrack.end(), DWORD(0)),
+                  rkoCase.m_dwLeftOut);
+        EXPECT_TRUE(rkoReport.HasLosses());
+        EXPECT_EQ(m_oDoc.GetEditIfc()->GetPatternState(0, 0, rkoCase.m_byReplaced), NST_STATE_EVENTS);
+        const std::vector<CNstPattern> aoAfter = fnPatterns();
+        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        {
+            if (byTrack == rkoCase.m_byReplaced)
+                continue;
+            EXPECT_EQ(aoAfter[byTrack].IsUntouched(), aoBefore[byTrack].IsUntouched()) << int(byTrack);
+            EXPECT_EQ(Bytes(aoAfter[byTrack].GetData(), aoAfter[byTrack].GetData() + aoAfter[byTrack].GetDataLength()),
+                      Bytes(aoBefore[byTrack].GetData(), aoBefore[byTrack].GetData() + aoBefore[byTrack].GetDataLength()))
+                << int(byTrack);
+        }
+        m_oDoc.UndoStyle();
+    }
 }

@@ -1098,7 +1098,7 @@ class BankImportTest(ScriptCase):
                     lines = result.stdout.splitlines()
                     self.assertEqual(len(lines), len(DEMO_STYLES) + 1)
                     self.assertEqual(lines[-1], "5 of 5 style folders imported")
-                    self.assertTrue(lines[0].startswith("1\t%s\t" % ("New Style" if flags else "Pop 8Beat")))
+                    self.assertTrue(lines[0].startswith("1\tPop 8Beat\t"), "a replaced style keeps its name")
                     again = self.path(name + "-" + mode + "-again")
                     self.assertOk(run("export-bank", copy, "-o", again))
                     expected = folder_files(first)
@@ -1247,7 +1247,7 @@ class CopyTest(ScriptCase):
                 after = self.export_style(out, 3, bank_name + "-after")
                 source = self.export_style(self.bank, 1, "source", "--cv", "i1cv1", "--track", "drum")
                 drum = self.export_style(out, 3, "drum", "--cv", "v1cv4", "--track", "drum")
-                self.assertEqual(drum["v1cv4.mid"], source["i1cv1.mid"])
+                self.assertEqual(drum["v1cv4-drum.mid"], source["i1cv1-drum.mid"])
                 if bank_name == "demo":
                     notes = {e[1] & 0x0F for e in midi_track_events(after["v1cv4.mid"]) if e[1] & 0xF0 == 0x90}
                     self.assertEqual(notes, {9}, "a new chord variation holds the tracks copied only")

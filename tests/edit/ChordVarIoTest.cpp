@@ -22,7 +22,7 @@ using namespace EditTestTools;
 const std::string kstrModel = "NlzdStyle/NlzdStyle";
 const std::string kstrEditIfc = "NlzdStyle/NstEditIfc";
 
-constexpr BYTE kbyDrum = 0, kbyBass = 2, kbyAcc1 = 3;
+constexpr BYTE kbyDrum = 0, kbyBass = 2, kbyAcc1 = 3, kbyAcc2 = 4;
 
 // CTrackBytes -- the events of a file's track, written by hand: each event
 // at an absolute tick, in rising order; File() adds the end of track.
@@ -539,6 +539,106 @@ TEST(ChordVarImport, KeptMarkersRoundTrip)
     CNstEditIfc oSingle(nullptr, 0);
     ASSERT_TRUE(Import(oSingle, abyFile, 0, 0, kbyDrum));
     EXPECT_EQ(oSingle.GetStyle().FindStyleElem(0)->FindChordVar(0)->GetMetaPatternLength(), 0u);
+}
+
+// ImportTracks -- the file into the tracks byTracks (bits) of the chord
+// variation, counted into roStats.
+void ImportTracks(CNstEditIfc& roEdit, const Bytes& rkabyFile, BYTE byTracks, bool bTakeParams,
+                  CNstImportStats& roStats)
+{
+    CMidiIn oMidiIn(rkabyFile.data(), DWORD(rkabyFile.size()));
+    ASSERT_TRUE(oMidiIn.Open() && oMidiIn.GetDecoder());
+    CNstImportOptions oOptions;
+    oOptions.m_byTracks = byTracks;
+    oOptions.m_bTakeParams = bTakeParams;
+    oOptions.m_poStats = &roStats;
+    roEdit.ImportChordVar(*oMidiIn.GetDecoder(), 0, 0, oOptions);
+}
+
+// A track-limited import replaces the chosen tracks and nothing else: the
+// other tracks, the markers and the length stay; a longer file lengthens
+// the chord variation, a shorter track keeps its measures (rounded up with
+// silence to a divisor of the chord variation's), a chosen track the file
+// lacks stays, the file's other tracks are left out and counted, and the
+// file's voice goes to tracks the element does not play yet or with
+// m_bTakeParams.
+TEST(ChordVarImport, TrackLimitedImportReplacesOnlyTheChosenTracks)
+{
+    constexpr BYTE kbyProgram = 50, kbyOwnProgram = 33;
+    const struct
+    {
+        const char* m_pszCase;
+        BYTE m_byChannel; // the file's notes and program change
+        TTICK m_tEnd;
+        BYTE m_byTracks;
+        bool m_bTakeParams;
+        BYTE m_byTrack; // the track that takes the file
+        BYTE m_byCvMeasures;
+        BYTE m_byMeasures; // of that track afterwards
+        BYTE m_byProgram;  // of that track afterwards
+        BYTE m_byKept;
+    } akoCases[] = {
+        {"one measure repeats", 8, 1536, 1u << kbyBass, false, kbyBass, 4, 1, kbyOwnProgram, 0},
+        {"three measures padded to four", 8, 4608, 1u << kbyBass, false, kbyBass, 4, 4, kbyOwnProgram, 0},
+        {"six measures lengthen", 8, 9216, 1u << kbyBass, false, kbyBass, 6, 6, kbyOwnProgram, 0},
+        {"initialize takes the voice", 8, 1536, 1u << kbyBass, true, kbyBass, 4, 1, kbyProgram, 0},
+        {"a track not played yet takes it", 12, 3072, 1u << kbyAcc2, false, kbyAcc2, 4, 2, kbyProgram, 0},
+        {"a chosen track the file lacks stays", 8, 3072, 1u << kbyBass | 1u << kbyAcc1, false, kbyBass, 4, 2,
+         kbyOwnProgram, 1u << kbyAcc1},
+    };
+    for (const auto& rkoCase : akoCases)
+    {
+        SCOPED_TRACE(rkoCase.m_pszCase);
+        CNstEditIfc oEdit(nullptr, 0);
+        CNstChordVar& roCv = ChordVar(oEdit, 0, 0);
+        roCv.SetMeasures(4);
+        roCv.SetLength(6144);
+        SetPattern(oEdit, 0, 0, kbyDrum, {StyleBuilder::Note(0, 36, 96)}, 6144).SetMeasures(4);
+        SetPattern(oEdit, 0, 0, kbyBass, {StyleBuilder::Note(0, 40, 96)}, 3072).SetMeasures(2);
+        SetPattern(oEdit, 0, 0, kbyAcc1, {StyleBuilder::Note(0, 60, 96)}, 3072).SetMeasures(2);
+        const Bytes abyMarkers = StyleBuilder::MakeCompactStream({StyleBuilder::KeptMarker(768, {0x11})}, 6144);
+        roCv.SetMetaPattern(abyMarkers.data(), DWORD(abyMarkers.size()));
+        oEdit.GetStyle().GetStyleElem(0)->GetTrackParam(kbyBass)->m_byProgram = kbyOwnProgram;
+        std::vector<CNstPattern> aoBefore;
+        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            aoBefore.push_back(*roCv.FindPattern(byTrack));
+
+        // The file: its track's voice and a note, and a drum note, which no chosen track takes.
+        const BYTE byCh = rkoCase.m_byChannel;
+        const Bytes abyFile = CTrackBytes()
+                                  .At(0, {BYTE(0xC0 | byCh), kbyProgram})
+                                  .At(0, {BYTE(0x90 | byCh), 45, 100})
+                                  .At(0, {0x99, 38, 100})
+                                  .At(96, {BYTE(0x80 | byCh), 45, 64})
+                                  .At(96, {0x89, 38, 64})
+                                  .File(rkoCase.m_tEnd);
+        CNstImportStats oStats;
+        ImportTracks(oEdit, abyFile, rkoCase.m_byTracks, rkoCase.m_bTakeParams, oStats);
+
+        EXPECT_EQ(roCv.GetMeasures(), rkoCase.m_byCvMeasures);
+        EXPECT_EQ(roCv.GetLength(), 1536u * rkoCase.m_byCvMeasures);
+        const CNstPattern& rkoTrack = *roCv.FindPattern(rkoCase.m_byTrack);
+        EXPECT_EQ(rkoTrack.GetMeasures(), rkoCase.m_byMeasures);
+        EXPECT_EQ(rkoTrack.GetNrTicks(), 1536u * rkoCase.m_byMeasures);
+        EXPECT_EQ(PatternEvents(rkoTrack).front(), CEvRec::Note(0, 0, 45, 100, 64, 96));
+        EXPECT_EQ(oEdit.GetStyle().FindStyleElem(0)->GetTrackParam(rkoCase.m_byTrack)->m_byProgram,
+                  rkoCase.m_byProgram);
+        EXPECT_EQ(oStats.m_byTracksKept, rkoCase.m_byKept);
+        EXPECT_EQ(oStats.m_adwNoTrack[9], 1u) << "the drum note, left out";
+        EXPECT_EQ(oStats.m_byParamsKept, rkoCase.m_byProgram == kbyOwnProgram ? 1u << kbyBass : 0u);
+        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+        {
+            if (byTrack == rkoCase.m_byTrack)
+                continue;
+            const CNstPattern& rkoOld = aoBefore[byTrack];
+            const CNstPattern& rkoNew = *roCv.FindPattern(byTrack);
+            EXPECT_EQ(rkoNew.IsUntouched(), rkoOld.IsUntouched()) << int(byTrack);
+            EXPECT_EQ(PatternEvents(rkoNew), PatternEvents(rkoOld)) << int(byTrack);
+            EXPECT_EQ(rkoNew.GetMeasures(), rkoOld.GetMeasures()) << int(byTrack);
+        }
+        EXPECT_EQ(TicksOf(FileLines(ExportFile(oEdit, 0, 0, NST_ALL_TRACKS)), "meta 7E 0211"), std::vector<TTICK>{768})
+            << "the marker stays";
+    }
 }
 
 } // namespace
