@@ -40,7 +40,9 @@ struct CQdExportArgs
 };
 
 // What the imports share: --partial and --map (CQdImportOptions, parsed
-// from the --map values when the command line is read).
+// from the --map values when the command line is read). --partial takes
+// the part of a file that goes in whole: what comes before its damage, and
+// the notes of the channels that a track takes.
 struct CQdImportFileArgs
 {
     bool m_bPartial = false;
@@ -193,8 +195,10 @@ int QdCliTrackNumber(const std::string& rkstrTrack);
 // letter case) into roMap; false with the reason in rstrError for a value
 // that is none, or a channel given twice.
 bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& roMap, std::string& rstrError);
-// QdCliImportOptions -- the flags of an import as the document takes them.
-CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs);
+// QdCliImportOptions -- the flags of an import as the document takes them;
+// bForce (--force) also takes files of another time signature than the
+// element's.
+CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs, bool bForce);
 // The largest value of a track parameter (set-track).
 inline constexpr int QD_CLI_MAX_PARAM = 127;
 // The export's tempo range in beats per minute.

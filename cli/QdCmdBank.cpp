@@ -42,7 +42,7 @@ int QdCmdImportBank(CQdCliConsole& roConsole, const CQdImportBankArgs& rkoArgs)
         return QD_EXIT_REFUSED;
     std::vector<CQdBankImportStyle> aoStyles;
     const int iChanged = oSession.Doc().ImportBankFolder(rkoArgs.m_strDir, rkoArgs.m_bReplace,
-                                                         QdCliImportOptions(rkoArgs.m_oFiles), aoStyles);
+                                                         QdCliImportOptions(rkoArgs.m_oFiles, rkoArgs.m_bForce), aoStyles);
     // A style folder that did not go in whole was told on stderr already
     // (which counts for the exit status); its line keeps its tabs.
     for (const CQdBankImportStyle& rkoStyle : aoStyles)

@@ -11,13 +11,6 @@
 
 namespace {
 
-// TimeSigText -- "3/4" from the numerator and the denominator's exponent.
-std::string TimeSigText(BYTE byNumerator, BYTE byDenomExp)
-{
-    const unsigned long ulDenominator = byDenomExp < 32 ? 1ul << byDenomExp : 0;
-    return std::to_string(byNumerator) + "/" + std::to_string(ulDenominator);
-}
-
 // Counted -- "1 event" or "3 events".
 std::string Counted(DWORD dwCount, const char* pszOne, const char* pszMany)
 {
@@ -44,9 +37,8 @@ std::vector<std::string> LeftOut(const CQdImportReport& rkoReport)
         for (std::size_t u = 0; u < rkoReport.m_adwNoTrack.size(); ++u)
             if (rkoReport.m_adwNoTrack[u] > 0)
                 wChannels = WORD(wChannels | 1u << u);
-        const bool bOne = (wChannels & (wChannels - 1)) == 0;
-        astrParts.push_back(Counted(dwNoTrack, "event", "events") + (bOne ? " on channel " : " on channels ") +
-                            QdChannelList(wChannels) + " (no track)");
+        astrParts.push_back(Counted(dwNoTrack, "event", "events") + " on " + QdChannelsText(wChannels) +
+                            " (no track)");
     }
     if (rkoReport.m_dwPastCut > 0)
         astrParts.push_back(Counted(rkoReport.m_dwPastCut, "event", "events") + " past the " +
@@ -63,9 +55,11 @@ std::vector<std::string> LeftOut(const CQdImportReport& rkoReport)
     }
     if (rkoReport.TimeSigDiffers())
         astrParts.push_back("the time signature " +
-                            TimeSigText(rkoReport.m_byFileNumerator, rkoReport.m_byFileDenomExp) +
-                            " (the element keeps " + TimeSigText(rkoReport.m_byNumerator, rkoReport.m_byDenomExp) +
+                            QdTimeSigText(rkoReport.m_byFileNumerator, rkoReport.m_byFileDenomExp) +
+                            " (the element keeps " + QdTimeSigText(rkoReport.m_byNumerator, rkoReport.m_byDenomExp) +
                             ")");
+    if (rkoReport.m_bNoEvents)
+        astrParts.push_back("the chord variation itself (without events the bank does not keep it)");
     if (rkoReport.m_eOutcome == QD_IMPORT_PARTIAL)
         astrParts.push_back("whatever the damage cut off (" + rkoReport.m_strCause + ")");
     return astrParts;
@@ -98,6 +92,12 @@ std::string QdImportReportLine(const CQdImportReport& rkoReport)
     if (!astrLeftOut.empty())
         strLine += "; left out: " + Joined(astrLeftOut, ", ");
     return strLine;
+}
+
+std::string QdTimeSigText(BYTE byNumerator, BYTE byDenomExp)
+{
+    const unsigned long ulDenominator = byDenomExp < 32 ? 1ul << byDenomExp : 0;
+    return std::to_string(byNumerator) + "/" + std::to_string(ulDenominator);
 }
 
 std::string QdImportTempoText(const CQdImportReport& rkoReport)

@@ -45,6 +45,10 @@ struct CQdImportReport
     DWORD m_dwPastCut = 0;
     DWORD m_dwNotesNotHeld = 0;
     BYTE m_byParamsKept = 0;
+    // The chord variation holds no events after the import (a file of its
+    // tracks' setup alone): the bank keeps no chord variation without
+    // events, so it goes when the style is written back.
+    bool m_bNoEvents = false;
 
     // The file's time signature at tick 0, when it has one, and the
     // element's, which the chord variation follows.
@@ -72,6 +76,9 @@ struct CQdImportReport
 // track), ...". Without the path and the tempo, which each front end words
 // for itself (QdImportTempoText).
 std::string QdImportReportLine(const CQdImportReport& rkoReport);
+
+// QdTimeSigText -- "3/4" from the numerator and the denominator's exponent.
+std::string QdTimeSigText(BYTE byNumerator, BYTE byDenomExp);
 
 // QdImportTempoText -- the desktop's words for the tempo: which tempo the
 // open style's export uses after the import of a file that holds one;
