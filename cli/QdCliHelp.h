@@ -156,9 +156,10 @@ in the element's. At most 16 measures are taken. Each imported file gets a
 line on stdout: the chord variation, its measures, its notes per track, and
 what was left out: events on channels without a track, events past the
 16-measure cut, notes beyond the 64 held at once, tick-0 parameters the
-element keeps, a time signature other than the element's (which stays);
-anything left out makes the exit status 3. A bank holds no tempo: export
-takes --tempo.
+element keeps, a time signature other than the element's (which stays),
+the chord variation itself when it is left without events (the bank keeps
+none without: a file of its tracks' setup at tick 0 alone); anything left
+out makes the exit status 3. A bank holds no tempo: export takes --tempo.
 )";
 
 inline constexpr const char* DELETE_CV = R"(
