@@ -1,7 +1,6 @@
 // RealWorldFilesTest.cpp -- files from elsewhere through the real window:
 // a MIDI file on channel 1 mapped in the channel dialog, a damaged MIDI file
-// imported in part only when asked, a file of another time signature than
-// its element's imported only when confirmed, the import report and its "Don't show
+// imported in part only when asked, the import report and its "Don't show
 // again", a damaged style marked in the list and kept from being written
 // back, and a corrupt bank rescued into a folder. Every message and question
 // on the way must fit its dialog.
@@ -117,7 +116,6 @@ class RealWorldFilesTest : public QObject
 private slots:
     void ChannelDialogMapsChannelOneToTheBass();
     void DamagedMidiFileGoesInOnlyWhenAskedAndTheReportCanBeTurnedOff();
-    void OtherTimeSignatureGoesInOnlyWhenConfirmed();
     void DamagedStyleIsMarkedAndNotWrittenBackUnconfirmed();
     void CorruptBankIsOfferedToTheRescue();
 };
@@ -218,41 +216,6 @@ void RealWorldFilesTest::DamagedMidiFileGoesInOnlyWhenAskedAndTheReportCanBeTurn
     QCOMPARE(roScript.m_aoAsked.size(), std::size_t(1));
     QVERIFY(roScript.m_astrReports.isEmpty());
     QVERIFY(CWindow().m_oForm.Prompt().AreImportReportsShown());
-}
-
-void RealWorldFilesTest::OtherTimeSignatureGoesInOnlyWhenConfirmed()
-{
-    // A 4/4 file over the Slow Waltz's Variation 1, which keeps its 3/4 for
-    // its other chord variation: Cancel leaves the style as it was and
-    // reports nothing; Import reads it in 3/4 bars and says so.
-    const QStringList astrWaltzCv1 = {"Slow Waltz", "Variation 1", "Chord Var 1"};
-    for (const int iAnswer : {int(QD_ANSWER_CANCEL), int(QD_ANSWER_YES)})
-    {
-        CWindow oWin;
-        CScript& roScript = oWin.m_oScript;
-        oWin.SelectStyle(1);
-        const QString strFile = oWin.Write("common.mid", NotesSmf(8, 0, 2));
-        roScript.m_aiAnswers = {iAnswer};
-        oWin.ImportInto(astrWaltzCv1, strFile);
-
-        QCOMPARE(roScript.m_aoAsked.size(), std::size_t(2));
-        const CQdQuestion& rkoQuestion = roScript.m_aoAsked.back();
-        QCOMPARE(Q(rkoQuestion.m_strText),
-                 "SMF time signature differs from the Style Element's!\n" + strFile +
-                     ": time signatures differ: the file is 4/4, Variation 1 is 3/4\nImport it in the Style "
-                     "Element's time signature?");
-        QCOMPARE(Q(rkoQuestion.m_strYes + "/" + rkoQuestion.m_strNo + "/" + rkoQuestion.m_strCancel),
-                 QString("Import//Cancel"));
-        FitsItsDialog(rkoQuestion);
-        QVERIFY(roScript.m_aoTold.empty());
-        QCOMPARE(oWin.m_oForm.Doc().IsStyleModified(), iAnswer == QD_ANSWER_YES);
-        QCOMPARE(roScript.m_astrReports,
-                 iAnswer == QD_ANSWER_YES
-                     ? QStringList({"Import Report | common.mid: v1cv1, 3 measures, notes: Bass 8; left out: the "
-                                    "tick-0 parameters of Bass (the element keeps its own), the time signature 4/4 "
-                                    "(the element keeps 3/4)"})
-                     : QStringList());
-    }
 }
 
 void RealWorldFilesTest::DamagedStyleIsMarkedAndNotWrittenBackUnconfirmed()
