@@ -6,6 +6,7 @@
 
 #include "NlzdStyle/NstEditIfc.h"
 #include "NlzdStyle/NstQdIfc.h"
+#include "NlzdStyle/QdRecords.h"
 
 #include <algorithm>
 #include <iterator>
@@ -135,7 +136,7 @@ bool CQdSmfImport::TakeDamagedFile(CQdImportReport& roReport)
 // channels and no map was given. A file is a chord variation when anything
 // of it lies on the tracks' channels: a chord variation without notes
 // exports as its tracks' setup at tick 0 (program, bank select,
-// expression), and comes back so. Notes that no track takes would change
+// expression) and whatever else its tracks hold (controllers). Notes that no track takes would change
 // the music the file holds; they are left out only on the user's word (the
 // options, or a map chosen at the prompt).
 bool CQdSmfImport::MapChannels(CQdImportReport& roReport)
@@ -224,16 +225,19 @@ WORD CQdSmfImport::MappedChannels(WORD CSmfTrackInfo::*pwChannels) const
 bool CQdSmfImport::CheckTarget(const CNstEditIfc& rkoTarget, BYTE bySe, BYTE byCv, bool bInitialize,
                                CQdImportReport& roReport)
 {
-    if (!m_oInfo.m_bHasTimeSig || m_rkoOptions.m_eOtherTimeSig == QD_TIME_SIG_IMPORT)
+    // A time signature the bank cannot hold says nothing usable: the import
+    // reads such a file in the element's, as one that states none.
+    const CNstTimeSig oFile{m_oInfo.m_abyTimeSig[0], m_oInfo.m_abyTimeSig[1]};
+    if (!m_oInfo.m_bHasTimeSig || oFile.m_byNumerator == 0 || !QdSignatureFits(oFile) ||
+        m_rkoOptions.m_eOtherTimeSig == QD_TIME_SIG_IMPORT)
         return true;
     const CNstStyleElem* pkoElement = KeepingElement(rkoTarget.GetStyle(), bySe, byCv, bInitialize);
-    const BYTE byNumerator = m_oInfo.m_abyTimeSig[0];
-    const BYTE byDenomExp = m_oInfo.m_abyTimeSig[1];
-    if (!pkoElement || pkoElement->GetTimeSig() == CNstTimeSig{byNumerator, byDenomExp})
+    if (!pkoElement || pkoElement->GetTimeSig() == oFile)
         return true;
     const CNstTimeSig& rkoKept = pkoElement->GetTimeSig();
-    const std::string strCause = "time signatures differ: the file is " + QdTimeSigText(byNumerator, byDenomExp) +
-                                 ", " + CQdBankDoc::ElementName(bySe) + " is " +
+    const std::string strCause = "time signatures differ: the file is " +
+                                 QdTimeSigText(oFile.m_byNumerator, oFile.m_byDenomExp) + ", " +
+                                 CQdBankDoc::ElementName(bySe) + " is " +
                                  QdTimeSigText(rkoKept.m_byNumerator, rkoKept.m_byDenomExp);
     if (m_rkoOptions.m_eOtherTimeSig == QD_TIME_SIG_REFUSE)
         return Refuse(QdDocText::SMF_OTHER_TIME_SIG, strCause, roReport);
