@@ -26,7 +26,8 @@ int TrackOfChannel(int iChannel)
 // TQdChannelMapDlg::TQdChannelMapDlg -- the channels outside the tracks'
 // first, then those that are a track's own (named after it, so that moving
 // one is a choice made knowingly). Every box starts at "keep as is": the
-// file as it is, unless the user chooses otherwise.
+// file as it is, unless the user chooses otherwise; OK with a channel
+// outside the tracks' kept is the user's word to leave its notes out.
 TQdChannelMapDlg::TQdChannelMapDlg(QWidget* pOwner, const CQdChannelQuestion& rkoQuestion) : QDialog(pOwner)
 {
     setWindowTitle("MIDI Channels");
@@ -41,12 +42,10 @@ TQdChannelMapDlg::TQdChannelMapDlg(QWidget* pOwner, const CQdChannelQuestion& rk
     pCaption->setObjectName("CaptionLabel");
     pCaption->setFont(oBold);
     const QString strFile = QFileInfo(QString::fromStdString(rkoQuestion.m_strPath)).fileName();
-    const WORD wOutside = rkoQuestion.m_wOutside;
-    const bool bOne = (wOutside & (wOutside - 1)) == 0;
-    m_pTextLabel = new QLabel(QString("'%1' has notes on %2 %3, which no track takes. Choose a track for a channel, "
-                                      "or keep it as it is; the tracks take channels 9-16.")
-                                  .arg(strFile, bOne ? "channel" : "channels",
-                                       QString::fromStdString(QdChannelList(wOutside))),
+    m_pTextLabel = new QLabel(QString("'%1' has notes on %2, which no track takes. Choose a track for a channel, "
+                                      "or keep it as it is (its notes are then left out); the tracks take channels "
+                                      "9-16. Cancel imports nothing.")
+                                  .arg(strFile, QString::fromStdString(QdChannelsText(rkoQuestion.m_wOutside))),
                               this);
     m_pTextLabel->setObjectName("TextLabel");
     m_pTextLabel->setFont(oFont);

@@ -47,7 +47,8 @@ public:
     bool ChooseSaveFile(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
     bool ChooseFolder(const CQdFileRequest& rkoRequest, std::string& rstrPath) override;
     // ChooseChannelMap -- the channel map dialog (QdChannelMapDlg.h); OK
-    // imports with what its boxes say, Cancel keeps the file as it is.
+    // imports with what its boxes say, Cancel keeps the file as it is,
+    // which the import then refuses.
     bool ChooseChannelMap(const CQdChannelQuestion& rkoQuestion, CQdTrackMap& roMap) override;
     // ShowImportReports -- after an import that took at least one file, the
     // report dialog: a line per file given, "Don't show again" offered.

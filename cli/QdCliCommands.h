@@ -41,7 +41,9 @@ struct CQdExportArgs
 
 // What the imports share: --partial and --map (CQdImportOptions, parsed
 // from the --map values when the command line is read), and --tracks of
-// import and import-cv (empty: as each file's name says).
+// import and import-cv (empty: as each file's name says). --partial takes
+// the part of a file that goes in whole: what comes before its damage, and
+// the notes of the channels that a track takes.
 struct CQdImportFileArgs
 {
     bool m_bPartial = false;
@@ -199,8 +201,10 @@ BYTE QdCliTrackMask(const std::vector<std::string>& rkastrTracks);
 // letter case) into roMap; false with the reason in rstrError for a value
 // that is none, or a channel given twice.
 bool QdCliParseMap(const std::vector<std::string>& rkastrValues, CQdTrackMap& roMap, std::string& rstrError);
-// QdCliImportOptions -- the flags of an import as the document takes them.
-CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs);
+// QdCliImportOptions -- the flags of an import as the document takes them;
+// bForce (--force) also takes files of another time signature than the
+// element's.
+CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs, bool bForce);
 // QdCliBankText -- a name given on the command line in the bank's 8-bit
 // character set (ISO-8859-1, QdCharset.h): converted from UTF-8 when it is
 // UTF-8 of that range, else its bytes as they are (as a style is looked up).

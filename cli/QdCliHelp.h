@@ -145,20 +145,29 @@ file changes nothing.
 
 inline constexpr const char* MIDI_FILES = R"(
 MIDI files: format 0, and format 1 with its tracks merged, at any resolution.
-The eight tracks come from channels 9-16. A format-1 track named Drum,
-Percussion, Bass, Acc. 1 ... Acc. 5 (any letter case) goes to that track
-whatever its channels; --map moves the other channels: SRC a channel 1-16,
-TRACK drum, perc, bass, acc1 ... acc5 or a track's channel 9-16, as in
-'--map 1=bass,2=acc1'. Every file is checked before anything changes: one
-that cannot be read, is damaged (cut short; a track cut short, missing,
-empty or without its end) or holds no note on channels 9-16 is refused with
-the reason. --partial imports the part of a damaged file before its damage.
-At most 16 measures are taken. Each imported file gets a line on stdout: the
-chord variation, its measures, its notes per track, and what was left out:
-events on channels without a track, events past the 16-measure cut, notes
-beyond the 64 held at once, tick-0 parameters the element keeps, a time
-signature other than the element's (which stays); anything left out makes
-the exit status 3. A bank holds no tempo: export takes --tempo.
+The eight tracks come from channels 9-16. A format-1 track on channels 1-8
+named Drum, Drums, Percussion, Perc, Bass, Acc. 1 ... Acc. 5 (or Acc 1,
+Acc.1, acc1; any letter case) goes to that track; on channels 9-16 a track
+stays on its channel whatever its name. --map moves the other channels: SRC
+a channel 1-16, TRACK drum, perc, bass, acc1 ... acc5 or a track's channel
+9-16, as in '--map 1=bass,2=acc1'. Every file is checked before anything
+changes and refused with the reason when it cannot be read, is damaged (cut
+short; a track cut short, missing, empty or without its end), holds nothing
+on channels 9-16 (a chord variation without notes holds its tracks' setup
+there), has notes on channels that no track takes, or states a time
+signature other than its element's while events stay in the element (those
+of its other chord variations, and of the chord variation itself unless it
+is initialized whole; an element without events takes the file's).
+--partial imports the part of a damaged file before its damage and leaves
+out the notes that no track takes; --force imports a file of another time
+signature in the element's. At most 16 measures are taken. Each imported
+file gets a line on stdout: the chord variation, its measures, its notes per
+track, and what was left out: events on channels without a track, events
+past the 16-measure cut, notes beyond the 64 held at once, tick-0 parameters
+the element keeps, a time signature other than the element's (which stays),
+the chord variation itself when it is left without events (the bank keeps
+none without: a file of its tracks' setup at tick 0 alone); anything left
+out makes the exit status 3. A bank holds no tempo: export takes --tempo.
 
 One track, or some: a file named as 'export --track' names it
 (v1cv1-bass.mid: the standard name, '-' and drum, perc, bass, acc1 ...

@@ -56,8 +56,12 @@ void CQdCliPrompt::TellFile(const std::string& /*rkstrCaption*/, const std::stri
                             const std::string& rkstrPath, const std::string& rkstrCause)
 {
     std::string strLine = rkstrPath + ": " + rkstrCause;
-    if (rkstrText == QdDocText::SMF_NO_TRACK_NOTES)
+    if (rkstrText == QdDocText::SMF_NO_TRACK_NOTES || rkstrText == QdDocText::SMF_NOTES_WITHOUT_TRACK)
         strLine += " - map them with --map SRC=TRACK, e.g. --map 1=acc1";
+    if (rkstrText == QdDocText::SMF_NOTES_WITHOUT_TRACK)
+        strLine += ", or leave them out with --partial";
+    if (rkstrText == QdDocText::SMF_OTHER_TIME_SIG)
+        strLine += " - --force imports it in the element's time signature";
     m_roConsole.Message("", strLine);
 }
 

@@ -5,8 +5,9 @@
 // the command's flags (CQdCliAnswers), file choices are the paths given,
 // and messages go to the console. The questions are told apart by their
 // texts, which the document keeps exactly as the desktop shows them. The
-// import's own choices (damaged files, channel maps) reach the document as
-// options (CQdImportOptions) and are never asked here.
+// import's own choices (damaged files, channel maps, notes left without a
+// track, another time signature) reach the document as options
+// (CQdImportOptions) and are never asked here.
 #pragma once
 
 #include "QdCliConsole.h"
@@ -47,8 +48,10 @@ public:
     // question Cancel.
     int Ask(const CQdQuestion& rkoQuestion) override;
     void Tell(const std::string& rkstrCaption, const std::string& rkstrText) override;
-    // CQdCliPrompt::TellFile -- "qdstyle: PATH: cause"; a file without notes
-    // on the tracks' channels is told with the form of --map.
+    // CQdCliPrompt::TellFile -- "qdstyle: PATH: cause"; a file with notes
+    // that no track takes is told with the form of --map (and --partial,
+    // which leaves them out, where some notes do go in), one of another
+    // time signature with --force.
     void TellFile(const std::string& rkstrCaption, const std::string& rkstrText, const std::string& rkstrPath,
                   const std::string& rkstrCause) override;
     // CQdCliPrompt::ShowImportReports -- one line on stdout per imported

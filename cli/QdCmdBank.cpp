@@ -85,7 +85,8 @@ int QdCmdImportBank(CQdCliConsole& roConsole, const CQdImportBankArgs& rkoArgs)
     const CQdStyleFolderNames oNames =
         rkoArgs.m_bReplace ? FolderNames(roConsole, rkoArgs.m_strDir) : CQdStyleFolderNames();
     const int iChanged = oSession.Doc().ImportBankFolder(rkoArgs.m_strDir, rkoArgs.m_bReplace,
-                                                         QdCliImportOptions(rkoArgs.m_oFiles), aoStyles, oNames);
+                                                         QdCliImportOptions(rkoArgs.m_oFiles, rkoArgs.m_bForce),
+                                                         aoStyles, oNames);
     // A style folder that did not go in whole was told on stderr already
     // (which counts for the exit status); its line keeps its tabs.
     for (const CQdBankImportStyle& rkoStyle : aoStyles)

@@ -49,11 +49,15 @@ int TrackOfMapValue(const std::string& rkstrTrack)
 
 } // namespace
 
-// QdCliImportOptions -- the command line never asks (CQdCliPrompt).
-CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs)
+// QdCliImportOptions -- the command line never asks (CQdCliPrompt): what
+// would change the music a file holds is refused unless a flag says to go
+// on.
+CQdImportOptions QdCliImportOptions(const CQdImportFileArgs& rkoArgs, bool bForce)
 {
     CQdImportOptions oOptions;
     oOptions.m_eDamaged = rkoArgs.m_bPartial ? QD_DAMAGED_IMPORT : QD_DAMAGED_REFUSE;
+    oOptions.m_bLeaveOutChannels = rkoArgs.m_bPartial;
+    oOptions.m_eOtherTimeSig = bForce ? QD_TIME_SIG_IMPORT : QD_TIME_SIG_REFUSE;
     oOptions.m_oMap = rkoArgs.m_oMap;
     oOptions.m_byTracks = QdCliTrackMask(rkoArgs.m_astrTracks);
     return oOptions;
@@ -103,7 +107,7 @@ int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs)
     if (!oSession.Open(rkoArgs.m_strBank) || !oSession.SelectStyle(rkoArgs.m_strStyle))
         return QD_EXIT_REFUSED;
     const int iImported = oSession.Doc().ImportStyleFiles(rkoArgs.m_astrFiles, rkoArgs.m_bReplace,
-                                                          QdCliImportOptions(rkoArgs.m_oFiles),
+                                                          QdCliImportOptions(rkoArgs.m_oFiles, rkoArgs.m_bForce),
                                                           QdCliBankText(rkoArgs.m_strName));
     if (iImported == 0)
     {
@@ -125,7 +129,7 @@ int QdCmdImportCv(CQdCliConsole& roConsole, const CQdImportCvArgs& rkoArgs)
         !oSession.FindChordVar(rkoArgs.m_strName, bySe, byCv))
         return QD_EXIT_REFUSED;
     if (!oSession.Doc().ImportChordVarFile(bySe, byCv, !rkoArgs.m_bKeep, rkoArgs.m_strFile,
-                                           QdCliImportOptions(rkoArgs.m_oFiles)))
+                                           QdCliImportOptions(rkoArgs.m_oFiles, rkoArgs.m_bForce)))
         return QD_EXIT_REFUSED;
     return Finish(oSession, rkoArgs.m_strOut, rkoArgs.m_bDryRun);
 }

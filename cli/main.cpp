@@ -109,11 +109,12 @@ void AddOut(CLI::App& roCommand, std::string& rstrOut)
         ->type_name("OUT");
 }
 
-// AddForce -- the flag of the commands that write a style back.
-void AddForce(CLI::App& roCommand, bool& rbForce)
+// AddForce -- the flag of the commands that write a style back; the imports
+// also take files of another time signature with it (AddImportFileOptions).
+void AddForce(CLI::App& roCommand, bool& rbForce,
+              const char* pszHelp = "write back a style that was damaged when loaded (keeps only what could be read)")
 {
-    roCommand.add_flag("--force", rbForce,
-                       "write back a style that was damaged when loaded (keeps only what could be read)");
+    roCommand.add_flag("--force", rbForce, pszHelp);
 }
 
 // AddOutOrDryRun -- -o OUT, which --dry-run makes unneeded: the command then
@@ -131,12 +132,16 @@ void CheckOut(const std::string& rkstrOut, bool bDryRun)
         throw CLI::RequiredError("--out");
 }
 
-// AddImportFileOptions -- --partial and --map of the imports; the map's
-// values are checked when the arguments are parsed (CheckMap).
-void AddImportFileOptions(CLI::App& roCommand, CQdImportFileArgs& roArgs)
+// AddImportFileOptions -- --force, --partial and --map of the imports; the
+// map's values are checked when the arguments are parsed (CheckMap).
+void AddImportFileOptions(CLI::App& roCommand, CQdImportFileArgs& roArgs, bool& rbForce)
 {
+    AddForce(roCommand, rbForce,
+             "write back a style that was damaged when loaded (keeps only what could be read); import files of "
+             "another time signature in the element's");
     roCommand.add_flag("--partial", roArgs.m_bPartial,
-                       "import what comes before the damage of a damaged file (default: refuse it)");
+                       "import what comes before the damage of a damaged file, leave out notes that no track "
+                       "takes (default: refuse such files)");
     roCommand
         .add_option("--map", roArgs.m_astrMap,
                     "MIDI channel SRC (1-16) to TRACK: drum, perc, bass, acc1-acc5 or 9-16; repeatable")
@@ -278,8 +283,7 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
         ->needs(poReplace);
     poImport->add_flag("--initialize", roImport.m_bInitialize,
                        "chord variations that hold data take the files' track parameters (default: keep)");
-    AddForce(*poImport, roImport.m_bForce);
-    AddImportFileOptions(*poImport, roImport.m_oFiles);
+    AddImportFileOptions(*poImport, roImport.m_oFiles, roImport.m_bForce);
     AddImportTracks(*poImport, roImport.m_oFiles);
     OnParsed(
         *poImport, roLine, [&roLine](CQdCliConsole& roConsole) { return QdCmdImport(roConsole, roLine.m_oImport); },
@@ -297,8 +301,7 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
     AddPositional(*poImportCv, "FILE", roImportCv.m_strFile, "the MIDI file (any file name); - : stdin");
     AddOutOrDryRun(*poImportCv, roImportCv.m_strOut, roImportCv.m_bDryRun);
     poImportCv->add_flag("--keep", roImportCv.m_bKeep, "keep the element's track parameters (default: initialize)");
-    AddForce(*poImportCv, roImportCv.m_bForce);
-    AddImportFileOptions(*poImportCv, roImportCv.m_oFiles);
+    AddImportFileOptions(*poImportCv, roImportCv.m_oFiles, roImportCv.m_bForce);
     AddImportTracks(*poImportCv, roImportCv.m_oFiles);
     OnParsed(
         *poImportCv, roLine,
@@ -354,8 +357,7 @@ void DefineScripting(CLI::App& roApp, CQdCommandLine& roLine)
                            "replace each style (default: merge the files into it)");
     poImportBank->add_flag("--initialize", roImportBank.m_bInitialize,
                            "chord variations that hold data take the files' track parameters (default: keep)");
-    AddForce(*poImportBank, roImportBank.m_bForce);
-    AddImportFileOptions(*poImportBank, roImportBank.m_oFiles);
+    AddImportFileOptions(*poImportBank, roImportBank.m_oFiles, roImportBank.m_bForce);
     OnParsed(
         *poImportBank, roLine,
         [&roLine](CQdCliConsole& roConsole) { return QdCmdImportBank(roConsole, roLine.m_oImportBank); },

@@ -237,8 +237,9 @@ public:
 
     // --- Chord-variation commands ------------------------------------------
     // ImportAllSmf -- Import Style from SMFs with Standard Names. Damaged
-    // files and files with notes outside channels 9-16 are asked about
-    // (QD_DAMAGED_ASK, ChooseChannelMap).
+    // files, files with notes outside channels 9-16 and files of another
+    // time signature than the element's are asked about (QD_DAMAGED_ASK,
+    // ChooseChannelMap, QD_TIME_SIG_ASK).
     bool ImportAllSmf();
     // ImportStyleFiles -- the import of the chosen files (Replace or Merge)
     // as rkoOptions say. Refused files change nothing, the others go in.

@@ -101,8 +101,10 @@ public:
     // no track takes (CQdChannelQuestion; only asked when the command's
     // options allow it, CQdImportOptions::m_bAskMap). roMap comes empty
     // (every channel kept); true with roMap set imports the file with it
-    // (channels 1-16 to tracks 0-7), false keeps the file as it is (the
-    // default). A file left without notes on channels 9-16 is then refused.
+    // (channels 1-16 to tracks 0-7), the notes it leaves without a track
+    // left out. False (the user cancelled; the default) keeps the file as
+    // it is, which is then refused: its notes outside the tracks' channels
+    // would be lost unasked.
     virtual bool ChooseChannelMap(const CQdChannelQuestion& /*rkoQuestion*/, CQdTrackMap& /*roMap*/)
     {
         return false;

@@ -41,12 +41,18 @@ inline constexpr const char* INITIALIZE_OR_KEEP = "Initialize/Keep Track Paramet
 inline constexpr const char* SMF_READ_ERROR = "SMF read error or wrong SMF Format!";
 inline constexpr const char* SMF_WRITE_ERROR = "SMF write error!";
 // Import refusals of files the reader takes but that hold nothing for the
-// tracks; the second line (CQdDocPrompt::TellFile) says what they hold.
+// tracks, or notes that no track would take; the second line
+// (CQdDocPrompt::TellFile) says what they hold.
 inline constexpr const char* SMF_NO_NOTES = "SMF holds no notes!";
 inline constexpr const char* SMF_NO_TRACK_NOTES = "SMF holds no notes on the track channels 9-16!";
 // The refusal of a file that is to replace some tracks only and holds no
 // notes for any of them.
 inline constexpr const char* SMF_NO_TRACK_NOTES_FOR = "SMF holds no notes for the tracks to import!";
+inline constexpr const char* SMF_NOTES_WITHOUT_TRACK = "SMF holds notes on channels without a track!";
+// The refusal of, and the question about, a file whose time signature
+// differs from the one the element keeps.
+inline constexpr const char* SMF_OTHER_TIME_SIG = "SMF time signature differs from the Style Element's!";
+inline constexpr const char* IMPORT_IN_ELEMENT_TIME_SIG = "Import it in the Style Element's time signature?";
 // The question about a damaged file (after the message's lines).
 inline constexpr const char* IMPORT_WHAT_COULD_BE_READ = "Import what could be read?";
 // The whole-style import's refusal of a file without a standard name.

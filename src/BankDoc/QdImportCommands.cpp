@@ -4,7 +4,8 @@
 //
 // Every file goes through CQdSmfImport (QdSmfImport.h): read, scanned and
 // mapped before the style is touched, so a file that is refused (unreadable,
-// damaged, nothing for the tracks) changes nothing; the others go in. Each
+// damaged, nothing for the tracks, notes without a track, a time signature
+// other than the element's) changes nothing; the others go in. Each
 // command ends by giving the prompt one report per file
 // (CQdDocPrompt::ShowImportReports). The desktop's commands (ImportAllSmf,
 // ImportSingleSmf) ask about damaged files and channel maps through the
@@ -37,12 +38,14 @@ bool HoldsEvents(const CNstEditIfc& rkoStyle, BYTE bySe, BYTE byCv, BYTE byTrack
     return false;
 }
 
-// AskingOptions -- what the desktop's commands import with: a damaged file
-// and a file with notes outside the tracks' channels are asked about.
+// AskingOptions -- what the desktop's commands import with: a damaged file,
+// a file with notes outside the tracks' channels and one whose time
+// signature differs from the element's are asked about.
 CQdImportOptions AskingOptions()
 {
     CQdImportOptions oOptions;
     oOptions.m_eDamaged = QD_DAMAGED_ASK;
+    oOptions.m_eOtherTimeSig = QD_TIME_SIG_ASK;
     oOptions.m_bAskMap = true;
     return oOptions;
 }
@@ -99,9 +102,13 @@ int CQdBankDoc::ImportStyleFiles(const std::vector<std::string>& rkastrPaths, bo
 // CQdBankDoc::ImportStyleFilesInto -- the work of ImportStyleFiles; the
 // open style is edited in place when merging. A file is checked before the
 // question about its chord variation, so that nobody is asked about a file
-// that is refused. A file of some tracks is a duplicate only where those
-// tracks hold data: the files of the tracks of one chord variation (as
-// exported one by one) all go in without a question.
+// that is refused; its time signature after it, since Initialize may leave
+// the element without events, which then takes the file's. Each file is
+// checked against the style as the files before it left it (in a replaced
+// style the first file of an element sets its time signature). A file of
+// some tracks is a duplicate only where those tracks hold data: the files
+// of the tracks of one chord variation (as exported one by one) all go in
+// without a question.
 int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths, bool bReplace,
                                      const CQdImportOptions& rkoOptions, std::vector<CQdImportReport>& raoReports,
                                      bool bOwnCommand, const std::string& rkstrNewName)
@@ -153,7 +160,10 @@ int CQdBankDoc::ImportStyleFilesInto(const std::vector<std::string>& rkastrPaths
             }
             bInitialize = iAnswer == QD_ANSWER_YES;
         }
+        if (!oImport.CheckTarget(roTarget, bySe, byCv, bInitialize, byTracks, roReport))
+            continue;
         oImport.Import(roTarget, bySe, byCv, bInitialize, byTracks, roReport);
+        roReport.m_bNoEvents = roTarget.GetChordVarState(bySe, byCv) != NST_STATE_EVENTS;
         ++iImported;
     }
     if (bOwnCommand)
@@ -225,13 +235,15 @@ bool CQdBankDoc::ImportChordVarFile(BYTE bySe, BYTE byCv, bool bInitialize, cons
         roReport.m_iChordVar = StandardNameIndex(bySe, byCv);
         const BYTE byTracks = QdTracksOfFile(rkoOptions, rkstrPath);
         CQdSmfImport oImport(m_roPrompt, m_roFileIo, rkoOptions, QdDocText::IMPORT_CV);
-        if (!oImport.Check(rkstrPath, roReport) || !oImport.CheckTracks(byTracks, roReport))
+        if (!oImport.Check(rkstrPath, roReport) || !oImport.CheckTracks(byTracks, roReport) ||
+            !oImport.CheckTarget(*m_poEditIfc, bySe, byCv, bInitialize, byTracks, roReport))
         {
             m_roPrompt.ShowImportReports(aoReports);
             return false;
         }
         CStyleBackup oBackup(*this);
         oImport.Import(*m_poEditIfc, bySe, byCv, bInitialize, byTracks, roReport);
+        roReport.m_bNoEvents = m_poEditIfc->GetChordVarState(bySe, byCv) != NST_STATE_EVENTS;
         m_roPrompt.ShowImportReports(aoReports);
         oBackup.Keep();
         m_bStyleModified = true;

@@ -12,13 +12,6 @@
 
 namespace {
 
-// TimeSigText -- "3/4" from the numerator and the denominator's exponent.
-std::string TimeSigText(BYTE byNumerator, BYTE byDenomExp)
-{
-    const unsigned long ulDenominator = byDenomExp < 32 ? 1ul << byDenomExp : 0;
-    return std::to_string(byNumerator) + "/" + std::to_string(ulDenominator);
-}
-
 // Counted -- "1 event" or "3 events".
 std::string Counted(DWORD dwCount, const char* pszOne, const char* pszMany)
 {
@@ -68,9 +61,8 @@ std::vector<std::string> LeftOut(const CQdImportReport& rkoReport)
     }
     if (dwNoTrack > 0)
     {
-        const bool bOne = (wChannels & (wChannels - 1)) == 0;
-        astrParts.push_back(Counted(dwNoTrack, "event", "events") + (bOne ? " on channel " : " on channels ") +
-                            QdChannelList(wChannels) + " (no track)");
+        astrParts.push_back(Counted(dwNoTrack, "event", "events") + " on " + QdChannelsText(wChannels) +
+                            " (no track)");
     }
     if (dwNotChosen > 0)
         astrParts.push_back(Counted(dwNotChosen, "event", "events") + " of " + CQdBankDoc::TrackNameList(byNotChosen) +
@@ -85,9 +77,11 @@ std::vector<std::string> LeftOut(const CQdImportReport& rkoReport)
                             " (the element keeps its own)");
     if (rkoReport.TimeSigDiffers())
         astrParts.push_back("the time signature " +
-                            TimeSigText(rkoReport.m_byFileNumerator, rkoReport.m_byFileDenomExp) +
-                            " (the element keeps " + TimeSigText(rkoReport.m_byNumerator, rkoReport.m_byDenomExp) +
+                            QdTimeSigText(rkoReport.m_byFileNumerator, rkoReport.m_byFileDenomExp) +
+                            " (the element keeps " + QdTimeSigText(rkoReport.m_byNumerator, rkoReport.m_byDenomExp) +
                             ")");
+    if (rkoReport.m_bNoEvents)
+        astrParts.push_back("the chord variation itself (without events the bank does not keep it)");
     if (rkoReport.m_eOutcome == QD_IMPORT_PARTIAL)
         astrParts.push_back("whatever the damage cut off (" + rkoReport.m_strCause + ")");
     return astrParts;
@@ -128,6 +122,12 @@ std::string QdImportReportLine(const CQdImportReport& rkoReport)
                    " in the file)";
     }
     return strLine;
+}
+
+std::string QdTimeSigText(BYTE byNumerator, BYTE byDenomExp)
+{
+    const unsigned long ulDenominator = byDenomExp < 32 ? 1ul << byDenomExp : 0;
+    return std::to_string(byNumerator) + "/" + std::to_string(ulDenominator);
 }
 
 std::string QdImportTempoText(const CQdImportReport& rkoReport)

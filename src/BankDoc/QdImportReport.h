@@ -51,6 +51,10 @@ struct CQdImportReport
     // The tracks of m_byTracks the file gave nothing for: they stayed as
     // they were.
     BYTE m_byTracksKept = 0;
+    // The chord variation holds no events after the import (a file of its
+    // tracks' setup alone): the bank keeps no chord variation without
+    // events, so it goes when the style is written back.
+    bool m_bNoEvents = false;
 
     // The file's time signature at tick 0, when it has one, and the
     // element's, which the chord variation follows.
@@ -81,6 +85,9 @@ struct CQdImportReport
 // file)"). Without the path and the tempo, which each front end words for
 // itself (QdImportTempoText).
 std::string QdImportReportLine(const CQdImportReport& rkoReport);
+
+// QdTimeSigText -- "3/4" from the numerator and the denominator's exponent.
+std::string QdTimeSigText(BYTE byNumerator, BYTE byDenomExp);
 
 // QdImportTempoText -- the desktop's words for the tempo: which tempo the
 // open style's export uses after the import of a file that holds one;

@@ -6,6 +6,7 @@
 
 #include "NlzdStyle/NstEditIfc.h"
 #include "NlzdStyle/NstQdIfc.h"
+#include "NlzdStyle/QdRecords.h"
 
 #include <algorithm>
 #include <iterator>
@@ -23,6 +24,23 @@ constexpr DWORD MICROSECONDS_PER_MINUTE = 60000000;
 bool IsPartlyReadable(ESmfProblem eProblem)
 {
     return eProblem >= SMFP_TRUNCATED;
+}
+
+// KeepingElement -- the element of the chord variation when it keeps its
+// time signature through the import: when a chord variation of it holds
+// events, other than the one an initializing import deletes first (the
+// edit interface's freshness rule, ImportChordVar). Null when the element
+// takes the file's.
+const CNstStyleElem* KeepingElement(const CNstStyle& rkoStyle, BYTE bySe, BYTE byCv, bool bInitialize)
+{
+    const CNstStyleElem* pkoElement = rkoStyle.FindStyleElem(bySe);
+    for (BYTE byOther = 0; pkoElement && byOther < NST_NR_CV; ++byOther)
+    {
+        const CNstChordVar* pkoChordVar = pkoElement->FindChordVar(byOther);
+        if (pkoChordVar && !pkoChordVar->IsEmpty() && !(bInitialize && byOther == byCv))
+            return pkoElement;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -80,10 +98,24 @@ bool CQdSmfImport::Check(const std::string& rkstrPath, CQdImportReport& roReport
 
 bool CQdSmfImport::Refuse(const char* pszText, const std::string& rkstrCause, CQdImportReport& roReport)
 {
+    m_roPrompt.TellFile(m_pszCaption, pszText, m_strPath, rkstrCause);
+    return Decline(rkstrCause, roReport);
+}
+
+bool CQdSmfImport::Decline(const std::string& rkstrCause, CQdImportReport& roReport)
+{
     roReport.m_eOutcome = QD_IMPORT_REFUSED;
     roReport.m_strCause = rkstrCause;
-    m_roPrompt.TellFile(m_pszCaption, pszText, m_strPath, rkstrCause);
     return false;
+}
+
+// CQdSmfImport::AskToImport -- the form of a file's messages with the
+// question after them, and the buttons "Import" and "Cancel".
+bool CQdSmfImport::AskToImport(const char* pszText, const std::string& rkstrCause, const char* pszQuestion)
+{
+    return m_roPrompt.Ask({m_pszCaption, std::string(pszText) + "\n" + m_strPath + ": " + rkstrCause + "\n" +
+                                             pszQuestion,
+                           "Import", "", "Cancel"}) == QD_ANSWER_YES;
 }
 
 // CQdSmfImport::TakeDamagedFile -- a damaged file the reader can take in
@@ -93,26 +125,25 @@ bool CQdSmfImport::TakeDamagedFile(CQdImportReport& roReport)
 {
     const std::string strProblem = SmfProblemText(m_oInfo);
     if (m_rkoOptions.m_eDamaged == QD_DAMAGED_ASK &&
-        m_roPrompt.Ask({m_pszCaption,
-                        std::string(QdDocText::SMF_READ_ERROR) + "\n" + m_strPath + ": " + strProblem + "\n" +
-                            QdDocText::IMPORT_WHAT_COULD_BE_READ,
-                        "Import", "", "Cancel"}) != QD_ANSWER_YES)
-    {
-        roReport.m_eOutcome = QD_IMPORT_REFUSED;
-        roReport.m_strCause = strProblem;
-        return false;
-    }
+        !AskToImport(QdDocText::SMF_READ_ERROR, strProblem, QdDocText::IMPORT_WHAT_COULD_BE_READ))
+        return Decline(strProblem, roReport);
     m_bPartial = true;
     return true;
 }
 
 // CQdSmfImport::MapChannels -- the tracks' names and the user's map first;
 // the prompt is asked only when that leaves notes outside the tracks'
-// channels and no map was given.
+// channels and no map was given. A file is a chord variation when anything
+// of it lies on the tracks' channels: a chord variation without notes
+// exports as its tracks' setup at tick 0 (program, bank select,
+// expression) and whatever else its tracks hold (controllers). Notes that no track takes would change
+// the music the file holds; they are left out only on the user's word (the
+// options, or a map chosen at the prompt).
 bool CQdSmfImport::MapChannels(CQdImportReport& roReport)
 {
     BuildMap(m_rkoOptions.m_oMap);
-    WORD wNotes = NoteChannels();
+    WORD wNotes = MappedChannels(&CSmfTrackInfo::m_wNoteChannels);
+    bool bLeaveOut = m_rkoOptions.m_bLeaveOutChannels;
     if ((wNotes & ~TRACK_CHANNELS) != 0 && m_rkoOptions.m_bAskMap && m_rkoOptions.m_oMap.IsEmpty())
     {
         CQdChannelQuestion oQuestion;
@@ -120,32 +151,39 @@ bool CQdSmfImport::MapChannels(CQdImportReport& roReport)
         oQuestion.m_wOutside = WORD(wNotes & ~TRACK_CHANNELS);
         oQuestion.m_wInside = WORD(wNotes & TRACK_CHANNELS);
         CQdTrackMap oChosen;
-        if (m_roPrompt.ChooseChannelMap(oQuestion, oChosen) && !oChosen.IsEmpty())
+        if (m_roPrompt.ChooseChannelMap(oQuestion, oChosen))
         {
+            bLeaveOut = true;
             BuildMap(oChosen);
-            wNotes = NoteChannels();
+            wNotes = MappedChannels(&CSmfTrackInfo::m_wNoteChannels);
         }
     }
+    const WORD wEvents = MappedChannels(&CSmfTrackInfo::m_wEventChannels);
     // A damaged file counts with what comes before its damage.
     const std::string strBeforeDamage =
         m_oInfo.m_eProblem == SMFP_NONE ? "" : " before its damage (" + SmfProblemText(m_oInfo) + ")";
-    if (wNotes == 0)
-        return Refuse(QdDocText::SMF_NO_NOTES, "the file holds no notes" + strBeforeDamage, roReport);
-    if ((wNotes & TRACK_CHANNELS) == 0)
-    {
-        const bool bOne = (wNotes & (wNotes - 1)) == 0;
+    const std::string strTracks = strBeforeDamage + "; the tracks take channels 9-16";
+    const WORD wOutside = WORD(wNotes & ~TRACK_CHANNELS);
+    if (wEvents == 0)
+        return Refuse(QdDocText::SMF_NO_NOTES, "the file holds no notes and no other events for the tracks" +
+                                                   strBeforeDamage, roReport);
+    if ((wEvents & TRACK_CHANNELS) == 0)
         return Refuse(QdDocText::SMF_NO_TRACK_NOTES,
-                      std::string(bOne ? "notes only on channel " : "notes only on channels ") +
-                          QdChannelList(wNotes) + strBeforeDamage + "; the tracks take channels 9-16",
+                      (wNotes != 0 ? "notes only on " + QdChannelsText(wNotes)
+                                   : "events only on " + QdChannelsText(wEvents)) +
+                          strTracks,
                       roReport);
-    }
+    if (wOutside != 0 && !bLeaveOut)
+        return Refuse(QdDocText::SMF_NOTES_WITHOUT_TRACK,
+                      "notes on " + QdChannelsText(wOutside) + " that no track takes" + strTracks, roReport);
     return true;
 }
 
 // CQdSmfImport::BuildMap -- a format-1 track named like a style track goes
-// there whole; every other track's channels as rkoMap says. Channels that
-// stay where they are get no entry, so a file that needs no change keeps an
-// empty map and is read as it always was.
+// there whole, from the channels outside the tracks' own; every other
+// channel as rkoMap says. Channels that stay where they are get no entry,
+// so a file that needs no change keeps an empty map and is read as it
+// always was.
 void CQdSmfImport::BuildMap(const CQdTrackMap& rkoMap)
 {
     m_oMap = CSmfChannelMap();
@@ -155,20 +193,23 @@ void CQdSmfImport::BuildMap(const CQdTrackMap& rkoMap)
         const int iNamed = bByName ? QdTrackOfName(m_oInfo.m_aoTracks[uTrack].m_strName) : -1;
         for (BYTE byChannel = 0; byChannel < CQdTrackMap::CHANNELS; ++byChannel)
         {
-            const BYTE byTrack = iNamed >= 0 ? BYTE(iNamed) : rkoMap.m_abyTrack[byChannel];
+            const bool bTrackChannel = (TRACK_CHANNELS & (1u << byChannel)) != 0;
+            const BYTE byTrack = iNamed >= 0 && !bTrackChannel ? BYTE(iNamed) : rkoMap.m_abyTrack[byChannel];
             if (byTrack < NST_NR_TRK && NST_TRACK_CHANNELS[byTrack] != byChannel)
                 m_oMap.Set(WORD(uTrack), byChannel, NST_TRACK_CHANNELS[byTrack]);
         }
     }
 }
 
-WORD CQdSmfImport::NoteChannels() const
+// CQdSmfImport::MappedChannels -- the channels of the tracks' bits
+// (notes, or events of any kind) where the map moves them.
+WORD CQdSmfImport::MappedChannels(WORD CSmfTrackInfo::*pwChannels) const
 {
     WORD wChannels = 0;
     for (std::size_t uTrack = 0; uTrack < m_oInfo.m_aoTracks.size(); ++uTrack)
         for (BYTE byChannel = 0; byChannel < CQdTrackMap::CHANNELS; ++byChannel)
         {
-            if (!(m_oInfo.m_aoTracks[uTrack].m_wNoteChannels & (1u << byChannel)))
+            if (!(m_oInfo.m_aoTracks[uTrack].*pwChannels & (1u << byChannel)))
                 continue;
             const BYTE byTo = m_oMap.Get(WORD(uTrack), byChannel);
             if (byTo < CQdTrackMap::CHANNELS)
@@ -184,15 +225,44 @@ bool CQdSmfImport::CheckTracks(BYTE byTracks, CQdImportReport& roReport)
 {
     if (byTracks == NST_ALL_TRACKS_MASK)
         return true;
-    const WORD wNotes = NoteChannels();
+    const WORD wNotes = MappedChannels(&CSmfTrackInfo::m_wNoteChannels);
     for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
         if ((byTracks >> byTrack & 1u) && (wNotes >> NST_TRACK_CHANNELS[byTrack] & 1u))
             return true;
-    const bool bOne = (wNotes & (wNotes - 1)) == 0;
-    const std::string strWhere =
-        wNotes == 0 ? "" : std::string(bOne ? " (its notes are on channel " : " (its notes are on channels ") +
-                               QdChannelList(wNotes) + ")";
-    return Refuse(QdDocText::SMF_NO_TRACK_NOTES_FOR, "the file holds no notes for " + CQdBankDoc::TrackNameList(byTracks) + strWhere, roReport);
+    const std::string strWhere = wNotes == 0 ? "" : " (its notes are on " + QdChannelsText(wNotes) + ")";
+    return Refuse(QdDocText::SMF_NO_TRACK_NOTES_FOR,
+                  "the file holds no notes for " + CQdBankDoc::TrackNameList(byTracks) + strWhere, roReport);
+}
+
+// CQdSmfImport::CheckTarget -- the file's time signature at tick 0 against
+// the element's. Either way the chord variation would change its music: in
+// the element's bars a 3/4 pattern repeats with a silent beat in 4/4, and
+// a 4/4 one loses a beat per bar in 3/4 (copies refuse the same). Only an
+// initializing import of the whole chord variation deletes it first; one
+// of some tracks keeps the chord variation's other tracks, which keep the
+// element's time signature as they keep their own bars.
+bool CQdSmfImport::CheckTarget(const CNstEditIfc& rkoTarget, BYTE bySe, BYTE byCv, bool bInitialize, BYTE byTracks,
+                               CQdImportReport& roReport)
+{
+    // A time signature the bank cannot hold says nothing usable: the import
+    // reads such a file in the element's, as one that states none.
+    const CNstTimeSig oFile{m_oInfo.m_abyTimeSig[0], m_oInfo.m_abyTimeSig[1]};
+    if (!m_oInfo.m_bHasTimeSig || oFile.m_byNumerator == 0 || !QdSignatureFits(oFile) ||
+        m_rkoOptions.m_eOtherTimeSig == QD_TIME_SIG_IMPORT)
+        return true;
+    const bool bDeletedFirst = bInitialize && byTracks == NST_ALL_TRACKS_MASK;
+    const CNstStyleElem* pkoElement = KeepingElement(rkoTarget.GetStyle(), bySe, byCv, bDeletedFirst);
+    if (!pkoElement || pkoElement->GetTimeSig() == oFile)
+        return true;
+    const CNstTimeSig& rkoKept = pkoElement->GetTimeSig();
+    const std::string strCause = "time signatures differ: the file is " +
+                                 QdTimeSigText(oFile.m_byNumerator, oFile.m_byDenomExp) + ", " +
+                                 CQdBankDoc::ElementName(bySe) + " is " +
+                                 QdTimeSigText(rkoKept.m_byNumerator, rkoKept.m_byDenomExp);
+    if (m_rkoOptions.m_eOtherTimeSig == QD_TIME_SIG_REFUSE)
+        return Refuse(QdDocText::SMF_OTHER_TIME_SIG, strCause, roReport);
+    return AskToImport(QdDocText::SMF_OTHER_TIME_SIG, strCause, QdDocText::IMPORT_IN_ELEMENT_TIME_SIG) ||
+           Decline(strCause, roReport);
 }
 
 // CQdSmfImport::Import -- what the edit interface's ImportFromSmf does, on

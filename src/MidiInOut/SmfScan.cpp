@@ -78,6 +78,7 @@ void TakeEvent(const CSmfEvent& rkoEvent, bool& rbNamed, CSmfTrackInfo& roTrack,
     if (rkoEvent.IsChannel())
     {
         const BYTE byKind = BYTE(rkoEvent.m_byStatus & 0xF0);
+        roTrack.m_wEventChannels |= WORD(1u << (rkoEvent.m_byStatus & 0x0F));
         if (byKind == 0x80 || byKind == 0x90)
             roTrack.m_wNoteChannels |= WORD(1u << (rkoEvent.m_byStatus & 0x0F));
         if (byKind == 0x90 && rkoEvent.m_abyChannelData[1] > 0)

@@ -26,6 +26,9 @@ struct CSmfTrackInfo
     DWORD m_dwOffset = 0;   // of its chunk header
     std::string m_strName;  // the data of its first track name (FF 03), bytes as given
     WORD m_wNoteChannels = 0; // bit n: channel n (0-15) has note-on or note-off messages
+    // bit n: channel n has channel messages of any kind: notes, controllers,
+    // program changes, pitch bend, pressure (a track's setup at tick 0 too)
+    WORD m_wEventChannels = 0;
     DWORD m_dwNotes = 0;    // note-ons with velocity above 0
     bool m_bEndOfTrack = false;
     // The tick of its end of track, else of its last whole event, in the file's ticks.

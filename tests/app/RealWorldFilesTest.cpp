@@ -145,7 +145,8 @@ void RealWorldFilesTest::ChannelDialogMapsChannelOneToTheBass()
         QCOMPARE(roScript.m_aaiChannelBoxes, std::vector<QList<int>>{{1}});
         QCOMPARE(roScript.m_astrChannelTexts,
                  QStringList({"'channel1.mid' has notes on channel 1, which no track takes. Choose a track for a "
-                              "channel, or keep it as it is; the tracks take channels 9-16."}));
+                              "channel, or keep it as it is (its notes are then left out); the tracks take channels "
+                              "9-16. Cancel imports nothing."}));
         QCOMPARE(int(roScript.m_aoTold.size()), rkoCase.m_iToldMessages);
         QCOMPARE(oWin.m_oForm.Doc().IsStyleModified(), rkoCase.m_bMapped);
         if (!rkoCase.m_bMapped)

@@ -739,7 +739,7 @@ class MidiFileImportTest(QdstyleCase):
         refused, done, warned = 2, 0, 3
         cases = [
             # name, file, flags, exit status, the message (refused) or the report line (imported)
-            ("daw480", daw_layout(480), [], warned,
+            ("daw480", daw_layout(480), ["--partial"], warned,
              "v1cv1, 2 measures, notes: Drum 8, Bass 8; left out: 8 events on channel 1 (no track); tempo 96 in the "
              "file" + TEMPO_NOTE),
             ("daw960", daw_layout(960), ["--map", "1=acc1"], done,
@@ -761,9 +761,9 @@ class MidiFileImportTest(QdstyleCase):
              "1=acc1"),
             ("channel-1-mapped", channel_1, ["--map", "1=bass"], done, "v1cv1, 4 measures, notes: Bass 16"),
             ("no-notes", smf([[mido.MetaMessage("track_name", name="Drum")]]), [], refused,
-             "the file holds no notes"),
+             "the file holds no notes and no other events for the tracks"),
             ("waltz", smf([[mido.MetaMessage("time_signature", numerator=3, denominator=4)] + notes(9, 12, 384)]),
-             [], warned, "v1cv1, 3 measures, notes: Drum 12; left out: the time signature 3/4 (the element keeps 4/4)"),
+             ["--force"], warned, "v1cv1, 3 measures, notes: Drum 12; left out: the time signature 3/4 (the element keeps 4/4)"),
             ("held-70", smf([notes(9, 70, 384, 20, held=True)]), [], warned,
              "v1cv1, 1 measure, notes: Drum 64; left out: 6 notes beyond the 64 held at once"),
             ("measures-20", smf([notes(9, 80, 384)]), [], warned,
@@ -822,6 +822,7 @@ class MidiFileImportTest(QdstyleCase):
                self.write("v1cv2.mid", b"just a text\n")]
         good = self.write("v1cv3.mid", daw_layout(480))
         fmt2 = self.write("v2cv1.mid", smf([notes(9, 4, 384)], kind=2))
+        map_piano = ["--map", "1=acc1"]
         original = sha(self.bank)
         # Nothing goes in: nothing is written.
         result = run("import", self.bank, "1", *bad, fmt2, "-o", self.bank)
@@ -830,7 +831,7 @@ class MidiFileImportTest(QdstyleCase):
         self.assertIn("qdstyle: %s: this is not a MIDI file\n" % bad[1], result.stderr)
         self.assertEqual(sha(self.bank), original)
         # The good file goes in; the refused ones leave their chord variations.
-        result = self.assertWarned(run("import", self.bank, "1", *bad, good, "-o", self.bank),
+        result = self.assertWarned(run("import", self.bank, "1", *bad, good, "-o", self.bank, *map_piano),
                                    "%s: v1cv3, 2 measures" % good)
         self.assertEqual(result.stdout.count("\n"), 1)
         after = self.export_all(self.bank, self.path("after"))

@@ -64,10 +64,12 @@ class TrackRoundTripTest(QdstyleCase):
 
         pop = self.export_style(self.bank, 1, "pop")
         bass = self.path("tracks-1", "v1cv1-bass.mid")
-        whole = self.path("before-2", "v1cv1.mid")  # Slow Waltz: 3/4, another bass line
+        whole = self.path("before-2", "v1cv1.mid")  # Slow Waltz: 3/4 (refused without --force), another bass line
         cases = [  # name, import-cv arguments, exit status, stdout or message, the chord variation's changed channels
             ("one track by its name", ["v1cv1", bass], 0, "v1cv1 (Bass), 4 measures", set()),
-            ("one track by --tracks", ["v1cv2", whole, "--tracks", "bass", "--keep"], 3,
+            ("another time signature", ["v1cv2", whole, "--tracks", "bass", "--keep"], 2,
+             "%s: time signatures differ: the file is 3/4, Variation 1 is 4/4" % whole, None),
+            ("one track by --tracks", ["v1cv2", whole, "--tracks", "bass", "--keep", "--force"], 3,
              "v1cv2 (Bass), 4 measures, notes: Drum 52, Bass 4, Acc. 1 30; left out: 68 events of Drum, Acc. 1, "
              "Acc. 2 (not among the tracks imported), the tick-0 parameters of Bass (the element keeps its own)",
              {8}),
