@@ -178,9 +178,10 @@ the shorter tracks repeat, and a shorter track repeats over it, its
 measures rounded up with silence to a divisor of the chord variation's.
 The file's events of other tracks are left out, a named track the file
 holds nothing for stays as it is (both reported, exit status 3), and a file
-without a note for any of the tracks is refused. The tracks take the
-file's track parameters where the element plays them nowhere yet, or with
---initialize (import) and without --keep (import-cv).
+that holds nothing (no note, no other event) for any of the tracks is
+refused. The tracks take the file's track parameters where the element
+plays them nowhere yet, or with --initialize (import) and without --keep
+(import-cv).
 )";
 
 inline constexpr const char* DELETE_CV = R"(

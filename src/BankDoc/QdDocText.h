@@ -45,9 +45,9 @@ inline constexpr const char* SMF_WRITE_ERROR = "SMF write error!";
 // (CQdDocPrompt::TellFile) says what they hold.
 inline constexpr const char* SMF_NO_NOTES = "SMF holds no notes!";
 inline constexpr const char* SMF_NO_TRACK_NOTES = "SMF holds no notes on the track channels 9-16!";
-// The refusal of a file that is to replace some tracks only and holds no
-// notes for any of them.
-inline constexpr const char* SMF_NO_TRACK_NOTES_FOR = "SMF holds no notes for the tracks to import!";
+// The refusal of a file that is to replace some tracks only and holds
+// nothing for any of them.
+inline constexpr const char* SMF_NOTHING_FOR_TRACKS = "SMF holds nothing for the tracks to import!";
 inline constexpr const char* SMF_NOTES_WITHOUT_TRACK = "SMF holds notes on channels without a track!";
 // The refusal of, and the question about, a file whose time signature
 // differs from the one the element keeps.

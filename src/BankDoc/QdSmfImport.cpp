@@ -218,20 +218,23 @@ WORD CQdSmfImport::MappedChannels(WORD CSmfTrackInfo::*pwChannels) const
     return wChannels;
 }
 
-// CQdSmfImport::CheckTracks -- the notes as the map moved them: a file
-// that holds none for the tracks it is to replace would change nothing but
-// could look imported, so it is refused as a file without notes is.
+// CQdSmfImport::CheckTracks -- the events as the map moved them, by the
+// rule of the whole chord variation's file: a file is one of the tracks when
+// anything of it lies on their channels (a track without notes exports as
+// its setup at tick 0), and one that holds nothing for them would change
+// nothing but could look imported, so it is refused.
 bool CQdSmfImport::CheckTracks(BYTE byTracks, CQdImportReport& roReport)
 {
     if (byTracks == NST_ALL_TRACKS_MASK)
         return true;
-    const WORD wNotes = MappedChannels(&CSmfTrackInfo::m_wNoteChannels);
+    const WORD wEvents = MappedChannels(&CSmfTrackInfo::m_wEventChannels);
     for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
-        if ((byTracks >> byTrack & 1u) && (wNotes >> NST_TRACK_CHANNELS[byTrack] & 1u))
+        if (NstHasTrack(byTracks, byTrack) && (wEvents >> NST_TRACK_CHANNELS[byTrack] & 1u))
             return true;
-    const std::string strWhere = wNotes == 0 ? "" : " (its notes are on " + QdChannelsText(wNotes) + ")";
-    return Refuse(QdDocText::SMF_NO_TRACK_NOTES_FOR,
-                  "the file holds no notes for " + CQdBankDoc::TrackNameList(byTracks) + strWhere, roReport);
+    return Refuse(QdDocText::SMF_NOTHING_FOR_TRACKS,
+                  "the file holds no notes and no other events for " + CQdBankDoc::TrackNameList(byTracks) +
+                      " (its events are on " + QdChannelsText(wEvents) + ")",
+                  roReport);
 }
 
 // CQdSmfImport::CheckTarget -- the file's time signature at tick 0 against

@@ -15,7 +15,7 @@
 //           said to leave them out
 //   open    the reader over the file with that map (CMidiIn)
 //   tracks  a file that replaces some tracks only (QdTracksOfFile) must
-//           hold notes for one of them (CheckTracks)
+//           hold events for one of them (CheckTracks)
 //   target  the chord variation it goes into: a time signature other than
 //           the one the element keeps is refused, taken or asked about
 //           (CQdImportOptions::m_eOtherTimeSig)
@@ -59,9 +59,9 @@ public:
     // cause), or when the user declined a damaged file (not told again).
     bool Check(const std::string& rkstrPath, CQdImportReport& roReport);
     // CQdSmfImport::CheckTracks -- after Check, for an import that replaces
-    // the tracks byTracks (bits) only: true when the file holds notes for
-    // one of them; false after the refusal was told. Always true for all
-    // eight.
+    // the tracks byTracks (bits) only: true when the file holds events for
+    // one of them (notes, or their setup at tick 0); false after the refusal
+    // was told. Always true for all eight.
     bool CheckTracks(BYTE byTracks, CQdImportReport& roReport);
     // CQdSmfImport::CheckTarget -- whether the checked file may go into the
     // tracks byTracks of the chord variation of rkoTarget, deleted first when

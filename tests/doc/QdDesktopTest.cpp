@@ -444,7 +444,7 @@ TEST_F(CDesktopTest, GivenFilesSkipTheDialogsButNotTheQuestions)
 // The window maps a file dropped on a track node to ImportSingleSmfFile with
 // the track; a file named like a track's export ("v1cv1-bass.mid") dropped on
 // its chord variation replaces that track alone too. The other tracks stay,
-// the file's other tracks are left out and reported, and a file without notes
+// the file's other tracks are left out and reported, and a file without events
 // for the track is refused with the style unchanged.
 TEST_F(CDesktopTest, AFileDroppedOnATrackReplacesThatTrackOnly)
 {
@@ -489,8 +489,9 @@ TEST_F(CDesktopTest, AFileDroppedOnATrackReplacesThatTrackOnly)
         if (!rkoCase.m_bImported)
         {
             EXPECT_EQ(m_oPrompt.ToldTexts(), std::vector<std::string>({FileMessage(
-                                                 "SMF holds no notes for the tracks to import!", strPath,
-                                                 "the file holds no notes for Drum (its notes are on channel 9)")}));
+                                                 "SMF holds nothing for the tracks to import!", strPath,
+                                                 "the file holds no notes and no other events for Drum (its "
+                                                 "events are on channel 9)")}));
             EXPECT_EQ(m_oDoc.GetEditIfc()->GetPatternState(0, 0, 2), NST_STATE_ABSENT);
             continue;
         }

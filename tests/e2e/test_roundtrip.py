@@ -75,8 +75,8 @@ class TrackRoundTripTest(QdstyleCase):
              {8}),
             ("a track the file lacks stays", ["v1cv1", bass, "--tracks", "bass,acc5"], 3,
              "kept: Acc. 5 (nothing for it in the file)", set()),
-            ("no notes for the tracks", ["v1cv1", bass, "--tracks", "drum"], 2,
-             "%s: the file holds no notes for Drum (its notes are on channel 9)" % bass, None),
+            ("nothing for the tracks", ["v1cv1", bass, "--tracks", "drum"], 2,
+             "%s: the file holds no notes and no other events for Drum (its events are on channel 9)" % bass, None),
         ]
         for name, args, status, text, changed in cases:
             with self.subTest(case=name):
