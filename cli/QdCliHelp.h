@@ -153,21 +153,30 @@ a channel 1-16, TRACK drum, perc, bass, acc1 ... acc5 or a track's channel
 9-16, as in '--map 1=bass,2=acc1'. Every file is checked before anything
 changes and refused with the reason when it cannot be read, is damaged (cut
 short; a track cut short, missing, empty or without its end), holds nothing
-on channels 9-16 (a chord variation without notes holds its tracks' setup
-there), has notes on channels that no track takes, or states a time
-signature other than its element's while events stay in the element (those
-of its other chord variations, and of the chord variation itself unless it
-is initialized whole; an element without events takes the file's).
---partial imports the part of a damaged file before its damage and leaves
-out the notes that no track takes; --force imports a file of another time
-signature in the element's. At most 16 measures are taken. Each imported
-file gets a line on stdout: the chord variation, its measures, its notes per
-track, and what was left out: events on channels without a track, events
-past the 16-measure cut, notes beyond the 64 held at once, tick-0 parameters
-the element keeps, a time signature other than the element's (which stays),
-the chord variation itself when it is left without events (the bank keeps
-none without: a file of its tracks' setup at tick 0 alone); anything left
-out makes the exit status 3. A bank holds no tempo: export takes --tempo.
+on channels 9-16, has notes on channels that no track takes, or states a
+time signature other than its element's while events stay in the element
+(those of its other chord variations, and of the chord variation itself
+unless it is initialized whole; an element without events takes the
+file's). --partial imports the part of a damaged file before its damage and
+leaves out the notes that no track takes; --force imports a file of another
+time signature in the element's. At most 16 measures are taken.
+
+A file that gives its tracks nothing but their setup at tick 0 (program,
+bank select, expression) and markers, as a chord variation without notes
+exports, is a chord variation too: each track with setup stays in use with
+a pitch bend at the centre at tick 0, which sounds like nothing (a pattern
+holds no program change or bank select), and the setup becomes the track's
+parameters as in any import. Its export then holds that pitch bend after
+the setup; exporting and importing it again gives the same bytes.
+
+Each imported file gets a line on stdout: the chord variation, its
+measures, its notes per track, and what was left out: events on channels
+without a track, events past the 16-measure cut, notes beyond the 64 held
+at once, tick-0 parameters the element keeps, a time signature other than
+the element's (which stays), the chord variation itself when the file gives
+its tracks neither setup nor events a pattern holds (a volume change alone:
+the bank keeps no chord variation without events); anything left out makes
+the exit status 3. A bank holds no tempo: export takes --tempo.
 
 One track, or some: a file named as 'export --track' names it
 (v1cv1-bass.mid: the standard name, '-' and drum, perc, bass, acc1 ...
@@ -179,7 +188,7 @@ measures rounded up with silence to a divisor of the chord variation's.
 The file's events of other tracks are left out, a named track the file
 holds nothing for stays as it is (both reported, exit status 3), and a file
 that holds nothing (no note, no other event) for any of the tracks is
-refused. The tracks take the file's track parameters where the element
+refused (their setup alone keeps them in use, as above). The tracks take the file's track parameters where the element
 plays them nowhere yet, or with --initialize (import) and without --keep
 (import-cv).
 )";

@@ -51,9 +51,11 @@ struct CQdImportReport
     // The tracks of m_byTracks the file gave nothing for: they stayed as
     // they were.
     BYTE m_byTracksKept = 0;
-    // The chord variation holds no events after the import (a file of its
-    // tracks' setup alone): the bank keeps no chord variation without
-    // events, so it goes when the style is written back.
+    // The chord variation holds no events after the import (a file whose
+    // events on the tracks' channels are none a pattern holds, such as a
+    // volume change alone; setup at tick 0 keeps a chord variation): the
+    // bank keeps no chord variation without events, so it goes when the
+    // style is written back.
     bool m_bNoEvents = false;
 
     // The file's time signature at tick 0, when it has one, and the

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -250,12 +251,14 @@ bool CStyleMsgFilter::IsFilteredOut(const CEvent& rkoEvent, TTICK tTick)
 namespace {
 
 // CImportTick0 -- what the events at tick 0 of a file say: tempo, time
-// signature, and the parameters of each track.
+// signature, the parameters of each track, and which tracks have any of
+// them (their setup: program change, bank select, expression).
 struct CImportTick0
 {
     SDWORD m_sdwTempo = -1;
     CNstTimeSig m_oTimeSig;
     CNstTrackParam m_aoParams[NST_NR_TRK];
+    BYTE m_bySetup = 0; // bit per track
 };
 
 // MakeChannelMap -- the track each MIDI channel goes to (NST_NR_TRK: none):
@@ -300,18 +303,22 @@ void ReadTick0Event(const CEvent& rkoEvent, const BYTE (&rkabyChannelMap)[PM_NR_
     const BYTE byChannel = rkoEvent.GetTrack();
     if (byChannel >= PM_NR_CHANNELS || rkabyChannelMap[byChannel] >= NST_NR_TRK)
         return;
-    CNstTrackParam& roParam = roTick0.m_aoParams[rkabyChannelMap[byChannel]];
+    const BYTE byTrack = rkabyChannelMap[byChannel];
+    CNstTrackParam& roParam = roTick0.m_aoParams[byTrack];
+    const BYTE byController = rkoEvent.GetData1();
     if (rkoEvent.GetCode() == EVSC_PRG_CHANGE)
         roParam.m_byProgram = rkoEvent.GetData1();
-    else if (rkoEvent.GetCode() == EVSC_CTRL_CHANGE)
-    {
-        if (rkoEvent.GetData1() == CTRL_EXPRESSION)
-            roParam.m_byExpression = rkoEvent.GetData2();
-        else if (rkoEvent.GetData1() == CTRL_BANK_MSB)
-            roParam.m_byBankMsb = rkoEvent.GetData2();
-        else if (rkoEvent.GetData1() == CTRL_BANK_LSB)
-            roParam.m_byBankLsb = rkoEvent.GetData2();
-    }
+    else if (rkoEvent.GetCode() != EVSC_CTRL_CHANGE)
+        return;
+    else if (byController == CTRL_EXPRESSION)
+        roParam.m_byExpression = rkoEvent.GetData2();
+    else if (byController == CTRL_BANK_MSB)
+        roParam.m_byBankMsb = rkoEvent.GetData2();
+    else if (byController == CTRL_BANK_LSB)
+        roParam.m_byBankLsb = rkoEvent.GetData2();
+    else
+        return;
+    roTick0.m_bySetup = BYTE(roTick0.m_bySetup | 1u << byTrack);
 }
 
 // ElementTick0 -- the element's own time signature and track parameters.
@@ -565,6 +572,43 @@ private:
     CNstPattern m_oBefore;
 };
 
+// SetupTracks -- the tracks among byTracks (bits) whose channels the stream
+// gives setup at tick 0 (CImportTick0::m_bySetup).
+BYTE SetupTracks(CDecBase& roDecoder, CNstStyleElem& roStyleElem, BYTE byTracks,
+                 const BYTE (&rkabyChannelMap)[PM_NR_CHANNELS])
+{
+    CImportTick0 oStream = ElementTick0(roStyleElem);
+    ReadTick0Lists(roDecoder, rkabyChannelMap, oStream);
+    return BYTE(oStream.m_bySetup & byTracks);
+}
+
+// SetupStandIn -- what a track whose stream held its setup alone stores in
+// its pattern, as the un-merge would have written it on the channel: a pitch
+// bend at the centre at tick 0, the end at tEnd (at least 1: a pattern of
+// length 0 holds no event, and the chord variation has a measure at
+// least, which the pattern is then lengthened to). A pattern may hold neither
+// program change nor bank select; an expression away from its rest value
+// would get a return to it at the pattern's end, which the next export and
+// import would read as an event of its own. The centred pitch bend is the
+// state every pattern starts in, so it changes nothing that sounds, and it
+// comes back from the export as itself: round trips stay as they are.
+std::unique_ptr<CMemEncoder> SetupStandIn(BYTE byChannel, TTICK tEnd)
+{
+    auto poEncoder = std::make_unique<CMemEncoder>();
+    poEncoder->Open();
+    CEventList oList;
+    if (CLinkedEvent* poEvent = oList.Add())
+        poEvent->SetChnMessage(EVSC_PITCH_B_CHANGE, byChannel, BYTE(MA_PITCH_BEND_CENTRE >> 8),
+                               BYTE(MA_PITCH_BEND_CENTRE & 0x7F));
+    poEncoder->EncodeEventsAt(0, oList.Get());
+    CLinkedEvent oEndOfTrack;
+    oEndOfTrack.SetMetaEventBegin(META_END_OF_TRACK, 0);
+    oEndOfTrack.SetMetaEventEnd();
+    poEncoder->EncodeEventsAt(tEnd, &oEndOfTrack);
+    poEncoder->Close();
+    return poEncoder;
+}
+
 // StreamMeasures -- the measures of tLength ticks, rounded up, 1 to 255.
 BYTE StreamMeasures(TTICK tLength, TTICK tTicksPerMeasure)
 {
@@ -602,7 +646,10 @@ CNstPatternCounts NstCountPattern(const CNstPattern& rkoPattern)
 // its chord variations holds events; only then does the file's tick 0 set its
 // time signature and track parameters (the tempo is read with them). A
 // track-limited import (CNstImportOptions) also gives the stream's
-// parameters to the chosen tracks the element does not play yet.
+// parameters to the chosen tracks the element does not play yet. The
+// setup of tracks that get nothing else stays with a stand-in
+// (SetupStandIn) only when no imported track gets an event at all: a file
+// with notes or other events imports as it always did.
 //
 // The un-merge stops at the file's end of track, at 16 measures, or where
 // the decoder fails on damaged data; the imported length L is the tick it
@@ -688,22 +735,47 @@ SDWORD CNstEditIfc::ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr
         }
     }
 
+    // Each chosen track's pattern from its stream; a track-limited import
+    // keeps what it replaces, to put back where the stream gave nothing.
+    const auto fnStore = [&](CMemEncoder& roEncoder, BYTE byTrack) {
+        return StoreTrack(roEncoder, byTrack, bFresh, NstHasTrack(byTakeParams, byTrack),
+                          rkoOptions.m_bFitLength && !bLimited, oTick0, *poStyleElem, *poChordVar);
+    };
+    std::optional<CTrackLimit> aoReplaced[NST_NR_TRK];
+    BYTE byOutputs = 0;
+    BYTE byStored = 0;
     for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
     {
         CMemEncoder* poEncoder = oOutputs.m_apoTracks[byTrack].get();
         if (!poEncoder)
             continue;
-        const bool bTakeParams = (byTakeParams >> byTrack & 1u) != 0;
-        if (!bLimited)
-        {
-            StoreTrack(*poEncoder, byTrack, bFresh, bTakeParams, rkoOptions.m_bFitLength, oTick0, *poStyleElem,
-                       *poChordVar);
+        byOutputs = BYTE(byOutputs | 1u << byTrack);
+        if (bLimited)
+            aoReplaced[byTrack].emplace(*poChordVar, byTrack);
+        if (fnStore(*poEncoder, byTrack))
+            byStored = BYTE(byStored | 1u << byTrack);
+    }
+    // A stream that gave its tracks nothing but their setup at tick 0 (and
+    // markers) is a chord variation all the same, as it was exported: the
+    // bank keeps no chord variation without events, so the tracks that had
+    // setup keep a stand-in for it and stay in use, taking the setup as
+    // their parameters where the import gives them any.
+    if (byStored == 0 && bAllTracks)
+    {
+        const BYTE bySetup = SetupTracks(roDecoder, *poStyleElem, byOutputs, abyChannelMap);
+        for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+            if (NstHasTrack(bySetup, byTrack) &&
+                fnStore(*SetupStandIn(rkoOptions.m_abyChannels[byTrack], std::max<TTICK>(tLength, 1)), byTrack))
+                byStored = BYTE(byStored | 1u << byTrack);
+    }
+
+    for (BYTE byTrack = 0; byTrack < NST_NR_TRK; ++byTrack)
+    {
+        if (!aoReplaced[byTrack])
             continue;
-        }
-        CTrackLimit oLimit(*poChordVar, byTrack);
-        if (!StoreTrack(*poEncoder, byTrack, bFresh, bTakeParams, false, oTick0, *poStyleElem, *poChordVar))
+        if (!NstHasTrack(byStored, byTrack))
         {
-            oLimit.PutBack();
+            aoReplaced[byTrack]->PutBack();
             if (poStats)
                 poStats->m_byTracksKept = BYTE(poStats->m_byTracksKept | 1u << byTrack);
             continue;

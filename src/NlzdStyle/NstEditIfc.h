@@ -260,7 +260,14 @@ public:
     // become the element's. Returns the tempo found at tick 0, or -1. With
     // m_poStats the import of all tracks also says what it stored and what
     // it left out (CNstImportStats); the tick-0 reading and the lists beyond
-    // the cut then take extra passes over the decoder.
+    // the cut then take extra passes over the decoder. A stream that gives
+    // the imported tracks (all, or those of a track-limited import) nothing
+    // for their patterns but has setup at tick 0 for some of them (program
+    // change, bank select, expression: what an export writes for a track in
+    // use that plays nothing) still puts those tracks in use, each with a
+    // pitch bend at the centre at tick 0 that sounds like nothing, and
+    // gives them the setup as their parameters where it gives any: the
+    // chord variation stays one (the bank keeps none without events).
     SDWORD ImportChordVar(CDecBase& roDecoder, BYTE bySeNr, BYTE byCvNr, const CNstImportOptions& rkoOptions);
 
     // CNstEditIfc::FitPatternMeasures -- sets the measures of a pattern in

@@ -8,6 +8,7 @@ that no track takes, and format-1 tracks named after the style's tracks.
 """
 
 import argparse
+import io
 import os
 import shutil
 import sys
@@ -86,8 +87,11 @@ class ImportRefusalTest(qd.QdstyleCase):
             ("setup-only", "import-cv", "1", {"v1cv2.mid": smf([setup_only(9, 2)])}, [], WARNED,
              "v1cv2, 2 measures, notes: none; left out: the tick-0 parameters of Drum (the element keeps its own)"),
             ("setup-at-tick-0", "import-cv", "1", {"v1cv2.mid": smf([setup_only(9, 2, pan=False)])}, [], WARNED,
-             "v1cv2, 2 measures, notes: none; left out: the tick-0 parameters of Drum (the element keeps its own), "
-             "the chord variation itself (without events the bank does not keep it)"),
+             "v1cv2, 2 measures, notes: none; left out: the tick-0 parameters of Drum (the element keeps its own)"),
+            ("volume-alone", "import-cv", "1",
+             {"v1cv2.mid": smf([[mido.Message("control_change", channel=9, control=7, value=90)]])}, [], WARNED,
+             "v1cv2, 1 measure, notes: none; left out: the chord variation itself (without events the bank does "
+             "not keep it)"),
             ("meta-only", "import-cv", "1", {"v1cv2.mid": smf([[mido.MetaMessage("track_name", name="Drum")]])},
              [], REFUSED, "the file holds no notes and no other events for the tracks"),
             ("setup-channel-1", "import-cv", "1", {"v1cv2.mid": smf([setup_only(0, 1)])}, [], REFUSED,
@@ -134,21 +138,46 @@ class ImportRefusalTest(qd.QdstyleCase):
                     self.assertEqual(result.stdout, "%s: %s\n" % (paths[0], text))
 
     def test_chord_variations_without_notes_round_trip(self):
-        """A style whose chord variations hold their tracks' setup and a
-        pan change but no note (each after a chord variation of its element
-        with all the element's tracks, whose setup the element then takes):
-        export, import --replace, export again gives the same files byte for
-        byte."""
-        files = [self.write(cv + ".mid", smf([setup_only(9, 2)])) for cv in ("v1cv2", "f1cv2")]
-        self.assertEqual(run("import", self.bank, "1", *files, "-o", self.bank).returncode, WARNED)
-        first = self.export_all(self.bank, self.path("first"), [1])
-        folder = self.path("first", "1")
-        copy = self.path("copy.sty")
-        result = run("import", self.bank, "1", *sorted(os.path.join(folder, f) for f in os.listdir(folder)),
-                     "--replace", "-o", copy)
-        self.assertEqual(result.returncode, DONE, result.stderr)
-        self.assertIn("v1cv2, 2 measures, notes: none", result.stdout)
-        self.assertEqual(self.export_all(copy, self.path("again"), [1]), first)
+        """Styles whose chord variations hold no note: their tracks' setup
+        and a pan change (merged, each after a chord variation of its
+        element with all the element's tracks, whose setup the element then
+        takes), or their setup alone and a marker, as the export of such a
+        chord variation writes it (a replaced style: the tracks with setup
+        stay in use with a pitch bend at the centre, and the element takes
+        their setup). Export, import --replace, export again gives the same
+        files byte for byte."""
+        marker = [mido.MetaMessage("sequencer_specific", data=[0x42, 0x60, 0x02, ord("A")], time=1536)]
+        alone = smf([setup_only(9, 2, pan=False), setup_only(8, 2, pan=False), marker])
+        cases = [  # name, files, flags and exit status of their import, what the style shows of v1cv2
+            ("pan-change", {cv: smf([setup_only(9, 2)]) for cv in ("v1cv2", "f1cv2")}, [], WARNED, ["Drum"]),
+            ("setup-alone", {"v1cv2": alone}, ["--replace"], DONE, ["Drum", "Bass"]),
+        ]
+        for name, files, flags, status, tracks in cases:
+            with self.subTest(case=name):
+                bank = self.path(name + ".sty")
+                paths = [self.write("%s-%s.mid" % (name, cv), data) for cv, data in files.items()]
+                self.assertEqual(run("import", self.bank, "1", *paths, *flags, "-o", bank).returncode, status)
+                shown = run("show", bank, "1").stdout
+                self.assertIn("(v1cv2)\tLength in measures: 2\n" + "".join("      %s\n" % t for t in tracks), shown)
+                first = self.export_all(bank, self.path(name, "first"), [1])
+                folder = self.path(name, "first", "1")
+                copy = self.path(name + "-copy.sty")
+                result = run("import", bank, "1", *sorted(os.path.join(folder, f) for f in os.listdir(folder)),
+                             "--replace", "-o", copy)
+                self.assertEqual(result.returncode, DONE, result.stderr)
+                self.assertIn("v1cv2, 2 measures, notes: none", result.stdout)
+                self.assertEqual(self.export_all(copy, self.path(name, "again"), [1]), first)
+                self.assertEqual(run("show", copy, "1", "--tracks").stdout, run("show", bank, "1", "--tracks").stdout)
+
+        # The setup as the file gave it (the four events a track's setup
+        # exports as), and the stand-ins after it.
+        messages = mido.MidiFile(self.path("setup-alone", "first", "1", "v1cv2.mid")).tracks[0]
+        self.assertIn(tuple(marker[0].data), [m.data for m in messages if m.type == "sequencer_specific"])
+        exported = {str(m) for m in messages if not m.is_meta}
+        given = {str(m) for track in mido.MidiFile(file=io.BytesIO(alone)).tracks for m in track if not m.is_meta}
+        stand_ins = {str(mido.Message("pitchwheel", channel=channel)) for channel in (8, 9)}
+        self.assertLessEqual(given | stand_ins, exported)
+        self.assertEqual(len(exported), 2 * 4 + 2)
 
 
 def main():

@@ -64,6 +64,10 @@ class TrackRoundTripTest(QdstyleCase):
 
         pop = self.export_style(self.bank, 1, "pop")
         bass = self.path("tracks-1", "v1cv1-bass.mid")
+        # Bass as the export writes a track in use that plays nothing: its setup at tick 0.
+        setup = self.write("setup.mid", qd.smf([[mido.Message("control_change", channel=8, control=11, value=90),
+                                                 mido.Message("program_change", channel=8, program=35),
+                                                 mido.MetaMessage("end_of_track", time=1536)]]))
         whole = self.path("before-2", "v1cv1.mid")  # Slow Waltz: 3/4 (refused without --force), another bass line
         cases = [  # name, import-cv arguments, exit status, stdout or message, the chord variation's changed channels
             ("one track by its name", ["v1cv1", bass], 0, "v1cv1 (Bass), 4 measures", set()),
@@ -73,6 +77,9 @@ class TrackRoundTripTest(QdstyleCase):
              "v1cv2 (Bass), 4 measures, notes: Drum 52, Bass 4, Acc. 1 30; left out: 68 events of Drum, Acc. 1, "
              "Acc. 2 (not among the tracks imported), the tick-0 parameters of Bass (the element keeps its own)",
              {8}),
+            ("a track's setup alone", ["v1cv1", setup, "--tracks", "bass", "--keep"], 3,
+             "v1cv1 (Bass), 4 measures, notes: Drum 52, Acc. 1 30; left out: the tick-0 parameters of Bass (the "
+             "element keeps its own)\n", {8}),
             ("a track the file lacks stays", ["v1cv1", bass, "--tracks", "bass,acc5"], 3,
              "kept: Acc. 5 (nothing for it in the file)", set()),
             ("nothing for the tracks", ["v1cv1", bass, "--tracks", "drum"], 2,
