@@ -58,6 +58,8 @@ void CQdCliPrompt::TellFile(const std::string& /*rkstrCaption*/, const std::stri
     std::string strLine = rkstrPath + ": " + rkstrCause;
     if (rkstrText == QdDocText::SMF_NO_TRACK_NOTES)
         strLine += " - map them with --map SRC=TRACK, e.g. --map 1=acc1";
+    else if (rkstrText == QdDocText::READ_ONLY_BANK)
+        strLine += " - not written (--force writes over it)";
     m_roConsole.Message("", strLine);
 }
 

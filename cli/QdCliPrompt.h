@@ -24,7 +24,8 @@ struct CQdCliAnswers
     // A chord variation that holds data: Initialize or Keep its track parameters.
     bool m_bInitialize = false;
     // "Style '<name>' was damaged when loaded; writing it back keeps only
-    // what could be read.": write it back (--force) or refuse.
+    // what could be read.": write it back (--force) or refuse. Also: OUT may
+    // be written over when it is read-only (CQdCliSession::SaveTo).
     bool m_bForce = false;
     // File choices, for commands driven through the document's dialogs.
     std::string m_strOpenFile;
@@ -48,7 +49,8 @@ public:
     int Ask(const CQdQuestion& rkoQuestion) override;
     void Tell(const std::string& rkstrCaption, const std::string& rkstrText) override;
     // CQdCliPrompt::TellFile -- "qdstyle: PATH: cause"; a file without notes
-    // on the tracks' channels is told with the form of --map.
+    // on the tracks' channels is told with the form of --map, a read-only
+    // OUT with the flag that writes over it.
     void TellFile(const std::string& rkstrCaption, const std::string& rkstrText, const std::string& rkstrPath,
                   const std::string& rkstrCause) override;
     // CQdCliPrompt::ShowImportReports -- one line on stdout per imported

@@ -138,6 +138,9 @@ bool CQdCliSession::FindStyle(const std::string& rkstrStyle, int& riStyle)
         if (it == rkastrNames.end() && QdUtf8ToLatin1(rkstrStyle, strLatin1))
             it = std::find(rkastrNames.begin(), rkastrNames.end(), strLatin1);
         if (it == rkastrNames.end())
+            it = std::find_if(rkastrNames.begin(), rkastrNames.end(),
+                              [&rkstrStyle](const std::string& rkstrName) { return QdShownLatin1(rkstrName) == rkstrStyle; });
+        if (it == rkastrNames.end())
         {
             m_roConsole.Message("", "Style '" + rkstrStyle + "' not found in the Style Bank!");
             const int iClosest = QdCliClosestName(rkstrStyle, rkastrNames);
@@ -180,5 +183,5 @@ bool CQdCliSession::FindChordVar(const std::string& rkstrName, BYTE& rbySe, BYTE
 
 bool CQdCliSession::SaveTo(const std::string& rkstrOut)
 {
-    return m_oDoc.SaveBankTo(rkstrOut);
+    return m_oDoc.SaveBankTo(rkstrOut, m_oPrompt.Answers().m_bForce);
 }

@@ -3,6 +3,7 @@
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
+#include "BankDoc/QdCharset.h"
 #include "BankDoc/QdCopyPart.h"
 #include "BankDoc/QdDocText.h"
 #include "NlzdStyle/NstEditIfc.h"
@@ -178,7 +179,7 @@ int QdCmdCopy(CQdCliConsole& roConsole, const CQdCopyArgs& rkoArgs)
     if (!oSession.Doc().CopyPart(*pkoSource, oRequest, oReport))
         return QD_EXIT_REFUSED;
     for (const CQdCopyStep& rkoStep : oReport.m_aoSteps)
-        roConsole.Output(StepLine(rkoStep, oReport, strSourceName), false);
+        roConsole.Output(StepLine(rkoStep, oReport, QdShownLatin1(strSourceName)), false);
     if (rkoArgs.m_bDryRun)
         return QD_EXIT_OK;
     return oSession.SaveTo(rkoArgs.m_strOut) ? QD_EXIT_OK : QD_EXIT_REFUSED;

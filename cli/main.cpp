@@ -7,7 +7,8 @@
 // between the start and end phases of the global object registry, as the
 // desktop application does; running out of memory ends it with exit status
 // 2, like any refused command. A command that did its work while anything
-// was reported on the way ends with 3; with -q, what was held back of its
+// was reported on the way ends with 3 (the core's reports themselves are
+// printed with -v only, CQdCliConsole); with -q, what was held back of its
 // messages is printed only when it failed.
 #include "QdCliCommands.h"
 #include "QdCliConsole.h"
@@ -37,6 +38,7 @@ struct CQdCommandLine
 {
     std::string m_strBank;
     std::string m_strOut;
+    bool m_bForce = false; // save
     bool m_bQuiet = false;
     bool m_bVerbose = false;
     CQdBankArgs m_oBankArgs;
@@ -113,7 +115,8 @@ void AddOut(CLI::App& roCommand, std::string& rstrOut)
 void AddForce(CLI::App& roCommand, bool& rbForce)
 {
     roCommand.add_flag("--force", rbForce,
-                       "write back a style that was damaged when loaded (keeps only what could be read)");
+                       "write back a style that was damaged when loaded (keeps only what could be read); "
+                       "write over a read-only OUT");
 }
 
 // AddOutOrDryRun -- -o OUT, which --dry-run makes unneeded: the command then
@@ -316,8 +319,10 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
     CLI::App* poSave = AddCommand(roApp, "save", "Save a bank without change", QdCliHelp::SAVE, HELP_SAVING);
     AddBank(*poSave, roLine.m_strBank);
     AddOut(*poSave, roLine.m_strOut);
-    OnParsed(*poSave, roLine,
-             [&roLine](CQdCliConsole& roConsole) { return QdCmdSave(roConsole, roLine.m_strBank, roLine.m_strOut); });
+    poSave->add_flag("--force", roLine.m_bForce, "write over OUT even when it is read-only");
+    OnParsed(*poSave, roLine, [&roLine](CQdCliConsole& roConsole) {
+        return QdCmdSave(roConsole, roLine.m_strBank, roLine.m_strOut, roLine.m_bForce);
+    });
 }
 
 // DefineScripting -- the commands over a whole bank and between styles.
@@ -561,6 +566,7 @@ int main(int iArgc, char** ppszArgv)
         // told or warned about (an import that left something out) says so.
         if (!oLine.m_bCheck && iExit == QD_EXIT_OK && oConsole.HasWarned())
             iExit = QD_EXIT_WARNINGS;
+        oConsole.TellUnshownReports();
         // What -q held back tells why a command failed.
         if (iExit == QD_EXIT_REFUSED || iExit == QD_EXIT_USAGE)
             oConsole.ReleaseHeld();

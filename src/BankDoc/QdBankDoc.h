@@ -363,12 +363,19 @@ public:
     bool SaveBank();
     // SaveBankAsking -- Save Style Bank into the file given (the desktop's
     // Save: the open bank's own file), without the file dialog; an empty
-    // path: the dialog chooses, as in SaveBank.
+    // path: the dialog chooses, as in SaveBank. A modified open style is
+    // asked about with "Confirm changes ?" Yes, No or Cancel: Cancel (and
+    // Escape) ends the command with nothing saved and the changes still in
+    // the open style. A read-only file (CQdFileIo::IsReadOnlyFile), given
+    // or chosen, is refused before anything changes, with the offer to save
+    // under another name (the file dialog, again and again until a file
+    // that may be written or Cancel).
     bool SaveBankAsking(const std::string& rkstrPath);
     // SaveBankTo -- compression, directory and name table, atomic write,
     // decompression, fresh style list. False when the file was not written
-    // (the bank stays open with its changes).
-    bool SaveBankTo(const std::string& rkstrPath);
+    // (the bank stays open with its changes). A read-only file is refused
+    // first, nothing changed, unless bOverwriteReadOnly (qdstyle --force).
+    bool SaveBankTo(const std::string& rkstrPath, bool bOverwriteReadOnly = false);
 
     // --- Facts for scripts and info views (QdBankFacts.cpp) ----------------
     // GetBankFacts -- the open bank: file, sizes, the slot table, directory
@@ -507,6 +514,8 @@ private:
     bool GotoStyleSlot(int iStyle);
 
     // Selection and the commands on the open style (QdStyleCommands.cpp).
+    bool IsOpenStyleModified() const;
+    std::string SelectStyleAnswered(int iStyle, bool bDropChanges);
     CQdSelection LoadSelection(int iStyle, const std::string* pkstrName = nullptr);
     void TakeSelection(CQdSelection& roSelection) noexcept;
     bool IsChordVarNode(BYTE bySe, BYTE byCv) const;
@@ -549,6 +558,9 @@ private:
     // before their wait starts and hand the answer to WriteBack.
     bool ConfirmDamagedWriteBack();
     EQdWriteBack WriteBack(bool bDamageConfirmed);
+    // SaveElsewhere -- the read-only file told and another name offered;
+    // true when the user takes the offer.
+    bool SaveElsewhere(const std::string& rkstrPath);
     EQdWriteBack ReplaceStyleContainer();
     void CompressSlots(CChunkNavComp& roNav);
     std::vector<BYTE> DirectoryList(CChunkNav& roNav) const;
