@@ -35,8 +35,9 @@ TQdClickLabel::TQdClickLabel(QWidget* pParent) : QLabel(pParent)
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setAlignment(Qt::AlignCenter);
     setAutoFillBackground(true);
-    // Tab reaches the button; a click chooses it without taking the focus.
-    setFocusPolicy(Qt::TabFocus);
+    // No focus policy: a label that takes focus is drawn by a text control,
+    // a pixel off its classic place. The dialog moves the focus itself
+    // (TQdGeneralDlg::focusNextPrevChild); a click takes none.
 }
 
 QChar TQdClickLabel::AccessLetter() const
@@ -75,20 +76,20 @@ void TQdClickLabel::keyPressEvent(QKeyEvent* pEvent)
         emit clicked();
         return;
     }
-    QLabel::keyPressEvent(pEvent);
+    QFrame::keyPressEvent(pEvent);
 }
 
+// The focus events and keys skip QLabel's handlers, which would make the
+// label a text control (drawn a pixel off) to select its text.
 void TQdClickLabel::focusInEvent(QFocusEvent* pEvent)
 {
-    QLabel::focusInEvent(pEvent);
-    if (pEvent->reason() == Qt::TabFocusReason || pEvent->reason() == Qt::BacktabFocusReason)
-        emit focusedByKeyboard();
+    QFrame::focusInEvent(pEvent);
     update();
 }
 
 void TQdClickLabel::focusOutEvent(QFocusEvent* pEvent)
 {
-    QLabel::focusOutEvent(pEvent);
+    QFrame::focusOutEvent(pEvent);
     update();
 }
 
@@ -203,7 +204,6 @@ TQdClickLabel* TQdGeneralDlg::MakeButton(const QString& rkstrText, int iLeft, in
     pButton->setGeometry(iLeft, iTop, iWidth, 19);
     pButton->setVisible(!rkstrText.isEmpty());
     connect(pButton, &TQdClickLabel::clicked, this, [this, iResult] { done(iResult); });
-    connect(pButton, &TQdClickLabel::focusedByKeyboard, this, &TQdGeneralDlg::ShowKeyboardCues);
     return pButton;
 }
 
@@ -235,6 +235,24 @@ void TQdGeneralDlg::ShowKeyboardCues()
 {
     for (TQdClickLabel* pButton : {m_pButtonYes, m_pButtonNo, m_pButtonCancel})
         pButton->ShowKeyboardCues();
+}
+
+// TQdGeneralDlg::focusNextPrevChild -- the shown buttons in a ring, left to
+// right; from the dialog itself Tab reaches the first, Shift+Tab the last.
+bool TQdGeneralDlg::focusNextPrevChild(bool bNext)
+{
+    ShowKeyboardCues();
+    QList<TQdClickLabel*> apShown;
+    for (TQdClickLabel* pButton : {m_pButtonYes, m_pButtonNo, m_pButtonCancel})
+        if (!pButton->isHidden())
+            apShown << pButton;
+    if (apShown.isEmpty())
+        return false;
+    const qsizetype iAt = apShown.indexOf(qobject_cast<TQdClickLabel*>(focusWidget()));
+    const qsizetype iCount = apShown.size();
+    const qsizetype iNext = iAt < 0 ? (bNext ? 0 : iCount - 1) : (iAt + (bNext ? 1 : iCount - 1)) % iCount;
+    apShown[iNext]->setFocus(bNext ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 void TQdGeneralDlg::reject()

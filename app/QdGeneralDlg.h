@@ -43,8 +43,6 @@ public:
 
 signals:
     void clicked();
-    // A focus that came by Tab or Shift+Tab.
-    void focusedByKeyboard();
 
 protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
@@ -90,6 +88,9 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
+    // focusNextPrevChild -- Tab and Shift+Tab, from the dialog or a button:
+    // the keyboard cues show from now on.
+    bool focusNextPrevChild(bool bNext) override;
 
 private:
     TQdClickLabel* MakeButton(const QString& rkstrText, int iLeft, int iTop, int iResult);

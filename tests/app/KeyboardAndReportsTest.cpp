@@ -37,6 +37,7 @@ QImage PlainButtonLook(const TQdClickLabel& rkoButton)
     oLabel.setAlignment(Qt::AlignCenter);
     oLabel.setAutoFillBackground(true);
     oLabel.setGeometry(rkoButton.geometry());
+    oLabel.show();
     return oLabel.grab().toImage();
 }
 

@@ -45,7 +45,7 @@ class ReadOnlyBankTest(qd.QdstyleCase):
                     ["delete-cv", self.bank, "1", "v1cv3"],
                     ["import-cv", self.bank, "1", "v1cv2", midi],
                     ["set-track", self.bank, "1", "v1", "bass", "--program", "34"],
-                    ["copy", self.bank, "1:v1cv1", self.bank, "1:v1cv2"]]
+                    ["copy", self.bank, "1:v1cv1", self.bank, "1:i1cv2"]]
         for args in commands:
             with self.subTest(command=args[0]):
                 original = qd.read(self.bank)
