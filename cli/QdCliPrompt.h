@@ -71,7 +71,8 @@ private:
 };
 
 // QdCliForceAnswers -- the answers of a command whose only question is
-// whether a damaged style is written back.
+// whether a damaged style is written back (and an OUT written over when it
+// is read-only).
 inline CQdCliAnswers QdCliForceAnswers(bool bForce)
 {
     CQdCliAnswers oAnswers;

@@ -17,7 +17,12 @@
 // Decisions beyond the window's classic behaviour:
 // - Files are written atomically (CQdFileIo::WriteAtomic): a failed save or
 //   export leaves the old file as it was; a failed save keeps the bank open,
-//   its written-back marks and its file name.
+//   its written-back marks and its file name. A bank file that is read-only
+//   is not written over (the rename would replace it all the same): the
+//   save is refused, and the desktop offers another name.
+// - Save Style Bank asks "Confirm changes ?" with a Cancel that saves
+//   nothing and keeps the open style's changes; leaving a style asks it
+//   with Yes and No only, as the selection always goes ahead.
 // - A file larger than the bank block is refused ("File too large for a
 //   Qd50 Style Bank!"); a root chunk longer than the file is "File corrupt -
 //   Error!". Slots beyond the 64th are reported ("iIndex < 64") and treated
