@@ -104,32 +104,6 @@ TEST_F(CBankDocTest, SaveAsksWithCancelAndOffersAnotherNameForAReadOnlyFile)
     EXPECT_TRUE(m_oReports.Empty());
 }
 
-// The command line's save: refused with the file's cause, unless forced,
-// which keeps the file's permissions as every save does.
-TEST_F(CBankDocTest, SaveBankToRefusesAReadOnlyFileUnlessTold)
-{
-    const std::string strBank = OpenBank(ThreeStyleBank());
-    const Bytes abyOriginal = ReadFile(strBank);
-    ASSERT_EQ(::chmod(strBank.c_str(), 0444), 0);
-    m_oDoc.SelectStyle(2);
-    m_oDoc.RenameStyle("Forced");
-    m_oPrompt.m_aiAnswers = {QD_ANSWER_YES};
-    EXPECT_FALSE(m_oDoc.SaveBankTo(strBank));
-    EXPECT_EQ(m_oPrompt.m_aoTold,
-              (decltype(m_oPrompt.m_aoTold){
-                  {"Save Style Bank", FileMessage(QdDocText::READ_ONLY_BANK, strBank, "the file is read-only")}}));
-    EXPECT_EQ(ReadFile(strBank), abyOriginal);
-    EXPECT_TRUE(m_oDoc.IsStyleModified());
-
-    EXPECT_TRUE(m_oDoc.SaveBankTo(strBank, true));
-    struct stat oStat;
-    ASSERT_EQ(::stat(strBank.c_str(), &oStat), 0);
-    EXPECT_EQ(oStat.st_mode & 0777, 0444u);
-    ASSERT_TRUE(m_oDoc.OpenBankFile(strBank));
-    EXPECT_EQ(m_oDoc.GetStyleNames()[2], "Forced");
-    ::chmod(strBank.c_str(), 0644);
-}
-
 TEST(QdFileIo, IsReadOnlyFileByThePermissionBitsAndTheSystem)
 {
     CTempDir oDir;
