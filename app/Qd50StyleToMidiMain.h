@@ -166,6 +166,9 @@ public slots:
     void MuteClick();
     void TempoClick();
     void AboutClick();
+    // ReportLogClick -- Help > Report Log: the core's reports of this run
+    // (QdReportLog.h), which the window shows nowhere else.
+    void ReportLogClick();
     // RollClick -- View > Piano Roll: opens the pane (a window narrower than
     // the designed one with the pane grows by the pane) or closes it.
     void RollClick(bool bOpen);

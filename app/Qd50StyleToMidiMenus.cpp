@@ -5,6 +5,8 @@
 #include "Qd50StyleToMidiMain.h"
 
 #include "QdElementTree.h"
+#include "QdReportDlg.h"
+#include "QdReportLog.h"
 
 #include "Base/QdVersion.h"
 
@@ -104,6 +106,7 @@ void TForm2::CreateMenus()
     QMenu* pHelp = menuBar()->addMenu("&Help");
     AddAction(pHelp, "ActionHelp", "&Help", QKeySequence(Qt::Key_F1), &TForm2::ButtonHelpClick);
     AddAction(pHelp, "ActionWeb", "&Visit Website", {}, &TForm2::GotoWebClick);
+    AddAction(pHelp, "ActionReportLog", "Report &Log\u2026", {}, &TForm2::ReportLogClick);
     AddAction(pHelp, "ActionAbout", "&About", {}, &TForm2::AboutClick);
     for (QAction* pAction : m_apActions)
         addAction(pAction);
@@ -181,12 +184,15 @@ void TForm2::OpenRecentFile(const QString& rkstrPath)
 }
 
 // TForm2::SaveClick -- Save: into the open bank's own file, with the
-// questions of Save Style Bank but without its file dialog.
+// questions of Save Style Bank but without its file dialog, unless the file
+// is read-only and the user takes the offer to save under another name.
 void TForm2::SaveClick()
 {
     BeginCommand();
     const bool bSaved = m_poDoc->SaveBankAsking(m_poDoc->GetBankPath());
     ShowDocument(bSaved);
+    if (bSaved)
+        NoteOpenedBank();
     m_pStyleList->setFocus();
 }
 
@@ -215,6 +221,14 @@ void TForm2::RenameClick()
     m_pStyleList->setFocus();
     m_pStyleList->setCurrentItem(pRoot->child(iStyle));
     m_pStyleList->editItem(pRoot->child(iStyle), 0);
+}
+
+void TForm2::ReportLogClick()
+{
+    const std::string strLog = CQdReportLog::Instance().Text();
+    TQdReportDlg oDlg(this, "Report Log", strLog.empty() ? QString("No reports.") : QString::fromStdString(strLog),
+                      false);
+    m_oPrompt.ExecDialog(oDlg);
 }
 
 void TForm2::AboutClick()

@@ -4,7 +4,6 @@
 #include "BankDoc/QdBankRescue.h"
 #include "BankDoc/QdDocText.h"
 #include "BankDoc/QdImportReport.h"
-#include "Base/Report.h"
 #include "QdChannelMapDlg.h"
 #include "QdGeneralDlg.h"
 #include "QdReportDlg.h"
@@ -78,7 +77,8 @@ int CQdQtPrompt::Ask(const CQdQuestion& rkoQuestion)
         return m_oHooks.m_fnAsk(rkoQuestion);
     const CArrowCursor oCursor;
     return TQdGeneralDlg::Ask(m_pOwner, Q(rkoQuestion.m_strCaption), Q(rkoQuestion.m_strText),
-                              Q(rkoQuestion.m_strYes), Q(rkoQuestion.m_strNo), Q(rkoQuestion.m_strCancel));
+                              Q(rkoQuestion.m_strYes), Q(rkoQuestion.m_strNo), Q(rkoQuestion.m_strCancel),
+                              rkoQuestion.m_bEscapeCancels);
 }
 
 void CQdQtPrompt::Tell(const std::string& rkstrCaption, const std::string& rkstrText)
@@ -286,12 +286,4 @@ void CQdQtPrompt::StopPlayback()
 {
     if (m_fnStopPlayback)
         m_fnStopPlayback();
-}
-
-void QdInstallGuiReportSink()
-{
-    QdSetReportSink([](const char* pszText) {
-        TQdGeneralDlg::Ask(QApplication::activeWindow(), QApplication::applicationName(), QString::fromUtf8(pszText),
-                           "", "OK", "");
-    });
 }

@@ -66,6 +66,7 @@ public:
 
     // ExecDialog -- the window's own dialogs, through their hook when set.
     int ExecDialog(TQdTrackParamsDlg& roDlg);
+    int ExecDialog(TQdReportDlg& roDlg);
     // The folder each file dialog (by its title) used last; the window
     // keeps them between runs. A request without a folder of its own
     // starts there.
@@ -85,7 +86,6 @@ private:
     CQdFileRequest Remembered(const CQdFileRequest& rkoRequest) const;
     void Remember(const CQdFileRequest& rkoRequest, const std::string& rkstrChosen, bool bFolder);
     int ExecDialog(TQdChannelMapDlg& roDlg);
-    int ExecDialog(TQdReportDlg& roDlg);
 
     QWidget* m_pOwner;
     CQdPromptHooks m_oHooks;
@@ -97,6 +97,3 @@ private:
     bool m_bHideImportReports = false;
     QHash<QString, QString> m_aoFolders;
 };
-
-// QdInstallGuiReportSink -- reports show a modal message with one OK button.
-void QdInstallGuiReportSink();

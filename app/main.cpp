@@ -1,12 +1,13 @@
 // main.cpp -- the desktop application's start and end.
 //
-//   qdstyletool [BANK]                                the window, with the bank opened
+//   qdstyletool [-v] [BANK]                           the window, with the bank opened;
+//                                                     -v: the core's reports also on stderr
 //   qdstyletool --screenshots DIR BANK [--size WxH]   pictures of the window into DIR
 #include "BankDoc/QdDocText.h"
 #include "Base/Report.h"
 #include "Kernel/Core/GlobalObj.h"
 #include "Qd50StyleToMidiMain.h"
-#include "QdQtPrompt.h"
+#include "QdReportLog.h"
 #include "QdScreenshots.h"
 
 #include <QApplication>
@@ -46,15 +47,17 @@ int RunScreenshots(const QStringList& rkastrArgs)
     return bSaved ? 0 : 1;
 }
 
-// RunWindow -- the normal start: the window, the bank of the first argument,
-// the event loop. The window's commands let no exception into the event
+// RunWindow -- the normal start: the window, the bank of the first argument
+// but -v, the event loop. The core's reports go to the report log
+// (QdReportLog.h), with -v to stderr as well. The window's commands let no exception into the event
 // loop: the document and playback fail a command that runs out of memory
 // with a message of their own (BankDoc/QdCommandGuard.h). What is caught
 // here comes from building the window; running out of memory is told on
 // stderr, as a dialog would need memory too.
-int RunWindow(const QStringList& rkastrArgs)
+int RunWindow(QStringList astrArgs)
 {
-    QdInstallGuiReportSink();
+    const bool bVerbose = astrArgs.removeAll("-v") + astrArgs.removeAll("--verbose") > 0;
+    QdInstallGuiReportSink(bVerbose);
     try
     {
         // Size, place, recent files and folders from the user's settings.
@@ -62,8 +65,8 @@ int RunWindow(const QStringList& rkastrArgs)
         TForm2 oForm2;
         oForm2.RestoreSettings(oSettings);
         oForm2.show();
-        if (rkastrArgs.size() > 1)
-            oForm2.OpenBankPath(rkastrArgs[1]);
+        if (astrArgs.size() > 1)
+            oForm2.OpenBankPath(astrArgs[1]);
         return QApplication::exec();
     }
     catch (const std::bad_alloc&)

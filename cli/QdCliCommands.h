@@ -231,7 +231,7 @@ int QdCmdImport(CQdCliConsole& roConsole, const CQdImportArgs& rkoArgs);
 int QdCmdImportCv(CQdCliConsole& roConsole, const CQdImportCvArgs& rkoArgs);
 int QdCmdDeleteCv(CQdCliConsole& roConsole, const CQdDeleteCvArgs& rkoArgs);
 int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs);
-int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut);
+int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut, bool bForce);
 int QdCmdCheck(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs);
 int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs);
 int QdCmdImportBank(CQdCliConsole& roConsole, const CQdImportBankArgs& rkoArgs);

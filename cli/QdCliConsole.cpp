@@ -1,6 +1,8 @@
 // QdCliConsole.cpp -- stderr lines, the progress line and stdout.
 #include "QdCliConsole.h"
 
+#include "BankDoc/QdCharset.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
@@ -11,19 +13,27 @@ constexpr const char* PREFIX = "qdstyle: ";
 // Moves to the line's start and erases it (a terminal only sees this).
 constexpr const char* ERASE_LINE = "\r\033[K";
 
-// OneLine -- line breaks and tabs become blanks.
+// OneLine -- line breaks and tabs become blanks; what else is no text is
+// escaped (QdShownText).
 std::string OneLine(std::string str)
 {
     std::replace_if(str.begin(), str.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
-    return str;
+    return QdShownText(str);
 }
 
 // OneRow -- line breaks become blanks; tabs stay, they part the fields of
-// an output line.
+// an output line, each of which is escaped on its own.
 std::string OneRow(std::string str)
 {
     std::replace_if(str.begin(), str.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    return str;
+    std::string strRow;
+    std::size_t uStart = 0;
+    for (std::size_t uTab = str.find('\t'); uTab != std::string::npos; uTab = str.find('\t', uStart))
+    {
+        strRow += QdShownText(str.substr(uStart, uTab - uStart)) + '\t';
+        uStart = uTab + 1;
+    }
+    return strRow + QdShownText(str.substr(uStart));
 }
 
 } // namespace
@@ -60,7 +70,16 @@ void CQdCliConsole::Detail(const std::string& rkstrText)
 void CQdCliConsole::Report(const char* pszText)
 {
     ++m_iReports;
-    PrintLine(pszText ? pszText : "");
+    if (m_eVerbosity == QD_VERBOSE)
+        PrintLine(pszText ? pszText : "");
+}
+
+void CQdCliConsole::TellUnshownReports()
+{
+    if (m_eVerbosity == QD_VERBOSE || m_iReports == 0)
+        return;
+    PrintLine(std::to_string(m_iReports) + (m_iReports == 1 ? " internal report" : " internal reports") +
+              " not shown (-v shows them)");
 }
 
 // CQdCliConsole::PrintLine -- held back with -q.

@@ -6,10 +6,17 @@
 // that nothing lands in the middle of the progress line: the progress line
 // is finished (erased) before anything else is written, also when stdout
 // is the same terminal. Each message is one line: line breaks inside a
-// report become blanks. The console also counts the reports and messages it
-// printed (`check` needs the count) and the warnings given on stdout (an
-// import's report of what it left out): anything of these makes a command
-// that did its work end with exit status 3.
+// report become blanks, and every line is valid UTF-8 with its control
+// characters escaped (QdShownText), whatever bytes a name or a path holds.
+// The console also counts the reports and messages (`check` needs the
+// count) and the warnings given on stdout (an import's report of what it
+// left out): anything of these makes a command that did its work end with
+// exit status 3.
+//
+// Reports (the core's developer messages: "Assert ... File: ... Line: ...")
+// are printed with -v only; otherwise they are counted, and one line at
+// the end says how many were not shown (TellUnshownReports), so that an
+// exit status 3 never comes without a word.
 //
 // How much is said (-q, -v): quiet holds the messages and reports back
 // (they still count) for main to print should the command fail, shows no
@@ -61,15 +68,18 @@ public:
     // a document, a dump), written to stdout as it is.
     void Print(const std::string& rkstrText);
 
-    // CQdCliConsole::ReleaseHeld -- the messages and reports -q held back,
-    // printed now (the command failed).
+    // CQdCliConsole::TellUnshownReports -- without -v, a line with the
+    // number of reports not printed (-q holds it back as a message).
+    void TellUnshownReports();
+    // CQdCliConsole::ReleaseHeld -- the messages -q held back, printed now
+    // (the command failed).
     void ReleaseHeld();
 
-    // Reports (warnings and assertions) and messages printed so far.
+    // Reports (warnings and assertions, printed or not) and messages so far.
     int GetReportCount() const { return m_iReports; }
     int GetMessageCount() const { return m_iMessages; }
-    // CQdCliConsole::HasWarned -- a report, a message or an output line
-    // counted as a warning was printed.
+    // CQdCliConsole::HasWarned -- a report came, or a message or an output
+    // line counted as a warning was printed.
     bool HasWarned() const { return m_iReports + m_iMessages + m_iWarnings > 0; }
 
 private:

@@ -29,7 +29,9 @@ directory and the style-name table are rewritten, and OUT is replaced only
 after a complete write, so a failed save leaves it as it was. With
 --dry-run (import, import-cv, delete-cv, rename, import-bank, set-track,
 copy) the command runs and reports as it would, and nothing is written; OUT
-may then be left out.
+may then be left out. An OUT that exists read-only (no write permission, as
+chmod a-w leaves it) is refused, exit status 2 and nothing written, unless
+--force is given.
 )";
 
 inline constexpr const char* DAMAGED = R"(
@@ -43,9 +45,10 @@ Exit status: 0 success; 1 usage error (the usage is shown); 2 refused,
 nothing written: not a style bank, corrupt file, unknown style or chord
 variation, refused MIDI file, failed write, out of memory; 3 done and
 written, but something was reported on the way: a warning, an assertion
-report, a message, or an import that left something out. Messages, warnings
-and assertion reports go to stderr as "qdstyle: PATH: reason" for a file,
-one per line.)";
+report, a message, or an import that left something out. Messages and
+warnings go to stderr, "qdstyle: PATH: reason" for a file, one per line;
+the core's assertion reports only with -v (otherwise a line says how many
+were not shown).)";
 
 inline constexpr const char* TOOL_TAIL = R"(
 
@@ -53,9 +56,12 @@ Commands over many files show their progress on stderr when it is a
 terminal; the progress line is erased before anything goes to stdout. -q
 prints only the messages of a command that failed (warnings still give exit
 status 3), no progress, and none of the lines that tell what was written;
--v adds detail, a lasting progress line per file among it. list, show,
-check and info print one JSON document with --json (docs/qdstyle-json.md);
-style names then map the bank's bytes to Unicode as ISO-8859-1. A single
+-v adds detail, a lasting progress line per file among it, and the core's
+reports. Text output is UTF-8: the bytes of style names and of a MIDI
+file's texts are ISO-8859-1, and control characters in them are shown as
+\n, \r, \t or \xHH, never raw (a STYLE may be given so, too). list, show,
+check and info print one JSON document with --json (docs/qdstyle-json.md),
+which gives every name exactly (ISO-8859-1 to Unicode). A single
 file read or written may be '-': stdin for 'dump -' and the FILE of
 'import-cv', stdout for 'export ... --cv NAME -o -' and 'roll ... -o -'.
 Run 'qdstyle COMMAND --help' for a command's arguments.)";
@@ -204,7 +210,8 @@ to 11 characters.
 )";
 
 inline constexpr const char* SAVE = R"(
-Opens the bank and saves it without any change.
+Opens the bank and saves it without any change. --force writes over an OUT
+that is read-only.
 )";
 
 inline constexpr const char* CHECK = R"(
@@ -212,7 +219,8 @@ Opens the bank, decompresses every style slot, loads every style and
 converts each of its chord variations to a MIDI file in memory. Prints one
 line per style ("<n><TAB><name><TAB><k> chord variations"), a line
 "style <n> '<name>': <reports>" per damaged style (one whose loading reported
-problems), and a verdict; whatever is reported on the way goes to stderr.
+problems), and a verdict; what is reported on the way is counted (-v prints
+it).
 --json gives the same per style (loaded, converted, chord_variations,
 damaged, damage) and the verdict (damaged, problems, clean). The exit status
 is 0 when nothing at all was reported, 3 when something was, 2 when the bank
@@ -335,8 +343,9 @@ file's own ticks; a header line, then one line per event:
   number   key, controller, program or meta type
   value    velocity, pressure, controller value, pitch bend -8192..8191,
            tempo in microseconds per quarter note
-  data     a text event's text (ISO-8859-1 to UTF-8), a time signature as
-           3/4, other data in hex; quoted where it holds , " or a line break
+  data     a text event's text (ISO-8859-1 to UTF-8, control characters
+           as \n, \xHH), a time signature as 3/4, other data in hex;
+           quoted where it holds , or "
 --format json: the same per track (docs/qdstyle-json.md). A damaged file is
 dumped as far as it can be read, and its damage told after (exit status 3).
 )";

@@ -62,6 +62,8 @@ void CQdCliPrompt::TellFile(const std::string& /*rkstrCaption*/, const std::stri
         strLine += ", or leave them out with --partial";
     if (rkstrText == QdDocText::SMF_OTHER_TIME_SIG)
         strLine += " - --force imports it in the element's time signature";
+    if (rkstrText == QdDocText::READ_ONLY_BANK)
+        strLine += " - not written (--force writes over it)";
     m_roConsole.Message("", strLine);
 }
 

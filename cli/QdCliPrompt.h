@@ -25,7 +25,8 @@ struct CQdCliAnswers
     // A chord variation that holds data: Initialize or Keep its track parameters.
     bool m_bInitialize = false;
     // "Style '<name>' was damaged when loaded; writing it back keeps only
-    // what could be read.": write it back (--force) or refuse.
+    // what could be read.": write it back (--force) or refuse. Also: OUT may
+    // be written over when it is read-only (CQdCliSession::SaveTo).
     bool m_bForce = false;
     // File choices, for commands driven through the document's dialogs.
     std::string m_strOpenFile;
@@ -51,7 +52,8 @@ public:
     // CQdCliPrompt::TellFile -- "qdstyle: PATH: cause"; a file with notes
     // that no track takes is told with the form of --map (and --partial,
     // which leaves them out, where some notes do go in), one of another
-    // time signature with --force.
+    // time signature with --force, a read-only OUT with the flag that
+    // writes over it.
     void TellFile(const std::string& rkstrCaption, const std::string& rkstrText, const std::string& rkstrPath,
                   const std::string& rkstrCause) override;
     // CQdCliPrompt::ShowImportReports -- one line on stdout per imported
@@ -72,7 +74,8 @@ private:
 };
 
 // QdCliForceAnswers -- the answers of a command whose only question is
-// whether a damaged style is written back.
+// whether a damaged style is written back (and an OUT written over when it
+// is read-only).
 inline CQdCliAnswers QdCliForceAnswers(bool bForce)
 {
     CQdCliAnswers oAnswers;

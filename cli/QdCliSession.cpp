@@ -137,6 +137,11 @@ bool CQdCliSession::FindStyle(const std::string& rkstrStyle, int& riStyle)
         std::string strLatin1;
         if (it == rkastrNames.end() && QdUtf8ToLatin1(rkstrStyle, strLatin1))
             it = std::find(rkastrNames.begin(), rkastrNames.end(), strLatin1);
+        const auto fnShownAsGiven = [&rkstrStyle](const std::string& rkstrName) {
+            return QdShownLatin1(rkstrName) == rkstrStyle;
+        };
+        if (it == rkastrNames.end())
+            it = std::find_if(rkastrNames.begin(), rkastrNames.end(), fnShownAsGiven);
         if (it == rkastrNames.end())
         {
             m_roConsole.Message("", "Style '" + rkstrStyle + "' not found in the Style Bank!");
@@ -180,5 +185,5 @@ bool CQdCliSession::FindChordVar(const std::string& rkstrName, BYTE& rbySe, BYTE
 
 bool CQdCliSession::SaveTo(const std::string& rkstrOut)
 {
-    return m_oDoc.SaveBankTo(rkstrOut);
+    return m_oDoc.SaveBankTo(rkstrOut, m_oPrompt.Answers().m_bForce);
 }

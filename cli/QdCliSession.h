@@ -43,9 +43,10 @@ public:
 
     // CQdCliSession::SelectStyle -- selects and opens the style that STYLE
     // names: a plain number is its 1-based position among the present
-    // styles, anything else its exact name (its bytes, or the same name in
-    // UTF-8 as the JSON output gives it, QdCharset.h). An unknown name is
-    // told with the closest one the bank holds.
+    // styles, anything else its exact name (its bytes, the same name in
+    // UTF-8 as the JSON output gives it, or as the text output shows it,
+    // QdCharset.h). An unknown name is told with the closest one the bank
+    // holds.
     bool SelectStyle(const std::string& rkstrStyle);
     // CQdCliSession::FindStyle -- the 0-based index of the style STYLE
     // names, without selecting it.
@@ -58,7 +59,8 @@ public:
     // that is no standard name is told with the list of them.
     bool FindChordVar(const std::string& rkstrName, BYTE& rbySe, BYTE& rbyCv);
 
-    // CQdCliSession::SaveTo -- writes the open style back and saves the bank.
+    // CQdCliSession::SaveTo -- writes the open style back and saves the
+    // bank; a read-only OUT only with --force (the answers' m_bForce).
     bool SaveTo(const std::string& rkstrOut);
 
 private:

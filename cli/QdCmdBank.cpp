@@ -5,6 +5,7 @@
 #include "QdCliSession.h"
 
 #include "BankDoc/QdBankImport.h"
+#include "BankDoc/QdCharset.h"
 #include "BankDoc/QdDocText.h"
 #include "QdCliStdio.h"
 #include "QdJson.h"
@@ -22,7 +23,7 @@ constexpr DWORD MAX_BANK_JSON_SIZE = 0x4000000;
 // "... 8 of 9 files ...", or "not imported: <why>".
 std::string StyleLine(const CQdBankImportStyle& rkoStyle)
 {
-    std::string strLine = std::to_string(rkoStyle.m_iPosition) + "\t" + rkoStyle.m_strName + "\t";
+    std::string strLine = std::to_string(rkoStyle.m_iPosition) + "\t" + QdShownLatin1(rkoStyle.m_strName) + "\t";
     if (rkoStyle.m_eOutcome != QD_BANK_IMPORT_DONE)
         return strLine + "not imported: " + rkoStyle.m_strCause;
     const int iImported = rkoStyle.Imported();

@@ -1,10 +1,13 @@
 // QdCmdBrowse.cpp -- list, show and info: what the two trees of the desktop
 // show, the track parameters of a style's elements, and the bank's facts; as
 // text, or with --json as one JSON document (json/QdJson.h). Text and JSON
-// come from the same facts of the document (BankDoc/QdBankFacts.h).
+// come from the same facts of the document (BankDoc/QdBankFacts.h). Names
+// are shown as the bank's 8-bit text in UTF-8, control characters escaped
+// (QdShownLatin1), so that every line stays one line of valid UTF-8.
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
+#include "BankDoc/QdCharset.h"
 #include "BankDoc/QdDocText.h"
 #include "NlzdStyle/NlzdStyle.h"
 #include "QdJson.h"
@@ -27,7 +30,7 @@ std::string Tabbed(std::initializer_list<std::string> ilstrFields)
 // signature, a chord variation's standard name and length.
 std::string ShowText(const CQdStyleFacts& rkoStyle, const std::string& rkstrStyleInfo)
 {
-    std::string strText = Tabbed({rkoStyle.m_strName, rkstrStyleInfo});
+    std::string strText = Tabbed({QdShownLatin1(rkoStyle.m_strName), rkstrStyleInfo});
     for (const CQdElementFacts& rkoElement : rkoStyle.m_aoElements)
     {
         strText += Tabbed({"  " + rkoElement.m_strName, "Signature: " + std::to_string(rkoElement.m_byNumerator) +
@@ -49,7 +52,7 @@ std::string ShowText(const CQdStyleFacts& rkoStyle, const std::string& rkstrStyl
 // InfoText -- "key<TAB>value" lines, then a line per style slot.
 std::string InfoText(const CQdBankFacts& rkoBank)
 {
-    std::string strText = Tabbed({"file", rkoBank.m_strFile});
+    std::string strText = Tabbed({"file", QdShownText(rkoBank.m_strFile)});
     strText += Tabbed({"file size", std::to_string(rkoBank.m_qwFileSize)});
     strText += Tabbed({"used size", std::to_string(rkoBank.m_dwUsedSize)});
     strText +=
@@ -76,7 +79,7 @@ std::string InfoText(const CQdBankFacts& rkoBank)
     {
         if (!rkoSlot.m_bStyle)
             continue;
-        strText += Tabbed({"style", std::to_string(rkoSlot.m_iPosition), rkoSlot.m_strName,
+        strText += Tabbed({"style", std::to_string(rkoSlot.m_iPosition), QdShownLatin1(rkoSlot.m_strName),
                            "slot " + std::to_string(rkoSlot.m_iSlot),
                            "stored " + std::to_string(rkoSlot.m_dwStoredSize) +
                                (rkoSlot.m_bCompressed ? " bytes compressed" : " bytes"),
@@ -108,7 +111,7 @@ int QdCmdList(CQdCliConsole& roConsole, const CQdBankArgs& rkoArgs)
     std::string strText;
     const std::vector<std::string>& rkastrNames = oSession.Doc().GetStyleNames();
     for (std::size_t i = 0; i < rkastrNames.size(); ++i)
-        strText += Tabbed({std::to_string(i + 1), rkastrNames[i]});
+        strText += Tabbed({std::to_string(i + 1), QdShownLatin1(rkastrNames[i])});
     roConsole.Print(strText);
     return QD_EXIT_OK;
 }

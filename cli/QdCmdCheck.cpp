@@ -4,6 +4,7 @@
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
+#include "BankDoc/QdCharset.h"
 #include "BankDoc/QdReportRecorder.h"
 #include "NlzdStyle/NstEditIfc.h"
 #include "QdJson.h"
@@ -46,12 +47,12 @@ std::string CheckText(const CQdCheckFacts& rkoCheck)
     std::string strText;
     for (const CQdCheckedStyle& rkoStyle : rkoCheck.m_aoStyles)
         if (rkoStyle.m_bConverted)
-            strText += std::to_string(rkoStyle.m_iPosition) + "\t" + rkoStyle.m_strName + "\t" +
+            strText += std::to_string(rkoStyle.m_iPosition) + "\t" + QdShownLatin1(rkoStyle.m_strName) + "\t" +
                        std::to_string(rkoStyle.m_iChordVars) + " chord variations\n";
     for (const CQdCheckedStyle& rkoStyle : rkoCheck.m_aoStyles)
         if (rkoStyle.m_bDamaged)
-            strText += "style " + std::to_string(rkoStyle.m_iPosition) + " '" + rkoStyle.m_strName +
-                       "': " + QdReportSummary(rkoStyle.m_astrDamage) + "\n";
+            strText += "style " + std::to_string(rkoStyle.m_iPosition) + " '" + QdShownLatin1(rkoStyle.m_strName) +
+                       "': " + QdShownText(QdReportSummary(rkoStyle.m_astrDamage)) + "\n";
     const std::string strStyles = std::to_string(rkoCheck.m_aoStyles.size()) + " styles checked, ";
     if (rkoCheck.IsClean())
         return strText + strStyles + "no problems\n";

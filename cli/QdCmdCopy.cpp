@@ -3,6 +3,7 @@
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
+#include "BankDoc/QdCharset.h"
 #include "BankDoc/QdCopyPart.h"
 #include "BankDoc/QdDocText.h"
 #include "NlzdStyle/NstEditIfc.h"
@@ -155,7 +156,7 @@ int QdCmdCopy(CQdCliConsole& roConsole, const CQdCopyArgs& rkoArgs)
     if (!oSession.Doc().CopyPart(*pkoSource, oRequest, oReport))
         return QD_EXIT_REFUSED;
     for (const CQdCopyStep& rkoStep : oReport.m_aoSteps)
-        roConsole.Output(StepLine(rkoStep, oReport, strSourceName), false);
+        roConsole.Output(StepLine(rkoStep, oReport, QdShownLatin1(strSourceName)), false);
     // What the bank cannot keep is written without it: a warning, exit status 3.
     for (const std::string& rkstrLine : oReport.m_astrLeftOut)
         roConsole.Output(rkstrLine, true);

@@ -1,6 +1,6 @@
 // QdCmdDump.cpp -- dump: the events of a MIDI file (or of standard input).
 //
-// text (the default): the event list as the decoders' event dump writes it:
+// text (the default): the event list as the decoders' event dump makes it:
 // a format-0 file's track, or a format-1 file's tracks merged into one as
 // the import reads them (CMidiIn), at 384 ticks per quarter note; the
 // damage the scan finds (SmfScanFile) is told with the file's path.
@@ -9,7 +9,6 @@
 // by the file's own time signatures instead of in 4/4.
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
-#include "QdCliTempFile.h"
 
 #include "BankDoc/QdCharset.h"
 #include "BankDoc/QdDocText.h"
@@ -18,10 +17,8 @@
 #include "MidiInOut/SmfList.h"
 #include "QdJson.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -93,37 +90,25 @@ std::string CsvText(const CSmfListing& rkoListing, bool bBars)
         strText += (rkoEvent.m_iKey >= 0 ? SmfNoteName(rkoEvent.m_iKey) : std::string()) + ",";
         strText += (rkoEvent.m_iNumber >= 0 ? std::to_string(rkoEvent.m_iNumber) : std::string()) + ",";
         strText += (rkoEvent.m_bHasValue ? std::to_string(rkoEvent.m_lValue) : std::string()) + ",";
-        strText += CsvField(rkoEvent.m_bText ? QdLatin1ToUtf8(rkoEvent.m_strData) : rkoEvent.m_strData) + "\n";
+        strText += CsvField(rkoEvent.m_bText ? QdShownLatin1(rkoEvent.m_strData) : rkoEvent.m_strData) + "\n";
     }
     return strText;
 }
 
-// TextDump -- the decoder's dump of the file (it writes files: a temporary
-// one, read back); false when the decoder stopped before the end.
-bool TextDump(CMidiIn& roMidiIn, const CQdDumpArgs& rkoArgs, const CQdTempFile& rkoDump, std::string& rstrText)
+// TextDump -- the decoder's dump of the file, line by line; false when the
+// decoder stopped before the end. Every line of the dump starts with its
+// line break; stdout gets them ended instead. A line shows the data bytes
+// of meta and system exclusive events as characters too (EventDump.h):
+// they are the file's 8-bit text, shown as such (QdShownLatin1), so that
+// no control character of the file reaches the terminal.
+bool TextDump(CMidiIn& roMidiIn, const CQdDumpArgs& rkoArgs, std::string& rstrText)
 {
-    // The dump reports where it saves and that it did; that temporary file
-    // is none of the user's business. Every other report passes.
-    const QdReportSink fnConsole = QdSetReportSink(nullptr);
-    QdSetReportSink([&fnConsole](const char* pszText) {
-        static const char s_szOwn[] = "CDecBase::PrintAllEvents() - Save ";
-        if (std::strncmp(pszText, s_szOwn, sizeof s_szOwn - 1) != 0)
-            fnConsole(pszText);
-    });
-    const bool bComplete =
-        roMidiIn.GetDecoder()->PrintAllEvents(rkoDump.Path().c_str(), rkoArgs.m_bChannelOnly, rkoArgs.m_bNumberLines);
-    QdSetReportSink(fnConsole);
-
-    // Every line of the dump starts with its line break; stdout gets them
-    // ended instead.
-    std::vector<BYTE> abyText;
-    CQdFileIo::Default().ReadAll(rkoDump.Path(), CQdBankDoc::MAX_SMF_FILE_SIZE * 4, abyText);
-    rstrText.assign(abyText.begin(), abyText.end());
-    if (!rstrText.empty() && rstrText.front() == '\n')
-        rstrText.erase(0, 1);
-    if (!rstrText.empty())
-        rstrText += '\n';
-    return bComplete;
+    return roMidiIn.GetDecoder()->DescribeAllEvents(
+        [&rstrText](const char* pszLine, std::size_t nLength) {
+            const std::string strLine(pszLine, nLength);
+            rstrText += QdShownLatin1(strLine.substr(strLine.empty() || strLine.front() != '\n' ? 0 : 1)) + "\n";
+        },
+        rkoArgs.m_bChannelOnly, rkoArgs.m_bNumberLines);
 }
 
 } // namespace
@@ -156,13 +141,7 @@ int QdCmdDump(CQdCliConsole& roConsole, const CQdDumpArgs& rkoArgs)
             roConsole.Message("", rkstrPath + ": " + (strProblem.empty() ? "the file cannot be read" : strProblem));
             return QD_EXIT_REFUSED;
         }
-        const CQdTempFile oDump("dump");
-        if (oDump.Path().empty())
-        {
-            roConsole.Message("", "No temporary file for the dump!");
-            return QD_EXIT_REFUSED;
-        }
-        bComplete = TextDump(oMidiIn, rkoArgs, oDump, strText);
+        bComplete = TextDump(oMidiIn, rkoArgs, strText);
         if (rkoArgs.m_bBars)
             strText = WithBars(strText, oListing);
     }

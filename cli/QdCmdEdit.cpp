@@ -159,10 +159,10 @@ int QdCmdRename(CQdCliConsole& roConsole, const CQdRenameArgs& rkoArgs)
 }
 
 // QdCmdSave -- opens and saves: every style slot compressed afresh, the
-// directory and the name table rewritten.
-int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut)
+// directory and the name table rewritten; --force writes over a read-only OUT.
+int QdCmdSave(CQdCliConsole& roConsole, const std::string& rkstrBank, const std::string& rkstrOut, bool bForce)
 {
-    CQdCliSession oSession(roConsole);
+    CQdCliSession oSession(roConsole, QdCliForceAnswers(bForce));
     if (!oSession.Open(rkstrBank))
         return QD_EXIT_REFUSED;
     return oSession.SaveTo(rkstrOut) ? QD_EXIT_OK : QD_EXIT_REFUSED;

@@ -4,6 +4,7 @@
 #include "QdCliCommands.h"
 #include "QdCliSession.h"
 
+#include "BankDoc/QdCharset.h"
 #include "BankDoc/QdDocText.h"
 #include "NlzdStyle/NstEditIfc.h"
 #include "QdJson.h"
@@ -161,7 +162,7 @@ int QdCmdExportBank(CQdCliConsole& roConsole, const CQdExportBankArgs& rkoArgs)
         const CQdStyleFacts& rkoFacts = rkoStyle.m_oFacts;
         const CQdStyleFiles& rkoFiles = rkoStyle.m_oFiles;
         const std::size_t uFiles = rkoFiles.m_astrExported.size();
-        std::string strLine = std::to_string(rkoFacts.m_iPosition) + "\t" + rkoFacts.m_strName + "\t" +
+        std::string strLine = std::to_string(rkoFacts.m_iPosition) + "\t" + QdShownLatin1(rkoFacts.m_strName) + "\t" +
                               std::to_string(uFiles) + (uFiles == 1 ? " chord variation" : " chord variations");
         if (!rkoFiles.m_strFolder.empty())
             strLine += " in " + rkoFiles.m_strFolder;

@@ -5,6 +5,7 @@
 #include "QdCliSession.h"
 
 #include "BankDoc/QdBankRescue.h"
+#include "BankDoc/QdCharset.h"
 
 // QdCmdRescue -- the document's rescue (BankDoc/QdBankRescue.h), its report
 // on stdout: one line per style, what the bank lost beyond its styles, the
@@ -20,7 +21,7 @@ int QdCmdRescue(CQdCliConsole& roConsole, const CQdRescueArgs& rkoArgs)
         return QD_EXIT_REFUSED;
 
     for (const CQdRescuedStyle& rkoStyle : oReport.m_aoStyles)
-        roConsole.Output(std::to_string(rkoStyle.m_iPosition) + "\t" + rkoStyle.m_strName + "\t" +
+        roConsole.Output(std::to_string(rkoStyle.m_iPosition) + "\t" + QdShownLatin1(rkoStyle.m_strName) + "\t" +
                              CQdBankRescue::DescribeStyle(rkoStyle),
                          false);
     const std::string strBank = CQdBankRescue::DescribeBank(oReport);

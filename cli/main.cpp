@@ -7,7 +7,8 @@
 // between the start and end phases of the global object registry, as the
 // desktop application does; running out of memory ends it with exit status
 // 2, like any refused command. A command that did its work while anything
-// was reported on the way ends with 3; with -q, what was held back of its
+// was reported on the way ends with 3 (the core's reports themselves are
+// printed with -v only, CQdCliConsole); with -q, what was held back of its
 // messages is printed only when it failed.
 #include "QdCliCommands.h"
 #include "QdCliConsole.h"
@@ -37,6 +38,7 @@ struct CQdCommandLine
 {
     std::string m_strBank;
     std::string m_strOut;
+    bool m_bForce = false; // save
     bool m_bQuiet = false;
     bool m_bVerbose = false;
     CQdBankArgs m_oBankArgs;
@@ -112,7 +114,8 @@ void AddOut(CLI::App& roCommand, std::string& rstrOut)
 // AddForce -- the flag of the commands that write a style back; the imports
 // also take files of another time signature with it (AddImportFileOptions).
 void AddForce(CLI::App& roCommand, bool& rbForce,
-              const char* pszHelp = "write back a style that was damaged when loaded (keeps only what could be read)")
+              const char* pszHelp = "write back a style that was damaged when loaded (keeps only what could be read); "
+                                    "write over a read-only OUT")
 {
     roCommand.add_flag("--force", rbForce, pszHelp);
 }
@@ -138,7 +141,7 @@ void AddImportFileOptions(CLI::App& roCommand, CQdImportFileArgs& roArgs, bool& 
 {
     AddForce(roCommand, rbForce,
              "write back a style that was damaged when loaded (keeps only what could be read); import files of "
-             "another time signature in the element's");
+             "another time signature in the element's; write over a read-only OUT");
     roCommand.add_flag("--partial", roArgs.m_bPartial,
                        "import what comes before the damage of a damaged file, leave out notes that no track "
                        "takes (default: refuse such files)");
@@ -339,8 +342,10 @@ void DefineEditing(CLI::App& roApp, CQdCommandLine& roLine)
     CLI::App* poSave = AddCommand(roApp, "save", "Save a bank without change", QdCliHelp::SAVE, HELP_SAVING);
     AddBank(*poSave, roLine.m_strBank);
     AddOut(*poSave, roLine.m_strOut);
-    OnParsed(*poSave, roLine,
-             [&roLine](CQdCliConsole& roConsole) { return QdCmdSave(roConsole, roLine.m_strBank, roLine.m_strOut); });
+    poSave->add_flag("--force", roLine.m_bForce, "write over OUT even when it is read-only");
+    OnParsed(*poSave, roLine, [&roLine](CQdCliConsole& roConsole) {
+        return QdCmdSave(roConsole, roLine.m_strBank, roLine.m_strOut, roLine.m_bForce);
+    });
 }
 
 // DefineScripting -- the commands over a whole bank and between styles.
@@ -583,6 +588,7 @@ int main(int iArgc, char** ppszArgv)
         // told or warned about (an import that left something out) says so.
         if (!oLine.m_bCheck && iExit == QD_EXIT_OK && oConsole.HasWarned())
             iExit = QD_EXIT_WARNINGS;
+        oConsole.TellUnshownReports();
         // What -q held back tells why a command failed.
         if (iExit == QD_EXIT_REFUSED || iExit == QD_EXIT_USAGE)
             oConsole.ReleaseHeld();

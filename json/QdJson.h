@@ -53,5 +53,6 @@ QdJson QdJsonSmfListing(const std::string& rkstrFile, const CSmfListing& rkoList
 
 // QdJsonSerialize -- the document as text, two blanks of indent, ending
 // with a line break. Strings that are not valid UTF-8 (a file path given
-// in another encoding) have their bad bytes replaced by U+FFFD.
+// in another encoding) have their bad bytes replaced by U+FFFD; every
+// control character is escaped (\u0000-\u001f, \u007f-\u009f).
 std::string QdJsonSerialize(const QdJson& rkoDocument);

@@ -237,7 +237,36 @@ bool QdJsonStyleFolderNames(const std::string& rkstrText, std::map<std::string, 
     return true;
 }
 
+// QdJsonSerialize -- the library escapes the controls below U+0020 only;
+// U+007F and the C1 controls U+0080-U+009F (which a terminal may obey as
+// escape sequences) are escaped here as \u007f ... \u009f. They occur only
+// inside strings, where the escape means the same character.
 std::string QdJsonSerialize(const QdJson& rkoDocument)
 {
-    return rkoDocument.dump(2, ' ', false, QdJson::error_handler_t::replace) + "\n";
+    const std::string strDumped = rkoDocument.dump(2, ' ', false, QdJson::error_handler_t::replace) + "\n";
+    static const char s_szHex[] = "0123456789abcdef";
+    std::string strText;
+    strText.reserve(strDumped.size());
+    for (std::size_t i = 0; i < strDumped.size(); ++i)
+    {
+        const unsigned char uc = static_cast<unsigned char>(strDumped[i]);
+        const unsigned char ucNext = i + 1 < strDumped.size() ? static_cast<unsigned char>(strDumped[i + 1]) : 0;
+        unsigned uControl = 0;
+        if (uc == 0x7F)
+            uControl = 0x7F;
+        else if (uc == 0xC2 && ucNext >= 0x80 && ucNext <= 0x9F)
+        {
+            uControl = ucNext;
+            ++i;
+        }
+        if (uControl == 0)
+        {
+            strText += char(uc);
+            continue;
+        }
+        strText += "\\u00";
+        strText += s_szHex[uControl >> 4];
+        strText += s_szHex[uControl & 0xF];
+    }
+    return strText;
 }

@@ -17,7 +17,12 @@
 // Decisions beyond the window's classic behaviour:
 // - Files are written atomically (CQdFileIo::WriteAtomic): a failed save or
 //   export leaves the old file as it was; a failed save keeps the bank open,
-//   its written-back marks and its file name.
+//   its written-back marks and its file name. A bank file that is read-only
+//   is not written over (the rename would replace it all the same): the
+//   save is refused, and the desktop offers another name.
+// - Save Style Bank asks "Confirm changes ?" with a Cancel that saves
+//   nothing and keeps the open style's changes; leaving a style asks it
+//   with Yes and No only, as the selection always goes ahead.
 // - A file larger than the bank block is refused ("File too large for a
 //   Qd50 Style Bank!"); a root chunk longer than the file is "File corrupt -
 //   Error!". Slots beyond the 64th are reported ("iIndex < 64") and treated
@@ -373,12 +378,19 @@ public:
     bool SaveBank();
     // SaveBankAsking -- Save Style Bank into the file given (the desktop's
     // Save: the open bank's own file), without the file dialog; an empty
-    // path: the dialog chooses, as in SaveBank.
+    // path: the dialog chooses, as in SaveBank. A modified open style is
+    // asked about with "Confirm changes ?" Yes, No or Cancel: Cancel (and
+    // Escape) ends the command with nothing saved and the changes still in
+    // the open style. A read-only file (CQdFileIo::IsReadOnlyFile), given
+    // or chosen, is refused before anything changes, with the offer to save
+    // under another name (the file dialog, again and again until a file
+    // that may be written or Cancel).
     bool SaveBankAsking(const std::string& rkstrPath);
     // SaveBankTo -- compression, directory and name table, atomic write,
     // decompression, fresh style list. False when the file was not written
-    // (the bank stays open with its changes).
-    bool SaveBankTo(const std::string& rkstrPath);
+    // (the bank stays open with its changes). A read-only file is refused
+    // first, nothing changed, unless bOverwriteReadOnly (qdstyle --force).
+    bool SaveBankTo(const std::string& rkstrPath, bool bOverwriteReadOnly = false);
 
     // --- Facts for scripts and info views (QdBankFacts.cpp) ----------------
     // GetBankFacts -- the open bank: file, sizes, the slot table, directory
@@ -535,6 +547,8 @@ private:
     bool GotoStyleSlot(int iStyle);
 
     // Selection and the commands on the open style (QdStyleCommands.cpp).
+    bool IsOpenStyleModified() const;
+    std::string SelectStyleAnswered(int iStyle, bool bDropChanges);
     CQdSelection LoadSelection(int iStyle, const std::string* pkstrName = nullptr);
     void TakeSelection(CQdSelection& roSelection) noexcept;
     bool IsChordVarNode(BYTE bySe, BYTE byCv) const;
@@ -582,6 +596,9 @@ private:
     // before their wait starts and hand the answer to WriteBack.
     bool ConfirmDamagedWriteBack();
     EQdWriteBack WriteBack(bool bDamageConfirmed);
+    // SaveElsewhere -- the read-only file told and another name offered;
+    // true when the user takes the offer.
+    bool SaveElsewhere(const std::string& rkstrPath);
     EQdWriteBack ReplaceStyleContainer();
     void CompressSlots(CChunkNavComp& roNav);
     std::vector<BYTE> DirectoryList(CChunkNav& roNav) const;

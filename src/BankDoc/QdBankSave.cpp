@@ -144,21 +144,57 @@ EQdWriteBack CQdBankDoc::ReplaceStyleContainer()
 // asks and writes back), then the file choice and the save itself.
 bool CQdBankDoc::SaveBank() { return SaveBankAsking(std::string()); }
 
+// The file given is checked before the question about the open style, so
+// that a refusal changes nothing; a file chosen later is checked as soon as
+// it is chosen.
 bool CQdBankDoc::SaveBankAsking(const std::string& rkstrPath)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::SAVE_BANK, false, [&] {
         m_roPrompt.StopPlayback();
-        SelectStyle(-1);
+        std::string strPath = rkstrPath;
+        if (IsBankOpen() && !strPath.empty() && m_roFileIo.IsReadOnlyFile(strPath))
+        {
+            if (!SaveElsewhere(strPath))
+                return false;
+            strPath.clear();
+        }
+        bool bDropChanges = false;
+        if (IsOpenStyleModified())
+        {
+            const int iAnswer =
+                m_roPrompt.Ask({QdDocText::STYLE_MODIFIED, QdDocText::CONFIRM_CHANGES, "Yes", "No", "Cancel"});
+            if (iAnswer == QD_ANSWER_CANCEL)
+                return false;
+            bDropChanges = iAnswer != QD_ANSWER_YES;
+        }
+        SelectStyleAnswered(-1, bDropChanges);
         // A style that could not be written back is still open: no save.
         if (!IsBankOpen() || m_poEditIfc)
             return false;
-        std::string strPath = rkstrPath;
-        if (strPath.empty() &&
-            !m_roPrompt.ChooseSaveFile(
-                QdDocText::BankFileRequest("Save Style Bank File", m_strSaveDir, m_strBankFileName), strPath))
-            return false;
+        while (strPath.empty())
+        {
+            if (!m_roPrompt.ChooseSaveFile(
+                    QdDocText::BankFileRequest("Save Style Bank File", m_strSaveDir, m_strBankFileName), strPath))
+                return false;
+            if (m_roFileIo.IsReadOnlyFile(strPath))
+            {
+                if (!SaveElsewhere(strPath))
+                    return false;
+                strPath.clear();
+            }
+        }
         return SaveBankTo(strPath);
     });
+}
+
+// CQdBankDoc::SaveElsewhere -- the message and the offer in one question,
+// as the file's path and cause on a second line.
+bool CQdBankDoc::SaveElsewhere(const std::string& rkstrPath)
+{
+    return m_roPrompt.Ask({QdDocText::SAVE_BANK,
+                           std::string(QdDocText::READ_ONLY_BANK) + "\n" + rkstrPath + ": " +
+                               QdDocText::READ_ONLY_CAUSE + "\n" + QdDocText::SAVE_ELSEWHERE,
+                           QdDocText::SAVE_AS_BUTTON, "", "Cancel"}) == QD_ANSWER_YES;
 }
 
 // CQdBankDoc::SaveBankTo -- writes the bank to the file. The file is made
@@ -169,11 +205,17 @@ bool CQdBankDoc::SaveBankAsking(const std::string& rkstrPath)
 // and the bank keeps its name and its written-back marks. Either way the
 // open style is closed and the block takes the image's directory and name
 // table.
-bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath)
+bool CQdBankDoc::SaveBankTo(const std::string& rkstrPath, bool bOverwriteReadOnly)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::SAVE_BANK, false, [&] {
         if (!IsBankOpen())
             return false;
+        if (!bOverwriteReadOnly && m_roFileIo.IsReadOnlyFile(rkstrPath))
+        {
+            m_roPrompt.TellFile(QdDocText::SAVE_BANK, QdDocText::READ_ONLY_BANK, rkstrPath,
+                                QdDocText::READ_ONLY_CAUSE);
+            return false;
+        }
         const bool bWriteBack = m_poEditIfc && m_bStyleModified;
         const bool bDamageConfirmed = !bWriteBack || ConfirmDamagedWriteBack();
         const CQdWaitScope oWait(m_roPrompt);

@@ -29,6 +29,13 @@ enum EQdAnswer
 };
 
 // A question with up to three buttons; an empty button text hides it.
+//
+// Escape: a question answers Escape with the answer of its Cancel position
+// when that button shows, since that answer leaves things as they are
+// ("Cancel", "Skip CV", the "No" of "Ignore changes ?"). Where that
+// position's answer gives something up instead (the "No" of "Confirm
+// changes ?" when a style is left drops its changes), m_bEscapeCancels is
+// false and Escape does nothing: only a button answers.
 struct CQdQuestion
 {
     // Made by a constructor, not as an aggregate: the texts are made one by
@@ -37,9 +44,9 @@ struct CQdQuestion
     // temporary, GCC 12 with the address sanitizer was seen to destroy the
     // members made so far after their scope had ended.)
     CQdQuestion(std::string strCaption, std::string strText, std::string strYes, std::string strNo,
-                std::string strCancel)
+                std::string strCancel, bool bEscapeCancels = true)
         : m_strCaption(std::move(strCaption)), m_strText(std::move(strText)), m_strYes(std::move(strYes)),
-          m_strNo(std::move(strNo)), m_strCancel(std::move(strCancel))
+          m_strNo(std::move(strNo)), m_strCancel(std::move(strCancel)), m_bEscapeCancels(bEscapeCancels)
     {
     }
 
@@ -48,6 +55,7 @@ struct CQdQuestion
     std::string m_strYes;
     std::string m_strNo;
     std::string m_strCancel;
+    bool m_bEscapeCancels = true;
 };
 
 // A file dialog's settings.

@@ -61,6 +61,13 @@ inline constexpr const char* FIRST_ELEMENT_ADDED =
     "Style Element 'Variation 1' must exists. An empty element has been added.";
 inline constexpr const char* COMPRESSION_ERROR = "Compression Error!";
 inline constexpr const char* WRITE_ERROR = "File write error!";
+// A save onto a file without write permission, refused before anything
+// changes (the atomic write's rename would replace it all the same); the
+// desktop offers another name.
+inline constexpr const char* READ_ONLY_BANK = "File is read-only - Style Bank not saved!";
+inline constexpr const char* READ_ONLY_CAUSE = "the file is read-only";
+inline constexpr const char* SAVE_ELSEWHERE = "Save the Style Bank under another name?";
+inline constexpr const char* SAVE_AS_BUTTON = "Save As\u2026";
 inline constexpr const char* USED_SIZE = " Uncompressed Size: ";
 inline constexpr const char* SIZE_UNKNOWN = " Uncompressed Size: ???";
 // A command that ran out of memory; the caption names the command.

@@ -348,6 +348,19 @@ bool CQdFileIo::WriteAtomic(const std::string& rkstrPath, const BYTE* pbyData, D
     return true;
 }
 
+// CQdFileIo::IsReadOnlyFile -- by the permission bits first: access(2)
+// answers for root as if every file were writable.
+bool CQdFileIo::IsReadOnlyFile(const std::string& rkstrPath)
+{
+    const std::string strTarget = ResolvedTarget(rkstrPath);
+    struct stat oStat;
+    if (::stat(strTarget.c_str(), &oStat) != 0 || !S_ISREG(oStat.st_mode))
+        return false;
+    if ((oStat.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return true;
+    return ::access(strTarget.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM);
+}
+
 // CQdFileIo::ReadFolder -- on the POSIX folder stream: the C++ library's
 // folder iteration cannot be used, since it ends the program when memory
 // runs out inside it (its error-code forms are noexcept), while here running

@@ -48,6 +48,14 @@ public:
     // result is false. A new target gets the usual permissions (0666 less
     // the umask); an existing one keeps its permissions.
     virtual bool WriteAtomic(const std::string& rkstrPath, const BYTE* pbyData, DWORD dwLength);
+    // IsReadOnlyFile -- an existing regular file (a link: what it points
+    // to) that may not be written over: none of its write permission bits
+    // is set (as chmod a-w leaves it; root, whom the system lets write
+    // anyway, counts it as read-only too), or the system refuses this user
+    // write access to it. WriteAtomic replaces such a file all the same (a
+    // rename needs only the folder's permission), so a save asks first. A
+    // missing file is not read-only: a save creates it.
+    virtual bool IsReadOnlyFile(const std::string& rkstrPath);
     // ReadFolder -- the entries of the folder but "." and "..", in no
     // particular order; false when it cannot be read.
     virtual bool ReadFolder(const std::string& rkstrPath, std::vector<CQdFolderEntry>& raoEntries);

@@ -32,45 +32,58 @@
 // open for memory, the old one stays selected and open, written back).
 // Kept changes of a style that was damaged when loaded are asked about
 // before the wait starts.
+//
+// The question has no Cancel: the selection always goes ahead, so its "No"
+// (in the Cancel position) drops the changes, and Escape must not answer it.
 std::string CQdBankDoc::SelectStyle(int iStyle)
 {
     return QdGuardCommand(m_roPrompt, QdDocText::SELECT_STYLE, std::string(), [&] {
         const bool bDropChanges =
-            m_poEditIfc && m_iSelectedStyle >= 0 && m_bStyleModified &&
-            m_roPrompt.Ask({QdDocText::STYLE_MODIFIED, QdDocText::CONFIRM_CHANGES, "Yes", "", "No"}) != QD_ANSWER_YES;
-        const bool bKeepChanges = m_poEditIfc && m_bStyleModified && !bDropChanges;
-        const bool bDamageConfirmed = !bKeepChanges || ConfirmDamagedWriteBack();
-        m_roPrompt.StopPlayback();
-        if (!IsBankOpen())
-            return std::string();
-        const CQdWaitScope oWait(m_roPrompt);
-        if (bKeepChanges)
-        {
-            const EQdWriteBack eResult = WriteBack(bDamageConfirmed);
-            if (eResult != QD_WRITEBACK_DONE)
-            {
-                // Nothing is lost: the style stays open and selected, still modified.
-                m_roPrompt.Tell(QdDocText::STYLE_MODIFIED, WriteBackMessage(eResult));
-                return GetListInfoText();
-            }
-        }
-        // A style reselected with its changes dropped opens with the name it had.
-        const bool bSameName = bDropChanges && iStyle == m_iSelectedStyle;
-        CQdSelection oSelection = LoadSelection(iStyle, bSameName ? &m_strSelectedStyleName : nullptr);
-        std::string strInfo = oSelection.m_strInfo;
-        std::string strOldName;
-        if (bDropChanges)
-            strOldName = m_strSelectedStyleName;
-        // From here on nothing can fail. Dropped changes: the list shows the
-        // name the style had.
-        if (bDropChanges)
-        {
-            m_astrStyleNames[std::size_t(m_iSelectedStyle)].swap(strOldName);
-            m_bStyleModified = false;
-        }
-        TakeSelection(oSelection);
-        return strInfo;
+            IsOpenStyleModified() &&
+            m_roPrompt.Ask({QdDocText::STYLE_MODIFIED, QdDocText::CONFIRM_CHANGES, "Yes", "", "No", false}) !=
+                QD_ANSWER_YES;
+        return SelectStyleAnswered(iStyle, bDropChanges);
     });
+}
+
+bool CQdBankDoc::IsOpenStyleModified() const { return m_poEditIfc && m_iSelectedStyle >= 0 && m_bStyleModified; }
+
+// CQdBankDoc::SelectStyleAnswered -- the selection once the question about
+// the open style's changes was answered (bDropChanges: they go).
+std::string CQdBankDoc::SelectStyleAnswered(int iStyle, bool bDropChanges)
+{
+    const bool bKeepChanges = m_poEditIfc && m_bStyleModified && !bDropChanges;
+    const bool bDamageConfirmed = !bKeepChanges || ConfirmDamagedWriteBack();
+    m_roPrompt.StopPlayback();
+    if (!IsBankOpen())
+        return std::string();
+    const CQdWaitScope oWait(m_roPrompt);
+    if (bKeepChanges)
+    {
+        const EQdWriteBack eResult = WriteBack(bDamageConfirmed);
+        if (eResult != QD_WRITEBACK_DONE)
+        {
+            // Nothing is lost: the style stays open and selected, still modified.
+            m_roPrompt.Tell(QdDocText::STYLE_MODIFIED, WriteBackMessage(eResult));
+            return GetListInfoText();
+        }
+    }
+    // A style reselected with its changes dropped opens with the name it had.
+    const bool bSameName = bDropChanges && iStyle == m_iSelectedStyle;
+    CQdSelection oSelection = LoadSelection(iStyle, bSameName ? &m_strSelectedStyleName : nullptr);
+    std::string strInfo = oSelection.m_strInfo;
+    std::string strOldName;
+    if (bDropChanges)
+        strOldName = m_strSelectedStyleName;
+    // From here on nothing can fail. Dropped changes: the list shows the
+    // name the style had.
+    if (bDropChanges && m_iSelectedStyle >= 0)
+    {
+        m_astrStyleNames[std::size_t(m_iSelectedStyle)].swap(strOldName);
+        m_bStyleModified = false;
+    }
+    TakeSelection(oSelection);
+    return strInfo;
 }
 
 // CQdBankDoc::LoadSelection -- what selecting iStyle (or the root, for an

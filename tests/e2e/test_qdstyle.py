@@ -1316,7 +1316,7 @@ class UsageTest(QdstyleCase):
             (["export", self.bank, "1", "-o", self.dir, "--track", "acc6"], "Usage: qdstyle export"),
             (["export", self.bank, "1", "-o", self.dir, "--tempo", "fast"], "Usage: qdstyle export"),
             (["import", self.bank, "1", "-o", self.path("out.sty")], "Usage: qdstyle import"),
-            (["save", self.bank, "-o", self.path("out.sty"), "--force"], "Usage: qdstyle save"),
+            (["save", self.bank, "-o", self.path("out.sty"), "--replace"], "Usage: qdstyle save"),
             (["export", self.bank, "1", "-o", "-"], "Usage: qdstyle export"),
             (["dump", "x.mid", "--format", "xml"], "Usage: qdstyle dump"),
             (["list", self.bank, "-q", "-v"], "Usage: qdstyle list"),

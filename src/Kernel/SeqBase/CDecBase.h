@@ -9,6 +9,9 @@
 
 #include "Base/QdTypes.h"
 
+#include <cstddef>
+#include <functional>
+
 class CEventList;
 class CLinkedEvent;
 
@@ -35,7 +38,12 @@ public:
     // PrintAllEvents -- writes a text description of every event to a file
     // (a debugging aid); bChnMsgOnly leaves out groups that are not channel
     // messages; bNumberLines prefixes a line counter. Rewinds the decoder.
-    virtual bool PrintAllEvents(const char* pszFileName, bool bChnMsgOnly, bool bNumberLines);
+    bool PrintAllEvents(const char* pszFileName, bool bChnMsgOnly, bool bNumberLines);
+    // DescribeAllEvents -- the lines PrintAllEvents writes, each handed to
+    // fnLine as it is made (its bytes, a line break first; EventDump.h);
+    // false when the decoder stopped with an error (the last line says so).
+    using TEventLineSink = std::function<void(const char* pszLine, std::size_t nLength)>;
+    virtual bool DescribeAllEvents(const TEventLineSink& fnLine, bool bChnMsgOnly, bool bNumberLines);
 
     virtual void SavePosition();
     virtual void RestorePosition();

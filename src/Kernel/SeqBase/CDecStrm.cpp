@@ -188,12 +188,12 @@ TDELTA CDecStream::OnExtractEvents(CLinkedEvent*& rpoList)
     return NO_DELTA;
 }
 
-// CDecStream::PrintAllEvents -- a dump must see every event, so waiting is on meanwhile.
-bool CDecStream::PrintAllEvents(const char* pszFileName, bool bChnMsgOnly, bool bNumberLines)
+// CDecStream::DescribeAllEvents -- a dump must see every event, so waiting is on meanwhile.
+bool CDecStream::DescribeAllEvents(const TEventLineSink& fnLine, bool bChnMsgOnly, bool bNumberLines)
 {
     const bool bWasWaiting = m_bWaitForEvents;
     m_bWaitForEvents = true;
-    const bool bResult = CDecBase::PrintAllEvents(pszFileName, bChnMsgOnly, bNumberLines);
+    const bool bResult = CDecBase::DescribeAllEvents(fnLine, bChnMsgOnly, bNumberLines);
     m_bWaitForEvents = bWasWaiting;
     return bResult;
 }

@@ -34,7 +34,7 @@ public:
     BYTE GetPendingClass() override;
     bool IsEndOfStream() override;
     void SetWaitForEvents(bool bWait) override { m_bWaitForEvents = bWait; }
-    bool PrintAllEvents(const char* pszFileName, bool bChnMsgOnly, bool bNumberLines) override;
+    bool DescribeAllEvents(const TEventLineSink& fnLine, bool bChnMsgOnly, bool bNumberLines) override;
     void SavePosition() override;
     void RestorePosition() override;
     bool IsPositionSaveSupported() override { return false; }

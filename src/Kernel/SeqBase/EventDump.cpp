@@ -169,9 +169,7 @@ std::size_t FormatEventLine(const CEvent* poEvent, TTICK tTick, int iLineNr, cha
     return nHead + DescribeEvent(poEvent, pszLine + nHead, nSize - nHead);
 }
 
-// CDecBase::PrintAllEvents -- rewinds and writes one line per event of every
-// group (or of the channel groups only). A decoder that stops with an error
-// gets the line "Error extracting data" and the dump ends there.
+// CDecBase::PrintAllEvents -- the lines of DescribeAllEvents into the file.
 bool CDecBase::PrintAllEvents(const char* pszFileName, bool bChnMsgOnly, bool bNumberLines)
 {
     if (!QD_ASSERT(pszFileName))
@@ -180,11 +178,22 @@ bool CDecBase::PrintAllEvents(const char* pszFileName, bool bChnMsgOnly, bool bN
     CFileOut oFile(pszFileName);
     if (!QD_ASSERT(oFile.IsOpen()))
         return false;
+    const bool bComplete = DescribeAllEvents(
+        [&oFile](const char* pszLine, std::size_t nLength) { oFile.Write(pszLine, DWORD(nLength)); }, bChnMsgOnly,
+        bNumberLines);
+    const bool bWritten = oFile.Close();
+    QdReport("CDecBase::PrintAllEvents() - Save executed.");
+    return bComplete && bWritten;
+}
 
+// CDecBase::DescribeAllEvents -- rewinds and makes one line per event of
+// every group (or of the channel groups only). A decoder that stops with an
+// error gets the line "Error extracting data" and the lines end there.
+bool CDecBase::DescribeAllEvents(const TEventLineSink& fnLine, bool bChnMsgOnly, bool bNumberLines)
+{
     static constexpr char kszError[] = "\nError extracting data";
     char szLine[EVENT_DUMP_LINE_SIZE];
     int iLineNr = 1;
-    bool bComplete = true;
     Rewind();
     CEventList oList;
     while (!IsEndOfStream())
@@ -192,20 +201,13 @@ bool CDecBase::PrintAllEvents(const char* pszFileName, bool bChnMsgOnly, bool bN
         const TDELTA sdwDelta = ExtractEvents(oList);
         if (sdwDelta == NO_DELTA && !IsEndOfStream())
         {
-            oFile.Write(kszError, sizeof(kszError) - 1);
-            bComplete = false;
-            break;
+            fnLine(kszError, sizeof(kszError) - 1);
+            return false;
         }
         if (oList.IsEmpty() || (bChnMsgOnly && oList.Get()->GetClass() != EC_CHMSG))
             continue;
         for (const CLinkedEvent* poEvent = oList.Get(); poEvent; poEvent = poEvent->Next())
-        {
-            const std::size_t nLength =
-                FormatEventLine(poEvent, GetTick(), bNumberLines ? iLineNr++ : 0, szLine, sizeof(szLine));
-            oFile.Write(szLine, DWORD(nLength));
-        }
+            fnLine(szLine, FormatEventLine(poEvent, GetTick(), bNumberLines ? iLineNr++ : 0, szLine, sizeof(szLine)));
     }
-    const bool bWritten = oFile.Close();
-    QdReport("CDecBase::PrintAllEvents() - Save executed.");
-    return bComplete && bWritten;
+    return true;
 }
